@@ -1,0 +1,62 @@
+// The four kinds of value control of the form, each a real Qt widget that obeys the rules the
+// rest of the program relies on where the plain Qt widget does not:
+//   TEdit      the length limit applies to typing only; characters outside Windows-1251 refused
+//   TComboBox  drop-down list, -1 for any index out of range; `Change` only for the user's
+//              selections, `CloseUp` when the list closes, `Exit` when the focus leaves
+//   TSpinEdit  whole numbers rounded and brought into range; empty or invalid text reads as the
+//              minimum and becomes it when the focus leaves
+//   TCheckBox  `Click` on every change of state, the program's included, never on a no-change
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QStringList>
+
+class TEdit : public QLineEdit {
+  Q_OBJECT
+ public:
+  TEdit(const QString& name, QWidget* parent, int maxLength = 0);
+  QString Text() const;
+  void SetText(const QString& text);  // kept whole, whatever the limit
+  int MaxLength() const;
+};
+
+class TComboBox : public QComboBox {
+  Q_OBJECT
+ public:
+  TComboBox(const QString& name, QWidget* parent, const QStringList& items, int itemIndex);
+  int ItemIndex() const;
+  void SetItemIndex(int index);  // out of range: no selection; raises no notification
+  QString SelectedText() const;  // empty text with no selection
+ signals:
+  void Change();   // the user's selection
+  void CloseUp();  // the drop-down list closed
+  void Exit();     // the focus left
+ protected:
+  void hidePopup() override;
+  void focusOutEvent(QFocusEvent* event) override;
+};
+
+class TSpinEdit : public QSpinBox {
+  Q_OBJECT
+ public:
+  TSpinEdit(const QString& name, QWidget* parent, int minimum, int maximum, int step, int value);
+  int Value() const;  // empty or invalid text reads as the minimum
+  void SetValue(double value);  // rounded, then brought into range
+ signals:
+  void Exit();
+ protected:
+  void focusOutEvent(QFocusEvent* event) override;
+};
+
+class TCheckBox : public QCheckBox {
+  Q_OBJECT
+ public:
+  TCheckBox(const QString& name, const QString& caption, QWidget* parent, bool checked);
+  bool Checked() const;
+  void SetChecked(bool checked);
+ signals:
+  void Click();  // every change of state, the user's or the program's
+};

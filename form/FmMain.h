@@ -1,0 +1,230 @@
+// The main window and the owner of everything.
+//
+// `TFmMain` holds the controls of the form model, the link (`Link`: `PortHandle`, `RxBuffer`,
+// `RxCount` and the exchange), the parameter set `ParamList`, the menu, the actions, the wait
+// and options panels, the file dialogs and the 100 ms timer. The operations are its members;
+// their bodies live with their subsystem:
+//   form/       construction, start-up and shut-down, the interlocks, `FindControl`, the frame
+//   params/     encodings, `GatherParameters`, `ApplyParameters`, `ActSaveExecute`,
+//               `ActLoadExecute`
+//   transfer/   `ActReadExecute`, `ActWriteExecute`
+//   service/    `BtFindPortClick`, `ActVersionExecute`, `ActCorrCoefExecute`,
+//               `ActLEDInversExecute`, `TimerTimer`, `SBGPSClick`
+// What an operation needs from a person goes through `Person` (the window's own Qt dialogs
+// unless a test puts a scripted stand-in there with `SetPerson`).
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "form/Controls.h"
+#include "link/Link.h"
+#include "link/Person.h"
+#include "params/ParamList.h"
+
+class QAction;
+class QDialog;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+class QWidget;
+class QFrame;
+class QActionGroup;
+class TQtPerson;
+
+class TFmMain : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFmMain(QWidget* parent = nullptr);
+  ~TFmMain() override;  // runs FormDestroy
+
+  // --- Form model: page "Основные" ---
+  QTabWidget* PGRight = nullptr;
+  QWidget* TSUser = nullptr;
+  QWidget* TSSystem = nullptr;
+  TComboBox* CBGPS = nullptr;
+  TComboBox* CBCellInfo = nullptr;
+  QTabWidget* PCSMS = nullptr;
+  QWidget* TSPhone1 = nullptr;
+  QWidget* TSPhone2 = nullptr;
+  QWidget* TSPhone3 = nullptr;
+  TEdit* EdPhone1 = nullptr;
+  TEdit* EdPhone2 = nullptr;
+  TEdit* EdPhone3 = nullptr;
+  TComboBox* CBPhone1 = nullptr;
+  TComboBox* CBPhone2 = nullptr;
+  TComboBox* CBPhone3 = nullptr;
+  TComboBox* CBControlSMS = nullptr;
+  TEdit* EdSMSPwd = nullptr;
+  TSpinEdit* SECloseDelay = nullptr;
+  TEdit* EdOpenPwd = nullptr;
+  TCheckBox* CBOpClsSMS = nullptr;
+  TSpinEdit* SEDelay = nullptr;
+  TComboBox* CBPIRMode = nullptr;
+  TComboBox* CBVibroMode = nullptr;
+  TSpinEdit* SEVibroSens = nullptr;
+  TComboBox* CBBothAlarm = nullptr;
+  TComboBox* CBChangeCoord = nullptr;
+  TCheckBox* CBLowBatMsg = nullptr;
+  TComboBox* CBSleepMode = nullptr;
+  TSpinEdit* SESleep = nullptr;
+  TCheckBox* CBSleepMsg = nullptr;
+  TCheckBox* CBSleepKeyb = nullptr;
+  TComboBox* CBRingMode = nullptr;
+  TSpinEdit* SERingDuration = nullptr;
+  TSpinEdit* SERingLevel = nullptr;
+
+  // --- Form model: page "Системные" ---
+  QWidget* PnSystMiddle = nullptr;
+  QTabWidget* PGSIM = nullptr;
+  QWidget* TSIntSIM = nullptr;
+  QWidget* TSExtSIM = nullptr;
+  TEdit* EdLoginI = nullptr;
+  TEdit* EdPwdI = nullptr;
+  TEdit* EdAPNI = nullptr;
+  TEdit* EdPINI = nullptr;
+  TEdit* EdLoginE = nullptr;
+  TEdit* EdPwdE = nullptr;
+  TEdit* EdAPNE = nullptr;
+  TEdit* EdPINE = nullptr;
+  TComboBox* CBPeriod = nullptr;
+  TComboBox* CBSelSIMMode = nullptr;
+  TSpinEdit* SEBrightness = nullptr;
+  TSpinEdit* SETimeZone = nullptr;
+  QTabWidget* PCServers = nullptr;
+  QWidget* TSServer1 = nullptr;
+  QWidget* TSServer2 = nullptr;
+  QWidget* TSServer3 = nullptr;
+  TEdit* EdServer1 = nullptr;
+  TEdit* EdServer2 = nullptr;
+  TEdit* EdServer3 = nullptr;
+  TCheckBox* CBServer1 = nullptr;
+  TCheckBox* CBServer2 = nullptr;
+  TCheckBox* CBServer3 = nullptr;
+  TCheckBox* CBSendLinkFault = nullptr;
+  TCheckBox* CBSetTime = nullptr;
+  TCheckBox* CBLoadEfemerids = nullptr;
+  TCheckBox* CBUseAGPS = nullptr;
+  QPushButton* BtCorrCoef = nullptr;
+  TSpinEdit* SECorrCoef = nullptr;
+  TEdit* EdRqBalance = nullptr;
+  TSpinEdit* SELimitBal = nullptr;
+  TSpinEdit* SEPeriodBal = nullptr;
+
+  // --- Left panel ---
+  QWidget* PnLeft = nullptr;
+  QPushButton* BtWrite = nullptr;
+  QPushButton* BtRead = nullptr;
+  QPushButton* SBGPS = nullptr;  // checkable: down = the receive monitor is on
+  QLabel* LbVersion = nullptr;
+  QPlainTextEdit* MmLog = nullptr;
+
+  // --- Options panel ---
+  QDialog* SFOptions = nullptr;
+  TComboBox* CBPort = nullptr;
+  QPushButton* BtFindPort = nullptr;
+  TCheckBox* CBManualCorrCoef = nullptr;
+  QPushButton* BtOK = nullptr;
+
+  // --- Wait panel ---
+  QWidget* SFWait = nullptr;
+  QLabel* STWait = nullptr;
+
+  // --- Actions and timer ---
+  QAction* ActRead = nullptr;
+  QAction* ActWrite = nullptr;
+  QAction* ActLoad = nullptr;
+  QAction* ActSave = nullptr;
+  QAction* ActOption = nullptr;
+  QAction* ActCorrCoef = nullptr;
+  QAction* ActVersion = nullptr;
+  QAction* ActLEDInvers = nullptr;
+  QTimer* Timer = nullptr;
+
+  // --- Owned parts ---
+  TLink Link;
+  TParamList ParamList;
+  TPerson* Person;  // never null
+  void SetPerson(TPerson* person);  // also the link's; nullptr restores the window's own dialogs
+
+  // --- Start-up and shut-down (form/) ---
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  void N1Click();
+  void ActOptionExecute();
+  QString StartupFileName() const;  // executable's folder + "/Vestra.ini"
+
+  // --- Interlocks (form/) ---
+  void UpdateCorrCoefEnabled();
+  void CBServerClick(QObject* sender = nullptr);
+  void CBSensorModeChange(QObject* sender = nullptr);
+  void CBSleepModeCloseUp(QObject* sender = nullptr);
+
+  // --- Lookup (form/): the first child of that exact name, in creation order ---
+  QObject* FindControl(const QString& name) const;
+  template <class T>
+  T* FindControlAs(const QString& name) const {
+    return qobject_cast<T*>(FindControl(name));
+  }
+
+  // --- Operation frame (form/) ---
+  // The text of `CBPort` with characters of codes 0..32 removed at both ends.
+  std::string PortName() const;
+  // OpenPort(PortName()); raises its error text.
+  void OpenSelectedPort();
+  // The receive monitor is on (`SBGPS` down).
+  bool MonitorOn() const;
+  // Puts `SBGPS` up without running `SBGPSClick`.
+  void ReleaseMonitor();
+  // The failure path's box: caption "Ошибка", stop icon; "Неизвестная ошибка" without a text.
+  void ShowError(const std::string& text);
+  // Runs `body` and shows what escapes it as the failure path does (after `onFailure`).
+  // Returns false when `body` failed.
+  bool Guarded(const std::function<void()>& body, const std::function<void()>& onFailure);
+
+  // --- Encodings (params/) ---
+  void DecodeVibroMode(int value);
+  int EncodeVibroMode() const;
+  void DecodeSleepMode(int value);
+  int EncodeSleepMode() const;
+
+  // --- Parameter set (params/) ---
+  bool GatherParameters();
+  void ApplyParameters(const QString& fileName);
+  void ActSaveExecute();
+  void ActLoadExecute();
+  QFileDialog* SaveDialog = nullptr;
+  QFileDialog* OpenDialog = nullptr;
+
+  // --- Transfer (transfer/) ---
+  void ActReadExecute();
+  void ActWriteExecute();
+
+  // --- Service (service/) ---
+  void BtFindPortClick();
+  void ActVersionExecute();
+  void ActCorrCoefExecute();
+  void ActLEDInversExecute();
+  void TimerTimer();
+  void SBGPSClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  std::unique_ptr<TQtPerson> OwnPerson;
+  bool Shown = false;
+  bool SettingsWrittenOnClose = false;
+};
+
+// The single instance, set by the constructor and cleared by the destructor.
+extern TFmMain* FmMain;

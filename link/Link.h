@@ -1,0 +1,67 @@
+// The device link: one serial port, the cutting of received bytes into messages, and the
+// request/answer exchange with the unit.
+//
+// `TLink` is the part of the main window that holds the link state (`PortHandle`, `RxBuffer`,
+// `RxCount`). The low half (`OpenPort` .. `LastErrorText`) moves bytes; the high half
+// (`ExecuteCommand` .. `ReadVersion`) speaks the unit's text protocol. All text here is
+// Windows-1251 bytes; error texts are UTF-8. Everything runs on the GUI thread and blocks it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class TPerson;
+
+class TLink {
+ public:
+  // Maps a port name ("COM7") to the device path that is opened.
+  using TPortResolver = std::function<std::string(const std::string& portName)>;
+
+  TLink(TPerson* person, TPortResolver resolver);
+  ~TLink();  // closes the port
+  TLink(const TLink&) = delete;
+  TLink& operator=(const TLink&) = delete;
+
+  // Who is told about commands, messages and questions; the main window may swap it (tests).
+  TPerson* Person;
+  TPortResolver Resolver;
+
+  // Link state. -1 means closed.
+  int PortHandle = -1;
+  char RxBuffer[2000] = {};
+  int RxCount = 0;
+
+  // Empty text on success (also at once when already open, keeping the buffer); otherwise
+  // name + ": " + system text. A successful open empties the buffer.
+  std::string OpenPort(const std::string& name);
+  // Harmless when closed; keeps the buffer.
+  void ClosePort();
+  // Logs the command, then writes it whole; raises EVestraError with the system text.
+  void SendCommand(const std::string& command);
+  // At most one message (from "$"/"#" to the first CR, or 1999 bytes), else empty text.
+  // Always reads at least once; raises EVestraError with the system text on a read failure.
+  std::string ReadAnswer();
+  // Drops complete messages without logging them.
+  void FlushInput();
+  // The system's text for the last error (errno saved by the failing call).
+  std::string LastErrorText() const;
+
+  // Sends and waits up to 5000 ms for a message beginning with "#"; "$" messages are logged
+  // and skipped. Empty text when no answer came in time.
+  std::string ExecuteCommand(const std::string& command);
+  // True: no error answer. False: error code 2 (not supported). Raises for every other code.
+  bool CheckAnswerError(const std::string& answer);
+  // Value text of "#R" + code; empty when unsupported and the person chose to go on.
+  std::string ReadParameter(const std::string& code);
+  // Returns after "#OK", or when unsupported and the person chose to go on.
+  void WriteParameter(const std::string& code, const std::string& value);
+  // Firmware version text, never empty; also sets the caption of `LbVersion`.
+  std::string ReadVersion();
+
+ private:
+  int LastErrno = 0;
+};
+
+// Default device path of a port name: COM1..COM8 -> /dev/ttyACM0..7, COM9..COM16 ->
+// /dev/ttyUSB0..7, COM17..COM24 -> /dev/ttyS0..7; any other name -> empty path (fails to open).
+std::string DefaultDevicePath(const std::string& portName);

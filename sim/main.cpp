@@ -1,0 +1,2 @@
+// Placeholder until the simulated unit lands.
+int main() { return 0; }

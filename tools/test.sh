@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test twice: a plain build, and one under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh
+jobs=$(nproc)
+for variant in plain sanitize; do
+  dir=build-test-$variant
+  flag=OFF
+  [ "$variant" = sanitize ] && flag=ON
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DVESTRA_SANITIZE=$flag >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs")
+done
+echo "All tests passed (plain and sanitized)."
