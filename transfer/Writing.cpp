@@ -1,0 +1,61 @@
+// Writing the window's configuration into the unit.
+#include <QPlainTextEdit>
+#include <ctime>
+#include <string>
+
+#include "form/FmMain.h"
+#include "link/VestraError.h"
+#include "transfer/CodeTable.h"
+
+namespace {
+
+void WriteCodes(TFmMain& form, int versionNumber) {
+  const bool manualCorrCoef = form.CBManualCorrCoef->Checked();
+  for (const TCodeRow* row : WriteOrder()) {
+    if (!Carries(*row, versionNumber)) continue;
+    if (row->Write.Condition == TCondition::ManualCorrCoefSet && !manualCorrCoef) continue;
+    form.Link.WriteParameter(std::string(row->Code),
+                             FormWriteValue(*row, form.ParamList, versionNumber));
+  }
+}
+
+// Sets the unit's clock to the PC's local time.
+void SetClock(TFmMain& form) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::string answer = form.Link.ExecuteCommand(ClockCommand(local));
+  if (answer.empty()) throw EVestraError("Нет ответа от RAD");
+  if (!form.Link.CheckAnswerError(answer)) {
+    if (!form.Person->Ask("Установка времени не поддерживается (возможно следует обновить "
+                          "прошивку RAD). Продолжить?",
+                          "Ошибка", TPerson::TIcon::Stop))
+      throw EVestraError("Операция прервана");
+    return;
+  }
+  if (answer.find("#OK") == std::string::npos) throw EVestraError("Недопустимый ответ от RAD");
+}
+
+}  // namespace
+
+void TFmMain::ActWriteExecute() {
+  MmLog->clear();
+  Guarded(
+      [this] {
+        if (!GatherParameters()) return;  // it has told the user already
+        ReleaseMonitor();
+        Person->ShowWait("Запись параметров Вестра...");
+        OpenSelectedPort();
+        if (!MonitorOn()) Link.FlushInput();
+        int versionNumber = VersionNumber(Link.ReadVersion());
+        WriteCodes(*this, versionNumber);
+        // Firmware from 4.00 on keeps its own time.
+        if (CBSetTime->Checked() && versionNumber < 400) SetClock(*this);
+        // The final command is not answered; nothing is read after it.
+        Link.SendCommand("#S\r");
+        Person->HideWait();
+      },
+      [this] { Person->HideWait(); });
+  // Every write ends with the port closed, the monitor's included.
+  Link.ClosePort();
+}
