@@ -1,0 +1,112 @@
+#include "params/ParamFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "link/VestraError.h"
+
+namespace {
+
+// Cuts bytes into lines across reads of any size.
+class TLineSplitter {
+ public:
+  // False once a zero byte has been met: nothing after it counts.
+  bool Feed(const char* data, qint64 size) {
+    for (qint64 i = 0; i < size; ++i) {
+      char c = data[i];
+      if (c == '\0') return false;
+      if (AfterCR && c == '\n') {
+        AfterCR = false;
+        continue;
+      }
+      AfterCR = c == '\r';
+      if (c == '\r' || c == '\n') {
+        Lines.push_back(std::move(Current));
+        Current.clear();
+        Open = false;
+      } else {
+        Current += c;
+        Open = true;
+      }
+    }
+    return true;
+  }
+
+  std::vector<std::string> Finish() {
+    if (Open) Lines.push_back(std::move(Current));
+    return std::move(Lines);
+  }
+
+ private:
+  std::vector<std::string> Lines;
+  std::string Current;
+  bool Open = false;     // the current line has at least one byte
+  bool AfterCR = false;  // an LF right now completes a CR LF
+};
+
+std::string Describe(const char* what, const QString& fileName, const std::string& reason) {
+  return std::string(what) + " " + fileName.toStdString() + ": " + reason;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadParamLines(QIODevice& device) {
+  TLineSplitter splitter;
+  char chunk[16384];
+  for (;;) {
+    qint64 got = device.read(chunk, sizeof chunk);
+    if (got < 0) throw EVestraError(device.errorString().toStdString());
+    if (got == 0 || !splitter.Feed(chunk, got)) break;
+  }
+  return splitter.Finish();
+}
+
+void WriteParamLines(QIODevice& device, const std::vector<std::string>& lines) {
+  std::string bytes;
+  for (const auto& line : lines) {
+    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+      throw EVestraError("Строка параметров содержит перевод строки или нулевой символ: " +
+                         line.substr(0, line.find('=')));
+    bytes.append(line).append("\r\n");
+  }
+  qint64 done = 0, size = static_cast<qint64>(bytes.size());
+  while (done < size) {
+    qint64 written = device.write(bytes.data() + done, size - done);
+    if (written <= 0) {
+      auto reason = device.errorString().toStdString();
+      throw EVestraError(reason.empty() ? "запись прервана" : reason);
+    }
+    done += written;
+  }
+}
+
+std::vector<std::string> ReadParamFile(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly))
+    throw EVestraError(
+        Describe("Не удалось открыть файл", fileName, file.errorString().toStdString()));
+  try {
+    return ReadParamLines(file);
+  } catch (const EVestraError& error) {
+    throw EVestraError(Describe("Не удалось прочитать файл", fileName, error.what()));
+  }
+}
+
+void WriteParamFile(const QString& fileName, const std::vector<std::string>& lines) {
+  // Until commit() everything goes to a temporary file; leaving this scope without a
+  // successful commit discards it and keeps the old file whole.
+  QSaveFile file(fileName);
+  // Unbuffered, so that a short write shows in write() itself: commit() flushes a buffer
+  // without looking at the result and would put a cut file in place of the old one.
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    throw EVestraError(
+        Describe("Не удалось создать файл", fileName, file.errorString().toStdString()));
+  try {
+    WriteParamLines(file, lines);
+  } catch (const EVestraError& error) {
+    throw EVestraError(Describe("Не удалось записать файл", fileName, error.what()));
+  }
+  if (!file.flush() || !file.commit())
+    throw EVestraError(
+        Describe("Не удалось записать файл", fileName, file.errorString().toStdString()));
+}
