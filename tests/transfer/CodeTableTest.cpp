@@ -8,6 +8,7 @@
 
 #include "link/VestraError.h"
 #include "params/ParamList.h"
+#include "tests/transfer/Orders.h"
 #include "transfer/CodeTable.h"
 
 namespace {
@@ -37,35 +38,6 @@ std::vector<std::string> WriteCodes(int version, bool manualCorrCoef) {
         (row->Write.Condition != TCondition::ManualCorrCoefSet || manualCorrCoef))
       codes.emplace_back(row->Code);
   return codes;
-}
-
-std::vector<std::string> Without(std::vector<std::string> codes,
-                                 const std::set<std::string>& gone) {
-  std::erase_if(codes, [&](const std::string& c) { return gone.count(c) > 0; });
-  return codes;
-}
-
-const std::vector<std::string> FullReadOrder = {
-    "G01", "G02", "G03", "G04", "G11", "G12", "G13", "G14", "E01", "P01", "P02",
-    "P03", "B01", "B02", "B03", "C01", "M01", "M02", "M03", "M12", "M10", "M11",
-    "M14", "M15", "M04", "M08", "M09", "M05", "M06", "M07", "M13", "M16", "M17",
-    "G05", "M18", "M19", "M20", "M21", "R01", "R02", "R03", "S01", "S02", "S03"};
-
-const std::vector<std::string> FullWriteOrder = {
-    "E01", "P01", "P02", "P03", "B01", "B02", "B03", "C01", "G01", "G02", "G03",
-    "G11", "G12", "G13", "M01", "M02", "M03", "M04", "M08", "M09", "M05", "M06",
-    "M07", "M13", "M10", "M11", "M12", "M14", "M15", "M16", "M17", "G05", "M18",
-    "M19", "M20", "M21", "R01", "R02", "R03", "S01", "S02", "S03", "G04", "G14"};
-
-const std::set<std::string> From200 = {"G11", "G12", "G13", "G14", "M16", "M17", "G05"};
-const std::set<std::string> From207 = {"M18"};
-const std::set<std::string> From208 = {"M19", "M20", "M21"};
-const std::set<std::string> From300 = {"R01", "R02", "R03"};
-
-std::set<std::string> Union(std::initializer_list<std::set<std::string>> sets) {
-  std::set<std::string> all;
-  for (const auto& s : sets) all.insert(s.begin(), s.end());
-  return all;
 }
 
 }  // namespace
@@ -198,6 +170,20 @@ TEST(WriteConversion, SatelliteUseBefore200IsOffOr255) {
   EXPECT_EQ(FormWriteValue(*m04, zero, 199), "0");
   EXPECT_EQ(FormWriteValue(*m04, none, 199), "");
   EXPECT_EQ(FormWriteValue(*m04, two, 200), "2");
+}
+
+TEST(WriteConversion, ServerAddressesLowestByteFirst) {
+  auto server = [](int n, const char* value) {
+    TParamList params;
+    if (value) params.Append("AddrServer" + std::to_string(n), value);
+    return FormWriteValue(*WriteOrder()[38 + static_cast<std::size_t>(n)], params, 300);
+  };
+  EXPECT_EQ(server(1, "0"), "0,0,0,0");
+  EXPECT_EQ(server(1, nullptr), "0,0,0,0");
+  EXPECT_EQ(server(2, "not a number"), "0,0,0,0");
+  EXPECT_EQ(server(2, "167903424"), "192,0,2,10");
+  EXPECT_EQ(server(3, "-939524086"), "10,0,0,200");
+  EXPECT_EQ(server(3, "-1"), "255,255,255,255");
 }
 
 TEST(ClockCommand, TwoDigitFieldsSeparatedByCommas) {
