@@ -6,6 +6,7 @@
 //   TSpinEdit  whole numbers rounded and brought into range; empty or invalid text reads as the
 //              minimum and becomes it when the focus leaves
 //   TCheckBox  `Click` on every change of state, the program's included, never on a no-change
+// Program code sets values through `SetText`, `SetItemIndex`, `SetValue` and `SetChecked`.
 #pragma once
 
 #include <QCheckBox>
@@ -14,13 +15,22 @@
 #include <QSpinBox>
 #include <QStringList>
 
+class TEditValidator;
+
 class TEdit : public QLineEdit {
   Q_OBJECT
  public:
+  // maxLength 0: no limit.
   TEdit(const QString& name, QWidget* parent, int maxLength = 0);
   QString Text() const;
   void SetText(const QString& text);  // kept whole, whatever the limit
   int MaxLength() const;
+
+ private:
+  friend class TEditValidator;
+  int Limit;
+  bool SettingByProgram = false;
+  QString Accepted;  // the text before the change being validated
 };
 
 class TComboBox : public QComboBox {
@@ -30,25 +40,36 @@ class TComboBox : public QComboBox {
   int ItemIndex() const;
   void SetItemIndex(int index);  // out of range: no selection; raises no notification
   QString SelectedText() const;  // empty text with no selection
+  void showPopup() override;
+  // `CloseUp` follows once the list's own handling is done, so that it sees the item chosen.
+  void hidePopup() override;
  signals:
   void Change();   // the user's selection
   void CloseUp();  // the drop-down list closed
-  void Exit();     // the focus left
+  void Exit();     // the focus left for another control of the window
  protected:
-  void hidePopup() override;
   void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  bool PopupOpen = false;
 };
 
 class TSpinEdit : public QSpinBox {
   Q_OBJECT
  public:
   TSpinEdit(const QString& name, QWidget* parent, int minimum, int maximum, int step, int value);
-  int Value() const;  // empty or invalid text reads as the minimum
+  int Value() const;            // what the text says, in range; empty or invalid: the minimum
   void SetValue(double value);  // rounded, then brought into range
+  QValidator::State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
  signals:
   void Exit();
+
  protected:
   void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  int Bounded(long long value) const;
 };
 
 class TCheckBox : public QCheckBox {

@@ -15,9 +15,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "form/Controls.h"
 #include "link/Link.h"
@@ -151,7 +154,7 @@ class TFmMain : public QMainWindow {
   // --- Owned parts ---
   TLink Link;
   TParamList ParamList;
-  TPerson* Person;  // never null
+  TPerson* Person;                  // never null
   void SetPerson(TPerson* person);  // also the link's; nullptr restores the window's own dialogs
 
   // --- Start-up and shut-down (form/) ---
@@ -186,9 +189,12 @@ class TFmMain : public QMainWindow {
   void ReleaseMonitor();
   // The failure path's box: caption "Ошибка", stop icon; "Неизвестная ошибка" without a text.
   void ShowError(const std::string& text);
-  // Runs `body` and shows what escapes it as the failure path does (after `onFailure`).
-  // Returns false when `body` failed.
-  bool Guarded(const std::function<void()>& body, const std::function<void()>& onFailure);
+  // Runs `body`; on a failure escaping it: closes the port, hides the wait panel, runs
+  // `onFailure` (may be empty), then shows the failure with `ShowError`. False when it failed.
+  bool Guarded(const std::function<void()>& body, const std::function<void()>& onFailure = {});
+  // The whole frame of a device operation: wait panel with `waitText`, `OpenSelectedPort`,
+  // `body`, the port closed unless the monitor is on, panel hidden; failures as `Guarded`.
+  bool RunOperation(const std::string& waitText, const std::function<void()>& body);
 
   // --- Encodings (params/) ---
   void DecodeVibroMode(int value);
@@ -221,9 +227,36 @@ class TFmMain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend class TQtPerson;
+  void CreateFormModel();  // both configuration pages, in table order
+  void CreateLeftPanel();
+  void CreateActionsAndMenu();
+  void CreateOptionsPanel();
+  void CreateWaitPanel();
+  void CreateFileDialogs();
+  void BindInterlocks();
+  void ConnectHandlers();
+  template <class T>
+  T* Named(T* component) {  // registers a component for FindControl, in creation order
+    Components.emplace_back(component);
+    return component;
+  }
+  void RestoreStoredProperties();
+  void StoreStoredProperties();
+  void StoreWindowPosition();
+  void RestoreWindowPosition();
+  // Runs a handler; a failure escaping it is shown as an error box instead of crossing Qt.
+  void Handle(const std::function<void()>& handler);
+  void UpdatePortDevice();
+
+  std::vector<QPointer<QObject>> Components;
+  QObject* ActionList = nullptr;
+  QMenuBar* MainMenu = nullptr;
+  QLabel* LbPortDevice = nullptr;
   std::unique_ptr<TQtPerson> OwnPerson;
   bool Shown = false;
   bool SettingsWrittenOnClose = false;
+  bool Destroyed = false;
 };
 
 // The single instance, set by the constructor and cleared by the destructor.

@@ -1,0 +1,61 @@
+// The dialogs for parameter files. Each starts where the last file chosen in it lay, with that
+// name; the first time, with "Vestra.ini" in the home folder.
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QShowEvent>
+
+#include "form/FmMain.h"
+
+namespace {
+
+const QStringList kFilters = {"Файлы параметров (*.ini)", "Все файлы (*.*)"};
+
+class TParameterFileDialog : public QFileDialog {
+ public:
+  TParameterFileDialog(QWidget* owner, const QString& name, const QString& title, bool save)
+      : QFileDialog(owner, title), LastFolder(QDir::homePath()), LastName("Vestra.ini") {
+    setObjectName(name);
+    // Qt's own dialog: the same everywhere, and tests can drive it.
+    setOption(QFileDialog::DontUseNativeDialog);
+    setOption(QFileDialog::ReadOnly, false);
+    setNameFilters(kFilters);
+    setSizeGripEnabled(true);
+    if (save) {
+      setAcceptMode(QFileDialog::AcceptSave);
+      setFileMode(QFileDialog::AnyFile);
+      setDefaultSuffix("ini");
+    } else {
+      setAcceptMode(QFileDialog::AcceptOpen);
+      setFileMode(QFileDialog::ExistingFile);
+    }
+    connect(this, &QDialog::accepted, this, [this] {
+      const QStringList chosen = selectedFiles();
+      if (chosen.isEmpty()) return;
+      const QFileInfo file(chosen.first());
+      LastFolder = file.absolutePath();
+      LastName = file.fileName();
+    });
+  }
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    if (!event->spontaneous()) {
+      selectNameFilter(kFilters.first());
+      setDirectory(LastFolder);
+      selectFile(LastName);
+    }
+    QFileDialog::showEvent(event);
+  }
+
+ private:
+  QString LastFolder;
+  QString LastName;
+};
+
+}  // namespace
+
+void TFmMain::CreateFileDialogs() {
+  SaveDialog = Named(new TParameterFileDialog(this, "SaveDialog", "Сохранить параметры", true));
+  OpenDialog = Named(new TParameterFileDialog(this, "OpenDialog", "Загрузить параметры", false));
+}

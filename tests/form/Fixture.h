@@ -1,0 +1,41 @@
+// What the window tests share: one application object for the program, a clean settings store
+// per test, and a window that speaks to a scripted person.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <memory>
+
+#include "form/FmMain.h"
+#include "tests/support/ScriptedPerson.h"
+
+inline QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "test_form";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+inline void ClearSettingsStore() {
+  QSettings store("Mirotan", "TindraSetup");
+  store.clear();
+  store.sync();
+}
+
+class TWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApplication();
+    ClearSettingsStore();
+  }
+  // A fresh window as the program makes it, speaking to `Person`.
+  std::unique_ptr<TFmMain> NewWindow() {
+    auto window = std::make_unique<TFmMain>();
+    window->SetPerson(&Person);
+    return window;
+  }
+  TScriptedPerson Person;
+};
