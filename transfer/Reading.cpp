@@ -109,20 +109,13 @@ void ApplyReadValue(TFmMain& form, const TCodeRow& row, std::string_view value, 
 
 void TFmMain::ActReadExecute() {
   MmLog->clear();
-  bool done = Guarded(
-      [this] {
-        Person->ShowWait("Чтение параметров Вестра...");
-        OpenSelectedPort();
-        // A running monitor owns the line; what it has not shown yet is not ours to drop.
-        if (!MonitorOn()) Link.FlushInput();
-        ReadCodes(*this, VersionNumber(Link.ReadVersion()));
-        if (!MonitorOn()) Link.ClosePort();
-        Person->HideWait();
-      },
-      [this] {
-        Link.ClosePort();
-        Person->HideWait();
-      });
+  // The frame opens the port, closes it again unless the monitor holds it, and on a failure
+  // closes it, hides the wait panel and shows the error, in that order.
+  bool done = RunOperation("Чтение параметров Вестра...", [this] {
+    // A running monitor owns the line; what it has not shown yet is not ours to drop.
+    if (!MonitorOn()) Link.FlushInput();
+    ReadCodes(*this, VersionNumber(Link.ReadVersion()));
+  });
   // The sensor-dependent controls follow what was read; not after a failed read.
   if (done) CBSensorModeChange(nullptr);
 }

@@ -1,6 +1,7 @@
 // Writing the window's configuration into the unit.
 #include <QPlainTextEdit>
 #include <ctime>
+#include <exception>
 #include <string>
 
 #include "form/FmMain.h"
@@ -40,22 +41,30 @@ void SetClock(TFmMain& form) {
 
 void TFmMain::ActWriteExecute() {
   MmLog->clear();
-  Guarded(
-      [this] {
-        if (!GatherParameters()) return;  // it has told the user already
-        ReleaseMonitor();
-        Person->ShowWait("Запись параметров Вестра...");
-        OpenSelectedPort();
-        if (!MonitorOn()) Link.FlushInput();
-        int versionNumber = VersionNumber(Link.ReadVersion());
-        WriteCodes(*this, versionNumber);
-        // Firmware from 4.00 on keeps its own time.
-        if (CBSetTime->Checked() && versionNumber < 400) SetClock(*this);
-        // The final command is not answered; nothing is read after it.
-        Link.SendCommand("#S\r");
-        Person->HideWait();
-      },
-      [this] { Person->HideWait(); });
-  // Every write ends with the port closed, the monitor's included.
+  // Not the common frame: a write tells of a failure while the port is still open and closes it
+  // only afterwards, and it closes the port in every case, the monitor's included.
+  std::string failure;
+  bool failed = false;
+  try {
+    if (GatherParameters()) {  // otherwise it has told the user already
+      ReleaseMonitor();
+      Person->ShowWait("Запись параметров Вестра...");
+      OpenSelectedPort();
+      if (!MonitorOn()) Link.FlushInput();
+      int versionNumber = VersionNumber(Link.ReadVersion());
+      WriteCodes(*this, versionNumber);
+      // Firmware from 4.00 on keeps its own time.
+      if (CBSetTime->Checked() && versionNumber < 400) SetClock(*this);
+      // The final command is not answered; nothing is read after it.
+      Link.SendCommand("#S\r");
+    }
+  } catch (const std::exception& error) {
+    failed = true;
+    failure = error.what();
+  } catch (...) {
+    failed = true;
+  }
+  Person->HideWait();
+  if (failed) ShowError(failure);
   Link.ClosePort();
 }
