@@ -35,7 +35,17 @@ const char* const kVersion = "2.02";
 
 QFont LogFont() {
   if (QFontDatabase::families().contains("Lucida Console")) return QFont("Lucida Console", 9);
-  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (QFontInfo(font).fixedPitch()) return font;
+  // Some platforms (the offscreen one among them) name no fixed font of their own.
+  font.setStyleHint(QFont::TypeWriter);
+  for (const QString& family : QFontDatabase::families()) {
+    if (QFontDatabase::isFixedPitch(family)) {
+      font.setFamily(family);
+      break;
+    }
+  }
+  return font;
 }
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
