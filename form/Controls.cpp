@@ -62,6 +62,9 @@ TComboBox::TComboBox(const QString& name, QWidget* parent, const QStringList& it
     : QComboBox(parent) {
   setObjectName(name);
   setEditable(false);
+  // Sized by the layout rather than by the longest item, so that captions beside stay whole.
+  setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  setMinimumContentsLength(4);
   addItems(items);
   SetItemIndex(itemIndex);
   // `activated` comes from the user only (mouse, keys, wheel), never from setCurrentIndex.

@@ -110,7 +110,10 @@ void TFmMain::CreateFormModel() {
   user->addWidget(gbAlarm);
   auto* alarm = Grid(gbAlarm);
   SEDelay = Named(new TSpinEdit("SEDelay", gbAlarm, 1, 10, 1, 4));
-  Row(alarm, "Длительность удержания кнопки для тревоги (с)", SEDelay, 3);
+  // The longest caption of the group spans the columns of the shorter ones.
+  alarm->addWidget(Caption("Длительность удержания кнопки для тревоги (с)", gbAlarm, SEDelay), 0, 0,
+                   1, 3);
+  alarm->addWidget(SEDelay, 0, 3);
   CBPIRMode = Named(new TComboBox("CBPIRMode", gbAlarm, {"Нет", "Использовать"}, 1));
   Row(alarm, "Объемный датчик", CBPIRMode, 3);
   CBVibroMode =

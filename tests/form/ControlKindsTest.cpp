@@ -1,8 +1,8 @@
 // The rules of the four kinds of control, with typed input where the user is concerned.
-#include <QKeyEvent>
-#include <QSignalSpy>
 #include <QAbstractItemView>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 

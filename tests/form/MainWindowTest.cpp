@@ -331,9 +331,8 @@ TEST_F(TWindowTest, OperationClosesThePortUnlessTheMonitorIsOn) {
   EXPECT_EQ(window->PortName(), "COM2");
 
   bool sawOpen = false;
-  EXPECT_TRUE(window->RunOperation("Читаю версию...", [&] {
-    sawOpen = window->Link.PortHandle >= 0 && unit.DeviceOpen();
-  }));
+  EXPECT_TRUE(window->RunOperation(
+      "Читаю версию...", [&] { sawOpen = window->Link.PortHandle >= 0 && unit.DeviceOpen(); }));
   EXPECT_TRUE(sawOpen);
   EXPECT_EQ(window->Link.PortHandle, -1);
   EXPECT_FALSE(Person.WaitShown);
