@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QShowEvent>
 
 #include "form/FmMain.h"
@@ -29,6 +30,11 @@ class TParameterFileDialog : public QFileDialog {
       setAcceptMode(QFileDialog::AcceptOpen);
       setFileMode(QFileDialog::ExistingFile);
     }
+    // "*.*" means every file to the person who reads it; Qt would take it as names with a dot.
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+      auto* files = findChild<QFileSystemModel*>();
+      if (filter == kFilters.last() && files) files->setNameFilters({"*"});
+    });
     connect(this, &QDialog::accepted, this, [this] {
       const QStringList chosen = selectedFiles();
       if (chosen.isEmpty()) return;

@@ -1,0 +1,92 @@
+// The dialogs for parameter files: titles, filters, start name, and the last choice remembered.
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "tests/form/Fixture.h"
+
+namespace {
+
+struct TSeen {
+  QString Title, Filter, Suffix, Folder;
+  QStringList Filters, Files;
+  bool ConfirmsOverwrite = false;
+  QFileDialog::FileMode Mode = QFileDialog::AnyFile;
+};
+
+// Opens `dialog` as an operation would, records how it opened, then chooses `file` (or cancels
+// when `file` is empty).
+TSeen OpenAndChoose(QFileDialog* dialog, const QString& file) {
+  TSeen seen;
+  QTimer::singleShot(0, dialog, [&] {
+    seen.Title = dialog->windowTitle();
+    seen.Filters = dialog->nameFilters();
+    seen.Filter = dialog->selectedNameFilter();
+    seen.Suffix = dialog->defaultSuffix();
+    seen.Folder = dialog->directory().absolutePath();
+    seen.Files = dialog->selectedFiles();
+    seen.ConfirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+    seen.Mode = dialog->fileMode();
+    dialog->selectNameFilter(dialog->nameFilters().last());  // the next opening resets it
+    if (file.isEmpty()) {
+      dialog->reject();
+    } else {
+      dialog->selectFile(file);
+      static_cast<QDialog*>(dialog)->accept();  // as the "Save"/"Open" button does
+    }
+  });
+  dialog->exec();
+  return seen;
+}
+
+}  // namespace
+
+TEST_F(TWindowTest, SaveDialogOpensWithItsTitleFilterAndNameAndRemembersTheChoice) {
+  auto window = NewWindow();
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+
+  TSeen first = OpenAndChoose(window->SaveDialog, folder.filePath("unit7"));
+  EXPECT_EQ(first.Title, "Сохранить параметры");
+  EXPECT_EQ(first.Filters, QStringList({"Файлы параметров (*.ini)", "Все файлы (*.*)"}));
+  EXPECT_EQ(first.Filter, "Файлы параметров (*.ini)");
+  EXPECT_EQ(first.Suffix, "ini");
+  EXPECT_TRUE(first.ConfirmsOverwrite);
+  EXPECT_EQ(first.Folder, QDir::homePath());
+  ASSERT_EQ(first.Files.size(), 1);
+  EXPECT_TRUE(first.Files[0].endsWith("/Vestra.ini"));
+  EXPECT_EQ(window->SaveDialog->selectedFiles().value(0), folder.filePath("unit7.ini"));
+
+  TSeen second = OpenAndChoose(window->SaveDialog, {});
+  EXPECT_EQ(second.Folder, QDir(folder.path()).absolutePath());
+  EXPECT_EQ(second.Files.value(0), folder.filePath("unit7.ini"));
+  EXPECT_EQ(second.Filter, "Файлы параметров (*.ini)");
+
+  // The other dialog keeps its own last choice.
+  TSeen open = OpenAndChoose(window->OpenDialog, {});
+  EXPECT_EQ(open.Title, "Загрузить параметры");
+  EXPECT_EQ(open.Mode, QFileDialog::ExistingFile);
+  EXPECT_EQ(open.Suffix, "");
+  EXPECT_EQ(open.Folder, QDir::homePath());
+  EXPECT_TRUE(open.Files.value(0).endsWith("/Vestra.ini"));
+}
+
+TEST_F(TWindowTest, AllFilesEntryShowsFilesWithoutAnExtensionToo) {
+  auto window = NewWindow();
+  QFileDialog* dialog = window->OpenDialog;
+  QStringList filtersAfterChoice;
+  QTimer::singleShot(0, dialog, [&] {
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    QTest::keyClick(types, Qt::Key_Down);  // the person picks "Все файлы (*.*)"
+    EXPECT_EQ(types->currentIndex(), 1);
+    filtersAfterChoice = dialog->findChild<QFileSystemModel*>()->nameFilters();
+    dialog->reject();
+  });
+  dialog->exec();
+  EXPECT_EQ(filtersAfterChoice, QStringList({"*"}));
+}
