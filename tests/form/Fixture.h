@@ -11,13 +11,9 @@
 #include "form/FmMain.h"
 #include "tests/support/ScriptedPerson.h"
 
-inline QApplication& TestApplication() {
-  static int argc = 1;
-  static char name[] = "test_form";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+// The program's one application object; it goes before the program's exit, while Qt's own
+// statics still stand.
+QApplication& TestApplication();
 
 inline void ClearSettingsStore() {
   QSettings store("Mirotan", "TindraSetup");
