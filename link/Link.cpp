@@ -1,17 +1,120 @@
-// Placeholder until the link lands.
+// The link state and the byte half of the link: opening the port, sending commands and cutting
+// received bytes into messages.
 #include "link/Link.h"
 
-TLink::TLink(TPerson* person, TPortResolver resolver) : Person(person), Resolver(std::move(resolver)) {}
-TLink::~TLink() = default;
-std::string TLink::OpenPort(const std::string&) { return "not built yet"; }
-void TLink::ClosePort() {}
-void TLink::SendCommand(const std::string&) {}
-std::string TLink::ReadAnswer() { return {}; }
-void TLink::FlushInput() {}
-std::string TLink::LastErrorText() const { return {}; }
-std::string TLink::ExecuteCommand(const std::string&) { return {}; }
-bool TLink::CheckAnswerError(const std::string&) { return true; }
-std::string TLink::ReadParameter(const std::string&) { return {}; }
-void TLink::WriteParameter(const std::string&, const std::string&) {}
-std::string TLink::ReadVersion() { return {}; }
-std::string DefaultDevicePath(const std::string&) { return {}; }
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "link/Person.h"
+#include "link/SerialPort.h"
+#include "link/VestraError.h"
+
+namespace {
+
+// A one-byte read gives up after this long; a quiet line thus ends a burst.
+constexpr int kReadTimeoutMs = 20;
+// The longest message handed out without a CR; the buffer holds one byte more.
+constexpr int kMaxMessage = 1999;
+
+bool IsMessageStart(char c) { return c == '$' || c == '#'; }
+
+}  // namespace
+
+TLink::TLink(TPerson* person, TPortResolver resolver)
+    : Person(person), Resolver(std::move(resolver)) {}
+
+TLink::~TLink() { ClosePort(); }
+
+std::string TLink::OpenPort(const std::string& name) {
+  if (PortHandle != -1) return {};
+  std::string path = Resolver ? Resolver(name) : DefaultDevicePath(name);
+  PortHandle = SerialPort::OpenDevice(path);
+  if (PortHandle == -1) {
+    LastErrno = errno;
+    return name + ": " + LastErrorText();
+  }
+  // From here on a failure leaves the port held: the link counts as open until ClosePort.
+  if (!SerialPort::MakeRaw(PortHandle) || !SerialPort::RaiseDtr(PortHandle)) {
+    LastErrno = errno;
+    return name + ": " + LastErrorText();
+  }
+  RxCount = 0;
+  return {};
+}
+
+void TLink::ClosePort() {
+  SerialPort::CloseDevice(PortHandle);
+  PortHandle = -1;
+}
+
+void TLink::SendCommand(const std::string& command) {
+  if (Person) Person->Log(command);
+  // A write of n bytes is allowed 10 n + 10 ms.
+  int timeoutMs = static_cast<int>(std::min<std::size_t>(command.size(), 100000) * 10 + 10);
+  if (!SerialPort::WriteAll(PortHandle, command, timeoutMs)) {
+    LastErrno = errno;
+    RaiseLastError();
+  }
+}
+
+std::string TLink::ReadAnswer() {
+  auto dropJunk = [this] {
+    int skip = 0;
+    while (skip < RxCount && !IsMessageStart(RxBuffer[skip])) ++skip;
+    if (skip == 0) return;
+    std::memmove(RxBuffer, RxBuffer + skip, static_cast<std::size_t>(RxCount - skip));
+    RxCount -= skip;
+  };
+
+  for (;;) {
+    char byte;
+    int n = SerialPort::ReadByte(PortHandle, byte, kReadTimeoutMs);
+    if (n < 0) {
+      LastErrno = errno;
+      RaiseLastError();
+    }
+    if (n == 1) RxBuffer[RxCount++] = byte;
+    dropJunk();
+    if (n == 0 || RxCount >= kMaxMessage) break;
+  }
+
+  std::string message;
+  if (RxCount >= 2 && IsMessageStart(RxBuffer[0])) {
+    const char* end = std::find(RxBuffer, RxBuffer + RxCount, '\r');
+    int length = 0;
+    if (end != RxBuffer + RxCount)
+      length = static_cast<int>(end - RxBuffer) + 1;
+    else if (RxCount >= kMaxMessage)
+      length = RxCount;
+    if (length > 0) {
+      message.assign(RxBuffer, static_cast<std::size_t>(length));
+      std::memmove(RxBuffer, RxBuffer + length, static_cast<std::size_t>(RxCount - length));
+      RxCount -= length;
+    }
+  }
+  dropJunk();
+  return message;
+}
+
+void TLink::FlushInput() {
+  while (!ReadAnswer().empty()) {
+  }
+}
+
+std::string TLink::LastErrorText() const { return SerialPort::ErrorText(LastErrno); }
+
+void TLink::RaiseLastError() { throw EVestraError(LastErrorText()); }
+
+std::string DefaultDevicePath(const std::string& portName) {
+  if (portName.size() < 4 || portName.compare(0, 3, "COM") != 0 || portName[3] == '0') return {};
+  int number = 0;
+  const char* first = portName.data() + 3;
+  const char* last = portName.data() + portName.size();
+  auto [end, error] = std::from_chars(first, last, number);
+  if (error != std::errc() || end != last || number < 1 || number > 24) return {};
+  int index = (number - 1) % 8;
+  const char* family = number <= 8 ? "/dev/ttyACM" : number <= 16 ? "/dev/ttyUSB" : "/dev/ttyS";
+  return family + std::to_string(index);
+}

@@ -5,6 +5,11 @@
 // `RxCount`). The low half (`OpenPort` .. `LastErrorText`) moves bytes; the high half
 // (`ExecuteCommand` .. `ReadVersion`) speaks the unit's text protocol. All text here is
 // Windows-1251 bytes; error texts are UTF-8. Everything runs on the GUI thread and blocks it.
+//
+// Every command sent and every message received while an answer is awaited goes to
+// `Person->Log` exactly as on the line; questions go to `Person->Ask`. A null `Person` sees
+// nothing and answers No. The port name ("COM7") stays what error texts show; `Resolver` turns it
+// into the device path (`DefaultDevicePath` when empty).
 #pragma once
 
 #include <functional>
@@ -47,7 +52,8 @@ class TLink {
   std::string LastErrorText() const;
 
   // Sends and waits up to 5000 ms for a message beginning with "#"; "$" messages are logged
-  // and skipped. Empty text when no answer came in time.
+  // and skipped. Empty text when no answer came in time, also while "$" messages keep coming.
+  // A failed read (a hang-up) ends the wait at once with the system's text.
   std::string ExecuteCommand(const std::string& command);
   // True: no error answer. False: error code 2 (not supported). Raises for every other code.
   bool CheckAnswerError(const std::string& answer);
@@ -55,11 +61,14 @@ class TLink {
   std::string ReadParameter(const std::string& code);
   // Returns after "#OK", or when unsupported and the person chose to go on.
   void WriteParameter(const std::string& code, const std::string& value);
-  // Firmware version text, never empty; also sets the caption of `LbVersion`.
+  // Firmware version text, never empty; also sets the caption of `LbVersion` (UTF-8).
   std::string ReadVersion();
 
  private:
   int LastErrno = 0;
+
+  [[noreturn]] void RaiseLastError();
+  bool AskToGoOn(const std::string& utf8Text);
 };
 
 // Default device path of a port name: COM1..COM8 -> /dev/ttyACM0..7, COM9..COM16 ->

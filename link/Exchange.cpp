@@ -1,0 +1,123 @@
+// The request/answer half of the link: one command, its answer within a deadline, error
+// answers, parameter read and write, and the firmware version.
+#include <charconv>
+#include <chrono>
+
+#include "link/Link.h"
+#include "link/Person.h"
+#include "link/Text.h"
+#include "link/VestraError.h"
+
+namespace {
+
+constexpr auto kAnswerDeadline = std::chrono::milliseconds(5000);
+
+const char* const kNoAnswer = "Нет ответа от RAD";
+const char* const kBadAnswer = "Недопустимый ответ от RAD";
+const char* const kUnknownVersion = "Неизвестная версия";
+const char* const kAborted = "Операция прервана";
+const char* const kNotSupportedTail =
+    " не поддерживается (возможно следует обновить прошивку RAD). Продолжить?";
+
+bool StartsWith(const std::string& text, std::string_view prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A decimal integer filling the whole text; anything else reads as 0.
+int ErrorCode(const std::string& text) {
+  int value = 0;
+  const char* last = text.data() + text.size();
+  auto [end, error] = std::from_chars(text.data(), last, value);
+  return error == std::errc() && end == last ? value : 0;
+}
+
+}  // namespace
+
+std::string TLink::ExecuteCommand(const std::string& command) {
+  SendCommand(command);
+  auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    std::string message = ReadAnswer();
+    if (!message.empty() && Person) Person->Log(message);
+    if (!message.empty() && message[0] == '#') return message;
+    // Also tested after a "$" message: a flow of them without a pause must not hold the wait
+    // open past its deadline.
+    if (std::chrono::steady_clock::now() - start > kAnswerDeadline) return {};
+  }
+}
+
+bool TLink::CheckAnswerError(const std::string& answer) {
+  if (answer.find("#ERR") == std::string::npos) return true;
+  std::string rest = answer.size() > 4 ? answer.substr(4) : std::string();
+  if (!rest.empty()) rest.pop_back();
+  switch (ErrorCode(rest)) {
+    case 1:
+      throw EVestraError("Ошибка в формате команды");
+    case 2:
+      return false;
+    case 3:
+      throw EVestraError("Недопустимое значение");
+    case 4:
+      throw EVestraError("Ошибка калибровки");
+    default:
+      throw EVestraError("Неизвестная ошибка");
+  }
+}
+
+std::string TLink::ReadParameter(const std::string& code) {
+  std::string prefix = "#R" + code;
+  std::string answer = ExecuteCommand(prefix + "\r");
+  if (answer.empty()) throw EVestraError(kNoAnswer);
+  if (!CheckAnswerError(answer)) {
+    if (AskToGoOn("Чтение параметра " + Cp1251ToUtf8(code) + kNotSupportedTail)) return {};
+    throw EVestraError(kAborted);
+  }
+  if (!StartsWith(answer, prefix)) throw EVestraError(kBadAnswer);
+  std::string value = answer.substr(prefix.size());
+  if (!value.empty()) value.pop_back();   // the CR
+  if (!value.empty()) value.erase(0, 1);  // the separator after the code
+  return value;
+}
+
+void TLink::WriteParameter(const std::string& code, const std::string& value) {
+  std::string answer = ExecuteCommand("#W" + code + " " + value + "\r");
+  if (answer.empty()) throw EVestraError(kNoAnswer);
+  if (CheckAnswerError(answer)) {
+    if (answer.find("#OK") == std::string::npos) throw EVestraError(kBadAnswer);
+    return;
+  }
+  if (!AskToGoOn("Запись параметра " + Cp1251ToUtf8(code) + kNotSupportedTail))
+    throw EVestraError(kAborted);
+}
+
+std::string TLink::ReadVersion() {
+  auto setCaption = [this](const std::string& text) {
+    if (Person) Person->SetVersionCaption(text);
+  };
+  setCaption("");
+  std::string answer = ExecuteCommand("#V\r");
+  if (answer.empty()) answer = ExecuteCommand("#V\r");
+  if (answer.empty()) throw EVestraError(kNoAnswer);
+  CheckAnswerError(answer);  // code 2 falls through to the form test below
+
+  std::string version;
+  if (StartsWith(answer, "#Vestra")) {
+    std::size_t marker = answer.find('v', 7);
+    if (marker == std::string::npos) marker = answer.find('V', 7);
+    if (marker == std::string::npos) throw EVestraError(kUnknownVersion);
+    version = answer.substr(marker + 1);
+    if (!version.empty()) version.pop_back();
+  } else if (StartsWith(answer, "#V")) {
+    // "#V", the separator, the version, the CR.
+    version = answer.size() > 4 ? answer.substr(3, answer.size() - 4) : std::string();
+  } else {
+    throw EVestraError(kBadAnswer);
+  }
+  setCaption("Версия " + Cp1251ToUtf8(version));
+  if (version.empty()) throw EVestraError(kUnknownVersion);
+  return version;
+}
+
+bool TLink::AskToGoOn(const std::string& utf8Text) {
+  return Person && Person->Ask(utf8Text, "Ошибка", TPerson::TIcon::Stop);
+}
