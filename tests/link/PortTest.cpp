@@ -1,0 +1,125 @@
+// Opening and closing the port: names, missing and busy devices, the buffer across opens, and
+// a device that goes away.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "link/VestraError.h"
+#include "tests/link/LinkTestKit.h"
+
+namespace {
+
+std::string SystemText(int error) { return std::strerror(error); }
+
+}  // namespace
+
+TEST(PortNames, ComNamesMapToTheUsualLinuxDevices) {
+  EXPECT_EQ(DefaultDevicePath("COM1"), "/dev/ttyACM0");
+  EXPECT_EQ(DefaultDevicePath("COM8"), "/dev/ttyACM7");
+  EXPECT_EQ(DefaultDevicePath("COM9"), "/dev/ttyUSB0");
+  EXPECT_EQ(DefaultDevicePath("COM16"), "/dev/ttyUSB7");
+  EXPECT_EQ(DefaultDevicePath("COM17"), "/dev/ttyS0");
+  EXPECT_EQ(DefaultDevicePath("COM24"), "/dev/ttyS7");
+  for (const char* name : {"COM0", "COM25", "COM01", "COM", "com3", "COM3x", ""})
+    EXPECT_EQ(DefaultDevicePath(name), "") << name;
+}
+
+TEST(PortOpening, ANameWithoutDeviceGivesNameColonSystemTextAndStaysClosed) {
+  TScriptedPerson person;
+  TLink link(&person, [](const std::string&) { return std::string("/nonexistent/ttyX"); });
+  EXPECT_EQ(link.OpenPort("COM7"), "COM7: " + SystemText(ENOENT));
+  EXPECT_EQ(link.PortHandle, -1);
+  EXPECT_EQ(link.LastErrorText(), SystemText(ENOENT));
+
+  TLink unresolved(&person, {});  // no resolver: the default devices; COM25 has none
+  EXPECT_EQ(unresolved.OpenPort("COM25"), "COM25: " + SystemText(ENOENT));
+  EXPECT_EQ(unresolved.PortHandle, -1);
+}
+
+TEST(PortOpening, OpenWhileOpenKeepsTheBufferAndOnlyAFreshOpenEmptiesIt) {
+  TLinkedUnit unit;
+  int handle = unit.Link.PortHandle;
+  unit.Burst("#partial");
+  EXPECT_EQ(unit.Link.ReadAnswer(), "");
+  EXPECT_EQ(unit.Link.OpenPort("COM9"), "") << "already open: success at once, whatever the name";
+  EXPECT_EQ(unit.Link.PortHandle, handle);
+  EXPECT_EQ(unit.Held(), "#partial");
+
+  unit.Link.ClosePort();
+  EXPECT_EQ(unit.Link.PortHandle, -1);
+  EXPECT_EQ(unit.Held(), "#partial") << "closing keeps the buffer";
+  unit.Link.ClosePort();  // harmless
+  EXPECT_EQ(unit.Link.PortHandle, -1);
+
+  EXPECT_EQ(unit.Link.OpenPort("COM3"), "");
+  EXPECT_EQ(unit.Link.RxCount, 0);
+}
+
+TEST(PortOpening, APortHeldByAnotherProcessIsBusyUntilReleased) {
+  TSimUnit sim;
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(release[1]);
+    close(ready[0]);
+    TLink holder(nullptr, [&sim](const std::string&) { return sim.PtyPath(); });
+    char held = holder.OpenPort("COM3").empty() ? 'y' : 'n';
+    (void)!write(ready[1], &held, 1);
+    char c;
+    (void)!read(release[0], &c, 1);  // until the parent closes its end
+    _exit(0);
+  }
+  close(ready[1]);
+  close(release[0]);
+  char held = 0;
+  ASSERT_EQ(read(ready[0], &held, 1), 1);
+  ASSERT_EQ(held, 'y');
+
+  TLink link(nullptr, [&sim](const std::string&) { return sim.PtyPath(); });
+  EXPECT_EQ(link.OpenPort("COM3"), "COM3: " + SystemText(EBUSY));
+  EXPECT_EQ(link.PortHandle, -1);
+
+  close(release[1]);
+  close(ready[0]);
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(link.OpenPort("COM3"), "") << "free again once the other program has closed it";
+}
+
+TEST(PortOpening, AClosedPortCanBeOpenedAgainByTheNextProgram) {
+  TSimUnit sim;
+  TLink first(nullptr, [&sim](const std::string&) { return sim.PtyPath(); });
+  ASSERT_EQ(first.OpenPort("COM3"), "");
+  first.ClosePort();
+  TLink second(nullptr, [&sim](const std::string&) { return sim.PtyPath(); });
+  EXPECT_EQ(second.OpenPort("COM3"), "");
+}
+
+TEST(PortHangUp, ReadAndWriteFailWithTheSystemTextOnceTheDeviceIsGone) {
+  TLinkedUnit unit;
+  unit.Burst("#A");
+  EXPECT_EQ(unit.Link.ReadAnswer(), "");
+  unit.Sim.Stop();
+  try {
+    unit.Link.ReadAnswer();
+    ADD_FAILURE() << "a hang-up read as silence";
+  } catch (const EVestraError& e) {
+    EXPECT_EQ(std::string(e.what()), SystemText(EIO));
+  }
+  EXPECT_EQ(unit.Held(), "#A") << "a failed read keeps the buffer";
+  EXPECT_NE(unit.Link.PortHandle, -1) << "the link stays open until the caller closes it";
+  EXPECT_THROW(unit.Link.SendCommand("#V\r"), EVestraError);
+  EXPECT_EQ(unit.Person.LogLines, std::vector<std::string>{"#V\r"}) << "logged before sending";
+  unit.Link.ClosePort();
+}
+
+TEST(PortHangUp, AReadOnAClosedLinkFailsInsteadOfWaiting) {
+  TScriptedPerson person;
+  TLink link(&person, {});
+  EXPECT_THROW(link.ReadAnswer(), EVestraError);
+  EXPECT_THROW(link.SendCommand("#V\r"), EVestraError);
+}
