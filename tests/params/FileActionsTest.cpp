@@ -1,0 +1,109 @@
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QDir>
+
+#include "tests/params/FormFixture.h"
+
+namespace {
+
+using TFileActions = TFormTest;
+
+// Files may grow to `bytes` at most while it lives; root is bound by this as well.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) {
+    OldHandler = signal(SIGXFSZ, SIG_IGN);  // a failed write instead of a killed process
+    getrlimit(RLIMIT_FSIZE, &Old);
+    rlimit limit = Old;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Old);
+    signal(SIGXFSZ, OldHandler);
+  }
+
+ private:
+  rlimit Old{};
+  sighandler_t OldHandler;
+};
+
+}  // namespace
+
+TEST_F(TFileActions, SaveAddsTheDefaultExtensionAndWritesTheGatheredLines) {
+  MakeValid();
+  TDialogHand hand(Form->SaveDialog, TDialogHand::Accept(Path("Unit7")));
+  Form->ActSaveExecute();
+  EXPECT_EQ(hand.Shown, 1);
+  EXPECT_TRUE(Person.Boxes.empty());
+  auto bytes = FileBytes(Path("Unit7.ini"));
+  EXPECT_EQ(bytes.rfind("AddrServer1=167903424\r\nAddrServer2=-939524086\r\n", 0), 0u) << bytes;
+  EXPECT_EQ(bytes.substr(bytes.size() - 14), "ControlSMS=0\r\n");
+}
+
+TEST_F(TFileActions, AFailedGatheringOpensNoDialogAndWritesNothing) {
+  TDialogHand hand(Form->SaveDialog, TDialogHand::Accept(Path("never.ini")));
+  Form->ActSaveExecute();
+  EXPECT_EQ(TakeError(), "Ошибка|Недопустимый адрес сервера 1");
+  EXPECT_EQ(hand.Shown, 0);
+  EXPECT_TRUE(QDir(Dir.path()).isEmpty());
+}
+
+TEST_F(TFileActions, CancellingEitherDialogChangesNothing) {
+  MakeValid();
+  auto name = Path("Vestra.ini");
+  PutFile(name, "Period=1\r\n");
+  {
+    TDialogHand hand(Form->SaveDialog, TDialogHand::Cancel);
+    Form->ActSaveExecute();
+    EXPECT_EQ(hand.Shown, 1);
+  }
+  EXPECT_EQ(FileBytes(name), "Period=1\r\n");
+  auto before = Snapshot();
+  {
+    TDialogHand hand(Form->OpenDialog, TDialogHand::Cancel);
+    Form->ActLoadExecute();
+    EXPECT_EQ(hand.Shown, 1);
+  }
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(Person.Boxes.empty());
+}
+
+TEST_F(TFileActions, LoadAppliesTheChosenFile) {
+  auto name = Path("chosen.ini");
+  PutFile(name, "Period=7\r\nGPRSSite=apn.example\r\n");
+  TDialogHand hand(Form->OpenDialog, TDialogHand::Accept(name));
+  Form->ActLoadExecute();
+  EXPECT_EQ(hand.Shown, 1);
+  EXPECT_TRUE(Person.Boxes.empty());
+  EXPECT_EQ(Form->CBPeriod->ItemIndex(), 7);
+  EXPECT_EQ(Form->EdAPNE->Text(), "apn.example");
+}
+
+TEST_F(TFileActions, AFailedSaveLeavesTheOldFileAsItWasAndShowsTheError) {
+  MakeValid();
+  Form->EdRqBalance->SetText(QString(3000, QChar('#')));  // more than the size limit below
+  auto name = Path("Vestra.ini");
+  const std::string old = "AddrServer1=167903424\r\nPeriod=4\r\n";
+  PutFile(name, old);
+  {
+    TFileSizeLimit limit(2048);
+    TDialogHand hand(Form->SaveDialog, TDialogHand::AcceptQuietly(name));
+    Form->ActSaveExecute();
+    EXPECT_EQ(hand.Shown, 1);
+  }
+  auto error = TakeError();
+  EXPECT_EQ(error.rfind("Ошибка|Не удалось записать файл " + name.toStdString(), 0), 0u) << error;
+  EXPECT_EQ(FileBytes(name), old);
+  EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Vestra.ini"});
+}
+
+TEST_F(TFileActions, SavingIntoAMissingFolderIsReported) {
+  MakeValid();
+  auto name = Path("no-such-folder/Vestra.ini");
+  TDialogHand hand(Form->SaveDialog, TDialogHand::AcceptQuietly(name));
+  Form->ActSaveExecute();
+  auto error = TakeError();
+  EXPECT_EQ(error.rfind("Ошибка|Не удалось создать файл " + name.toStdString(), 0), 0u) << error;
+}
