@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -116,20 +117,27 @@ class TDialogHand {
   // Accepts `path` as a person typing it would (a name without extension gets "ini" on save).
   static std::function<void(QFileDialog*)> Accept(const QString& path) {
     return [path](QFileDialog* d) {
-      d->selectFile(path);
+      Type(d, path);
       static_cast<QDialog*>(d)->accept();  // as the dialog's own button does
     };
   }
   // Accepts `path` without the overwrite question.
   static std::function<void(QFileDialog*)> AcceptQuietly(const QString& path) {
     return [path](QFileDialog* d) {
-      d->selectFile(path);
+      Type(d, path);
       static_cast<QDialog*>(d)->done(QDialog::Accepted);
     };
   }
   static void Cancel(QFileDialog* d) { d->reject(); }
 
  private:
+  // selectFile() leaves the name field alone while it has the focus; a person types into it.
+  static void Type(QFileDialog* dialog, const QString& path) {
+    auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(field, nullptr);
+    field->setText(path);
+  }
+
   QFileDialog* Dialog;
   std::function<void(QFileDialog*)> Choose;
   QTimer Timer;

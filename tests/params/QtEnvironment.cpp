@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <memory>
 
 namespace {
@@ -11,6 +12,8 @@ class TQtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The file dialogs start in the home folder: a test that went astray must not write there.
+    qputenv("HOME", Home.path().toLocal8Bit());
     App = std::make_unique<QApplication>(Argc, Argv);
   }
   void TearDown() override { App.reset(); }
@@ -19,6 +22,7 @@ class TQtEnvironment : public ::testing::Environment {
   int Argc = 1;
   char Name[12] = "test_params";
   char* Argv[2] = {Name, nullptr};
+  QTemporaryDir Home;
   std::unique_ptr<QApplication> App;
 };
 
