@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 
 #include "link/VestraError.h"
 
@@ -12,22 +13,24 @@ class TLineSplitter {
  public:
   // False once a zero byte has been met: nothing after it counts.
   bool Feed(const char* data, qint64 size) {
-    for (qint64 i = 0; i < size; ++i) {
-      char c = data[i];
-      if (c == '\0') return false;
-      if (AfterCR && c == '\n') {
-        AfterCR = false;
-        continue;
-      }
-      AfterCR = c == '\r';
-      if (c == '\r' || c == '\n') {
-        Lines.push_back(std::move(Current));
-        Current.clear();
-        Open = false;
-      } else {
-        Current += c;
+    const char* end = data + size;
+    while (data < end) {
+      if (AfterCR && *data == '\n') ++data;
+      AfterCR = false;
+      // Plain bytes in one run; only CR, LF and zero need a look.
+      const char* stop =
+          std::find_if(data, end, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+      if (stop != data) {
+        Current.append(data, static_cast<std::size_t>(stop - data));
         Open = true;
       }
+      if (stop == end) break;
+      if (*stop == '\0') return false;
+      Lines.push_back(std::move(Current));
+      Current.clear();
+      Open = false;
+      AfterCR = *stop == '\r';
+      data = stop + 1;
     }
     return true;
   }

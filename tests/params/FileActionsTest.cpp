@@ -107,3 +107,15 @@ TEST_F(TFileActions, SavingIntoAMissingFolderIsReported) {
   auto error = TakeError();
   EXPECT_EQ(error.rfind("Ошибка|Не удалось создать файл " + name.toStdString(), 0), 0u) << error;
 }
+
+TEST_F(TFileActions, ALineBreakInsideAValueIsRefusedRatherThanSavedAsTwoLines) {
+  MakeValid();
+  Form->EdAPNE->SetText("apn\nAddrServer1=1");
+  auto name = Path("Vestra.ini");
+  PutFile(name, "Period=4\r\n");
+  TDialogHand hand(Form->SaveDialog, TDialogHand::AcceptQuietly(name));
+  Form->ActSaveExecute();
+  auto error = TakeError();
+  EXPECT_NE(error.find("GPRSSite"), std::string::npos) << error;
+  EXPECT_EQ(FileBytes(name), "Period=4\r\n");
+}
