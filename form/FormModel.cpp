@@ -120,11 +120,13 @@ void TFmMain::CreateFormModel() {
       Named(new TComboBox("CBVibroMode", gbAlarm, {"Нет", "Одиночный удар", "Двойной удар"}, 1));
   SEVibroSens = Named(new TSpinEdit("SEVibroSens", gbAlarm, 1, 100, 1, 50));
   {
-    const int row = alarm->rowCount();
-    alarm->addWidget(Caption("Датчик удара", gbAlarm, CBVibroMode), row, 0);
-    alarm->addWidget(CBVibroMode, row, 1);
-    alarm->addWidget(Caption("Чувств.", gbAlarm, SEVibroSens), row, 2);
-    alarm->addWidget(SEVibroSens, row, 3);
+    // Its own row across the group, so that the list keeps room for its longest item.
+    auto* shock = new QHBoxLayout;
+    shock->addWidget(Caption("Датчик удара", gbAlarm, CBVibroMode));
+    shock->addWidget(CBVibroMode, 1);
+    shock->addWidget(Caption("Чувств.", gbAlarm, SEVibroSens));
+    shock->addWidget(SEVibroSens);
+    alarm->addLayout(shock, alarm->rowCount(), 0, 1, 4);
   }
   CBBothAlarm =
       Named(new TComboBox("CBBothAlarm", gbAlarm, {"Нет", "30 сек", "1 мин", "2 мин", "3 мин"}, 0));
