@@ -72,6 +72,7 @@ TEST(PortOpening, APortHeldByAnotherProcessIsBusyUntilReleased) {
     (void)!write(ready[1], &held, 1);
     char c;
     (void)!read(release[0], &c, 1);  // until the parent closes its end
+    holder.ClosePort();              // _exit skips the destructor
     _exit(0);
   }
   close(ready[1]);
