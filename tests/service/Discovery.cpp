@@ -1,0 +1,98 @@
+// Port discovery against ports without devices and simulated units on chosen port names.
+#include <chrono>
+
+#include "tests/service/ServiceTest.h"
+
+namespace {
+
+using TIcon = TPerson::TIcon;
+
+class TDiscoveryTest : public TServiceTest {};
+
+TEST_F(TDiscoveryTest, NoDevicesIsReportedAtOnceAndKeepsTheSelection) {
+  Select("COM4");
+  const auto start = std::chrono::steady_clock::now();
+  Window->BtFindPortClick();
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+
+  EXPECT_LT(elapsed, std::chrono::seconds(2));
+  ASSERT_EQ(Person.Boxes.size(), 1u);
+  EXPECT_EQ(Person.Boxes[0].Text, "Вестра не найдена");
+  EXPECT_EQ(Person.Boxes[0].Caption, "Предупреждение");
+  EXPECT_EQ(Person.Boxes[0].Icon, TIcon::Warning);
+  EXPECT_FALSE(Person.Boxes[0].Question);
+  EXPECT_EQ(Window->CBPort->SelectedText(), "COM4");
+  ASSERT_EQ(Person.WaitTexts.size(), 24u);
+  EXPECT_EQ(Person.WaitTexts.front(), "Проверяю порт COM1...");
+  EXPECT_EQ(Person.WaitTexts.back(), "Проверяю порт COM24...");
+  EXPECT_FALSE(Person.WaitShown);
+  EXPECT_TRUE(Person.LogLines.empty());
+  EXPECT_FALSE(LinkOpen());
+}
+
+TEST_F(TDiscoveryTest, FirstUnitInListOrderWinsAndLaterPortsAreNeverOpened) {
+  TSimUnit first({"--firmware", "3.00"});
+  TSimUnit second({"--firmware", "4.10"});
+  Plug("COM5", first);
+  Plug("COM9", second);
+  Select("COM12");
+
+  Window->BtFindPortClick();
+
+  EXPECT_EQ(Window->CBPort->SelectedText(), "COM5");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].Text, "Найдена Вестра версии 3.00 на COM5");
+  EXPECT_EQ(Messages()[0].Caption, "Вестра");
+  EXPECT_EQ(Messages()[0].Icon, TIcon::Information);
+  EXPECT_EQ(Sent(first), std::vector<std::string>{"#V"});
+  EXPECT_TRUE(Sent(second).empty());
+  EXPECT_EQ(Person.WaitTexts.size(), 5u);
+  EXPECT_EQ(Person.WaitTexts.back(), "Проверяю порт COM5...");
+  EXPECT_FALSE(Person.WaitShown);
+  EXPECT_EQ(Person.VersionCaption, "Версия 3.00");
+  EXPECT_FALSE(LinkOpen());
+}
+
+TEST_F(TDiscoveryTest, ErrorAnswerOrEmptyVersionIsNoUnit) {
+  TSimUnit refusing({"--error", "V=2"});
+  TSimUnit empty({"--reply", "V=#V"});
+  Plug("COM2", refusing);
+  Plug("COM3", empty);
+  Select("COM1");
+
+  Window->BtFindPortClick();
+
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].Text, "Вестра не найдена");
+  EXPECT_EQ(Window->CBPort->SelectedText(), "COM1");
+  EXPECT_FALSE(Sent(refusing).empty());
+  EXPECT_FALSE(Sent(empty).empty());
+
+  // A usable unit further down the list is still found after both.
+  TSimUnit good({"--firmware", "2.07", "--version-form", "named"});
+  Plug("COM4", good);
+  Person.Boxes.clear();
+  Window->BtFindPortClick();
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].Text, "Найдена Вестра версии 2.07 на COM4");
+  EXPECT_EQ(Window->CBPort->SelectedText(), "COM4");
+}
+
+TEST_F(TDiscoveryTest, RunningMonitorIsDisconnectedAndReconnectsToTheFoundPort) {
+  TSimUnit unit({"--firmware", "3.00"});
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+  Window->TimerTimer();
+  ASSERT_TRUE(LinkOpen());
+
+  Window->BtFindPortClick();
+  EXPECT_FALSE(LinkOpen());
+  EXPECT_EQ(Window->CBPort->SelectedText(), "COM3");
+
+  Window->TimerTimer();
+  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(Window->MonitorOn());
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The receive monitor driven tick by tick against simulated units.
+#include <poll.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/service/ServiceTest.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class TMonitorTest : public TServiceTest {
+ protected:
+  // Ticks until `count` lines are logged or the time is up.
+  void TickUntilLogged(std::size_t count, std::chrono::milliseconds limit = 3000ms) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (Person.LogLines.size() < count && std::chrono::steady_clock::now() < end)
+      Window->TimerTimer();
+  }
+};
+
+TEST_F(TMonitorTest, IsOffAtStartAndAfterARestart) {
+  EXPECT_FALSE(Window->MonitorOn());
+  Window->SBGPS->click();
+  ASSERT_TRUE(Window->MonitorOn());
+  CreateWindow();
+  EXPECT_FALSE(Window->MonitorOn());
+  EXPECT_FALSE(LinkOpen());
+}
+
+TEST_F(TMonitorTest, MissingPortOrNoSelectionShowsNothingAndKeepsTrying) {
+  Select("COM7");
+  MonitorOnByClick();
+  for (int i = 0; i < 3; ++i) Window->TimerTimer();
+  Window->CBPort->SetItemIndex(-1);
+  for (int i = 0; i < 3; ++i) Window->TimerTimer();
+  EXPECT_TRUE(Person.Boxes.empty());
+  EXPECT_TRUE(Person.LogLines.empty());
+  EXPECT_FALSE(LinkOpen());
+  EXPECT_TRUE(Window->MonitorOn());
+
+  // The unit plugged in later is picked up by the next tick.
+  TSimUnit unit({"--periodic", "50"});
+  Plug("COM7", unit);
+  Select("COM7");
+  Window->TimerTimer();
+  EXPECT_TRUE(LinkOpen());
+}
+
+TEST_F(TMonitorTest, LogsTheUnitsMessagesAndSendsNothing) {
+  TSimUnit unit({"--periodic", "50"});
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+
+  TickUntilLogged(3);
+  ASSERT_GE(Person.LogLines.size(), 3u);
+  for (const auto& line : Person.LogLines) {
+    EXPECT_EQ(line.front(), '$');
+    EXPECT_EQ(line.back(), '\r');
+  }
+  EXPECT_TRUE(Sent(unit).empty());
+  EXPECT_TRUE(Person.Boxes.empty());
+}
+
+TEST_F(TMonitorTest, MessagesArrivingTogetherAreLoggedOneTickEachInOrder) {
+  TSimUnit unit;
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+  Window->TimerTimer();
+  ASSERT_TRUE(LinkOpen());
+
+  unit.Send("$FIRST\r$SECOND\r");
+  TickUntilLogged(1);
+  ASSERT_EQ(Person.LogLines, std::vector<std::string>{"$FIRST\r"});
+  Window->TimerTimer();
+  ASSERT_EQ(Person.LogLines, (std::vector<std::string>{"$FIRST\r", "$SECOND\r"}));
+  Window->TimerTimer();
+  EXPECT_EQ(Person.LogLines.size(), 2u);
+}
+
+TEST_F(TMonitorTest, MessagesLeftBehindAnOperationsAnswerGoOnToTheLog) {
+  // The answer and a message come in one burst: the operation takes the answer, keeps the port
+  // for the monitor, and the message reaches the log on the next tick.
+  TSimUnit unit({"--reply", "V=#V 3.00\r$AFTER"});
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+  Window->ActVersionExecute();
+  ASSERT_TRUE(LinkOpen());
+  Person.LogLines.clear();
+
+  Window->TimerTimer();
+  EXPECT_EQ(Person.LogLines, std::vector<std::string>{"$AFTER\r"});
+}
+
+TEST_F(TMonitorTest, SwitchingOffClosesTheLinkAtOnce) {
+  TSimUnit unit({"--periodic", "50"});
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+  Window->TimerTimer();
+  ASSERT_TRUE(LinkOpen());
+
+  Window->SBGPS->click();
+  EXPECT_FALSE(Window->MonitorOn());
+  EXPECT_FALSE(LinkOpen());
+  const auto logged = Person.LogLines.size();
+  Window->TimerTimer();
+  EXPECT_FALSE(LinkOpen());
+  EXPECT_EQ(Person.LogLines.size(), logged);
+}
+
+TEST_F(TMonitorTest, UnplugDuringMonitoringShowsOneErrorAndSwitchesOff) {
+  auto unit = std::make_unique<TSimUnit>(std::vector<std::string>{"--periodic", "50"});
+  Plug("COM3", *unit);
+  Select("COM3");
+  MonitorOnByClick();
+  TickUntilLogged(1);
+  ASSERT_TRUE(LinkOpen());
+
+  unit->Stop();
+  for (int i = 0; i < 5; ++i) Window->TimerTimer();
+
+  const auto boxes = Messages();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].Caption, "Ошибка");
+  EXPECT_EQ(boxes[0].Icon, TPerson::TIcon::Stop);
+  EXPECT_FALSE(boxes[0].Text.empty());
+  EXPECT_FALSE(Window->MonitorOn());
+  EXPECT_FALSE(Window->SBGPS->isChecked());
+  EXPECT_FALSE(LinkOpen());
+}
+
+TEST_F(TMonitorTest, ReadingTheConfigurationLeavesTheMonitorLogging) {
+  TSimUnit unit({"--firmware", "4.00", "--periodic", "50"});
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+  Window->TimerTimer();
+
+  Window->ActReadExecute();
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(Window->MonitorOn());
+
+  const auto logged = Person.LogLines.size();
+  TickUntilLogged(logged + 2);
+  EXPECT_GE(Person.LogLines.size(), logged + 2);
+  EXPECT_EQ(Person.LogLines.back().front(), '$');
+}
+
+TEST_F(TMonitorTest, WritingTheConfigurationLeavesTheMonitorOffAndTheLinkClosed) {
+  TSimUnit unit({"--firmware", "4.00"});
+  Plug("COM3", unit);
+  Select("COM3");
+  MonitorOnByClick();
+  Window->TimerTimer();
+  // A configuration read from the unit passes the form's checks.
+  Window->ActReadExecute();
+  ASSERT_TRUE(Messages().empty());
+  ASSERT_TRUE(LinkOpen());
+
+  Window->ActWriteExecute();
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_FALSE(Window->MonitorOn());
+  EXPECT_FALSE(LinkOpen());
+  EXPECT_EQ(Sent(unit).back(), "#S");
+  Window->TimerTimer();
+  EXPECT_FALSE(LinkOpen());
+}
+
+}  // namespace
