@@ -158,15 +158,21 @@ TEST_F(TMonitorTest, WritingTheConfigurationLeavesTheMonitorOffAndTheLinkClosed)
   Select("COM3");
   MonitorOnByClick();
   Window->TimerTimer();
-  // A configuration read from the unit passes the form's checks.
   Window->ActReadExecute();
   ASSERT_TRUE(Messages().empty());
   ASSERT_TRUE(LinkOpen());
+  // What the unit holds, with the telephones it leaves empty filled in, passes the form's checks.
+  for (TEdit* phone : {Window->EdPhone1, Window->EdPhone2, Window->EdPhone3})
+    phone->SetText("+79001234567");
 
   Window->ActWriteExecute();
   EXPECT_TRUE(Messages().empty());
   EXPECT_FALSE(Window->MonitorOn());
   EXPECT_FALSE(LinkOpen());
+  // The final command needs no answer, so the unit may log it a moment later.
+  const auto end = std::chrono::steady_clock::now() + 2s;
+  while (Sent(unit).back() != "#S" && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(10ms);
   EXPECT_EQ(Sent(unit).back(), "#S");
   Window->TimerTimer();
   EXPECT_FALSE(LinkOpen());

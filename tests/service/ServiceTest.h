@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QPushButton>
 #include <QSettings>
 #include <QString>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
