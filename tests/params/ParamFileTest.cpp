@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -25,13 +22,6 @@ std::string FileBytes(const QString& name) {
   QFile file(name);
   EXPECT_TRUE(file.open(QIODevice::ReadOnly));
   return file.readAll().toStdString();
-}
-
-void PutBytes(const QString& name, const std::string& bytes) {
-  QFile file(name);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())),
-            static_cast<qint64>(bytes.size()));
 }
 
 // An endless stream of bytes that counts what was taken from it.
@@ -73,26 +63,6 @@ class TFillingDevice : public QIODevice {
 
  private:
   qint64 Room;
-};
-
-// Files may grow to `bytes` at most while it lives; root is bound by this as well.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    OldHandler = signal(SIGXFSZ, SIG_IGN);  // a failed write instead of a killed process
-    getrlimit(RLIMIT_FSIZE, &Old);
-    rlimit limit = Old;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &Old);
-    signal(SIGXFSZ, OldHandler);
-  }
-
- private:
-  rlimit Old{};
-  sighandler_t OldHandler;
 };
 
 }  // namespace
@@ -155,23 +125,6 @@ TEST(ParamFileWriting, ADeviceThatFillsUpPartWayIsAFailure) {
   TFillingDevice device(10);
   EXPECT_THROW(WriteParamLines(device, {"AddrServer1=167903424", "Period=4"}), EVestraError);
   EXPECT_EQ(device.Got, "AddrServer");
-}
-
-TEST(ParamFileWriting, AFailedSaveLeavesTheOldFileByteIdentical) {
-  QTemporaryDir dir;
-  auto name = dir.filePath("Vestra.ini");
-  const std::string old = "Period=4\r\nForeign=\xc0\r\n";
-  PutBytes(name, old);
-  TLines lines(200, "GPRSSite=internet.example");
-  try {
-    TFileSizeLimit limit(1024);
-    WriteParamFile(name, lines);
-    ADD_FAILURE() << "the save should have failed";
-  } catch (const EVestraError& error) {
-    EXPECT_NE(std::string(error.what()).find(name.toStdString()), std::string::npos);
-  }
-  EXPECT_EQ(FileBytes(name), old);
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Vestra.ini"});
 }
 
 TEST(ParamFileErrors, MissingFileOrFolderRaisesWithTheFileName) {
