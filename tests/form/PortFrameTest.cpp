@@ -7,13 +7,16 @@
 #include <QAction>
 #include <QDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 
 #include "link/VestraError.h"
 #include "tests/form/Fixture.h"
+#include "tests/support/SimUnit.h"
 
 namespace {
 
@@ -115,4 +118,47 @@ TEST_F(TWindowTest, OptionsPanelClosesThePortAndShowsTheDeviceOfThePort) {
   EXPECT_FALSE(window->SFOptions->isVisible());
   EXPECT_FALSE(unit.DeviceOpen());
   EXPECT_TRUE(shown.endsWith(QString::fromStdString(unit.Path))) << shown.toStdString();
+}
+
+TEST_F(TWindowTest, MonitorButtonRunsItsHandlerForTheUsersClicksOnly) {
+  TPseudoTerminal unit;
+  MapPort("COM4", unit.Path);
+  auto window = NewWindow();
+  window->show();
+  window->CBPort->SetItemIndex(3);
+  QTest::mouseClick(window->SBGPS, Qt::LeftButton);
+  ASSERT_TRUE(window->MonitorOn());
+  window->OpenSelectedPort();
+
+  // Released by the program (as a write does): no handler, the port stays.
+  window->ReleaseMonitor();
+  EXPECT_FALSE(window->MonitorOn());
+  EXPECT_TRUE(unit.DeviceOpen());
+
+  window->SBGPS->setChecked(true);
+  QTest::mouseClick(window->SBGPS, Qt::LeftButton);  // released by the user: the port closes
+  EXPECT_FALSE(window->MonitorOn());
+  EXPECT_FALSE(unit.DeviceOpen());
+}
+
+TEST_F(TWindowTest, TimerTicksCarryTheUnitsMessagesIntoTheLogWhileTheMonitorIsOn) {
+  TSimUnit unit;
+  MapPort("COM6", unit.PtyPath());
+  auto window = std::make_unique<TFmMain>();  // the window's own person writes the log pane
+  window->show();
+  EXPECT_TRUE(window->Timer->isActive());
+  EXPECT_EQ(window->Timer->interval(), 100);
+  window->CBPort->SetItemIndex(5);
+  QTest::mouseClick(window->SBGPS, Qt::LeftButton);
+  QTRY_VERIFY(window->Link.PortHandle >= 0);
+  unit.Send("$POS,1\r");
+  QTRY_VERIFY(window->MmLog->toPlainText().contains("$POS,1"));
+
+  // While the wait panel is being drawn an operation is under way: no tick reads the port.
+  unit.Send("$POS,2\r");
+  QThread::msleep(150);  // a tick is due when the panel lets events through
+  window->Person->ShowWait("Читаю версию...");
+  EXPECT_FALSE(window->MmLog->toPlainText().contains("$POS,2"));
+  window->Person->HideWait();
+  QTRY_VERIFY(window->MmLog->toPlainText().contains("$POS,2"));
 }
