@@ -1,6 +1,8 @@
 // The receive monitor driven tick by tick against simulated units.
-#include <poll.h>
-
+#include <QApplication>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTest>
 #include <chrono>
 #include <thread>
 
@@ -175,6 +177,40 @@ TEST_F(TMonitorTest, WritingTheConfigurationLeavesTheMonitorOffAndTheLinkClosed)
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(Sent(unit).back(), "#S");
   Window->TimerTimer();
+  EXPECT_FALSE(LinkOpen());
+}
+
+TEST_F(TMonitorTest, UnplugUnderTheRunningTimerOpensOneRealBoxOnly) {
+  // As the person sees it, with the window's own dialogs and its running timer: one box, left
+  // open for a while, and the monitor is off once it is answered.
+  Window->SetPerson(nullptr);
+  Window->Timer->start();
+  auto unit = std::make_unique<TSimUnit>(std::vector<std::string>{"--periodic", "50"});
+  Plug("COM3", *unit);
+  Select("COM3");
+  MonitorOnByClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Window->MmLog->toPlainText().isEmpty(); }, 3000));
+
+  int boxes = 0;
+  QString text;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || box->property("seen").toBool()) return;
+    box->setProperty("seen", true);
+    ++boxes;
+    text = box->text();
+    // Left open for a few ticks before it is answered.
+    QTimer::singleShot(400, box, [box] { box->accept(); });
+  });
+  closer.start(10);
+  unit->Stop();
+  QTest::qWait(1500);
+  closer.stop();
+
+  EXPECT_EQ(boxes, 1);
+  EXPECT_FALSE(text.isEmpty());
+  EXPECT_FALSE(Window->MonitorOn());
   EXPECT_FALSE(LinkOpen());
 }
 
