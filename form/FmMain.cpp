@@ -98,7 +98,6 @@ TFmMain::~TFmMain() {
   // The controls outlive this body; none of their notifications may reach a half-gone window.
   for (const QPointer<QObject>& component : Components)
     if (component) component->disconnect(this);
-  Destroyed = true;
   FmMain = nullptr;
 }
 

@@ -256,7 +256,6 @@ class TFmMain : public QMainWindow {
   std::unique_ptr<TQtPerson> OwnPerson;
   bool Shown = false;
   bool SettingsWrittenOnClose = false;
-  bool Destroyed = false;
 };
 
 // The single instance, set by the constructor and cleared by the destructor.
