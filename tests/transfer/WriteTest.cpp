@@ -1,4 +1,6 @@
 // Writing the configuration to a simulated unit over a pseudo-terminal.
+#include <QMessageBox>
+#include <QTimer>
 #include <ctime>
 #include <regex>
 
@@ -279,4 +281,38 @@ TEST_F(Write, AVersionThatIsNotANumberEndsTheWrite) {
   EXPECT_EQ(Errors(), std::vector<std::string>{"'3.00abc' is not a valid floating point value"});
   EXPECT_EQ(Written(), std::vector<std::string>{"#V"});
   EXPECT_FALSE(PortOpen());
+}
+
+TEST_F(Write, TheWindowsButtonsReadChangeWriteAndReadBack) {
+  StartUnit({"--set", "P03=+70000000003"});
+  Form->SetPerson(nullptr);  // the window's own dialogs and wait panel
+  std::vector<std::string> boxes;
+  QTimer guard;  // a box would wait for a person: note it and close it
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      boxes.push_back(box->text().toStdString());
+      box->done(QMessageBox::No);
+    }
+  });
+  guard.start(50);
+
+  Form->BtRead->click();
+  EXPECT_EQ(boxes, std::vector<std::string>{});
+  EXPECT_EQ(Utf8(Form->EdLoginE->Text()), "gprs");
+  EXPECT_TRUE(Form->MmLog->toPlainText().contains("#V"));
+  EXPECT_FALSE(Form->SFWait->isVisible());
+
+  Form->EdLoginE->SetText("changed");
+  Form->CBPeriod->SetItemIndex(2);
+  Form->BtWrite->click();
+  EXPECT_EQ(boxes, std::vector<std::string>{});
+  EXPECT_TRUE(Form->MmLog->toPlainText().contains("#S"));
+
+  Form->EdLoginE->SetText("");
+  Form->CBPeriod->SetItemIndex(0);
+  Form->BtRead->click();
+  EXPECT_EQ(boxes, std::vector<std::string>{});
+  EXPECT_EQ(Utf8(Form->EdLoginE->Text()), "changed");
+  EXPECT_EQ(Form->CBPeriod->ItemIndex(), 2);
+  EXPECT_FALSE(Form->SFWait->isVisible());
 }
