@@ -257,13 +257,6 @@ TEST_F(Read, AVersionThatIsNotANumberEndsTheRead) {
   EXPECT_FALSE(PortOpen());
 }
 
-TEST_F(Read, NamedVersionAnswerWorksLikeTheShortOne) {
-  StartUnit({"--firmware", "2.07", "--version-form", "named"});
-  Form->ActReadExecute();
-  EXPECT_EQ(Errors(), std::vector<std::string>{});
-  EXPECT_EQ(Commands().size(), 39u);
-}
-
 TEST_F(Read, WithTheMonitorOnNothingIsDroppedAndThePortStaysOpen) {
   StartUnit();
   // A stale answer waiting on the line: flushed, it is harmless; kept, it answers "#V".

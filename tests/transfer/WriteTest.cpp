@@ -134,17 +134,6 @@ TEST_F(Write, ValuesAreConvertedForTheUnit) {
   EXPECT_EQ(Value(written, "P03"), "70000000003");
 }
 
-TEST_F(Write, SatelliteChoiceGoesAsIsFrom200) {
-  StartAndRead({"--firmware", "2.00"});
-  Form->CBGPS->SetItemIndex(2);
-  Form->CBVibroMode->SetItemIndex(0);
-  Form->ActWriteExecute();
-  auto written = Written(38);
-  EXPECT_EQ(Value(written, "M04"), "2");
-  EXPECT_EQ(Value(written, "M10"), "1");
-  EXPECT_EQ(Value(written, "M11"), "0");
-}
-
 TEST_F(Write, WhatIsWrittenReadsBackTheSame) {
   StartAndRead();
   Form->CBManualCorrCoef->SetChecked(true);
