@@ -97,7 +97,7 @@ TEST(CodeTable, BothOrdersHoldEveryCodeOnce) {
   }
 }
 
-TEST(CodeTable, VersionGatesAndSwitchesGiveTheDocumentedCounts) {
+TEST(CodeTable, VersionGatesAndSwitchesDecideTheCounts) {
   EXPECT_EQ(ReadCodes(199, false).size(), 29u);
   EXPECT_EQ(ReadCodes(199, true).size(), 30u);
   EXPECT_EQ(ReadCodes(300, true).size(), 44u);
