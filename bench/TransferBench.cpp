@@ -94,7 +94,7 @@ void Print(const char* scenario, const char* operation, const TFigures& f) {
 }
 
 void Run(const TScenario& scenario) {
-  std::vector<std::string> args{"--firmware", "3.00", "--set", "P03=+70000000003"};
+  std::vector<std::string> args{"--firmware", "3.00"};
   if (scenario.DelayMs > 0) {
     args.push_back("--delay");
     args.push_back(std::to_string(scenario.DelayMs));

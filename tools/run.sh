@@ -22,8 +22,7 @@ if ! grep -Eq '^CBPort\.ItemIndex=([0-9]|1[0-9]|2[0-3])$' "$store"; then
 fi
 
 out=$(mktemp)
-# Phone 3 gets a number, so that what is read passes the checks of "Записать" as it stands.
-build/sim/vestra-sim --com COM1 --set P03=+70000000003 >"$out" &
+build/sim/vestra-sim --com COM1 >"$out" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -f "$out"' EXIT
 for _ in $(seq 50); do
