@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr auto kAnswerDeadline = std::chrono::milliseconds(5000);
-
 const char* const kNoAnswer = "Нет ответа от RAD";
 const char* const kBadAnswer = "Недопустимый ответ от RAD";
 const char* const kUnknownVersion = "Неизвестная версия";
@@ -42,7 +40,7 @@ std::string TLink::ExecuteCommand(const std::string& command) {
     if (!message.empty() && message[0] == '#') return message;
     // Also tested after a "$" message: a flow of them without a pause must not hold the wait
     // open past its deadline.
-    if (std::chrono::steady_clock::now() - start > kAnswerDeadline) return {};
+    if (std::chrono::steady_clock::now() - start > AnswerDeadline) return {};
   }
 }
 

@@ -99,7 +99,9 @@ std::string TLink::ReadAnswer() {
 }
 
 void TLink::FlushInput() {
-  while (!ReadAnswer().empty()) {
+  // A unit that sends without a pause would otherwise keep the operation here for good.
+  const auto start = std::chrono::steady_clock::now();
+  while (!ReadAnswer().empty() && std::chrono::steady_clock::now() - start <= AnswerDeadline) {
   }
 }
 

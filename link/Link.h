@@ -12,6 +12,7 @@
 // into the device path (`DefaultDevicePath` when empty).
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -31,6 +32,9 @@ class TLink {
   TPerson* Person;
   TPortResolver Resolver;
 
+  // The longest wait for an answer, and for a flood of messages to end.
+  static constexpr std::chrono::milliseconds AnswerDeadline{5000};
+
   // Link state. -1 means closed.
   int PortHandle = -1;
   char RxBuffer[2000] = {};
@@ -46,7 +50,8 @@ class TLink {
   // At most one message (from "$"/"#" to the first CR, or 1999 bytes), else empty text.
   // Always reads at least once; raises EVestraError with the system text on a read failure.
   std::string ReadAnswer();
-  // Drops complete messages without logging them.
+  // Drops complete messages without logging them; gives up after `AnswerDeadline` when a
+  // unit never stops sending.
   void FlushInput();
   // The system's text for the last error (errno saved by the failing call).
   std::string LastErrorText() const;

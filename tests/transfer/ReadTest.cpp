@@ -73,7 +73,7 @@ TEST_F(Read, FillsEveryControlFromTheUnit) {
   EXPECT_EQ(Form->CBPhone2->ItemIndex(), 0);
   EXPECT_EQ(Form->CBPhone3->ItemIndex(), 2);
   EXPECT_EQ(Utf8(Form->EdPhone1->Text()), "+70000000001");
-  EXPECT_EQ(Utf8(Form->EdPhone3->Text()), "");
+  EXPECT_EQ(Utf8(Form->EdPhone3->Text()), "+70000000003");
   EXPECT_EQ(Form->SELimitBal->Value(), 250);  // the unit counts in tens
   EXPECT_EQ(Form->SEPeriodBal->Value(), 24);
   EXPECT_EQ(Utf8(Form->EdRqBalance->Text()), "*100#");
