@@ -1,5 +1,5 @@
-// What the window tests share: one application object for the program, a clean settings store
-// per test, and a window that speaks to a scripted person.
+// What the window tests share: a clean settings store per test, and a window that speaks to a
+// scripted person.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,10 +11,6 @@
 #include "form/FmMain.h"
 #include "tests/support/ScriptedPerson.h"
 
-// The program's one application object; it goes before the program's exit, while Qt's own
-// statics still stand.
-QApplication& TestApplication();
-
 inline void ClearSettingsStore() {
   QSettings store("Mirotan", "TindraSetup");
   store.clear();
@@ -23,10 +19,7 @@ inline void ClearSettingsStore() {
 
 class TWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    TestApplication();
-    ClearSettingsStore();
-  }
+  void SetUp() override { ClearSettingsStore(); }
   // A fresh window as the program makes it, speaking to `Person`.
   std::unique_ptr<TFmMain> NewWindow() {
     auto window = std::make_unique<TFmMain>();

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -20,10 +19,6 @@
 #include "form/FmMain.h"
 #include "tests/support/ScriptedPerson.h"
 #include "tests/support/SimUnit.h"
-
-// The program's one application object; it goes before the program's exit, while Qt's own
-// statics still stand.
-QApplication& TestApplication();
 
 class TWatchingPerson : public TScriptedPerson {
  public:
@@ -53,7 +48,6 @@ class TTransferTest : public ::testing::Test {
   std::unique_ptr<TFmMain> Form;
 
   void SetUp() override {
-    TestApplication();
     Form = std::make_unique<TFmMain>();
     Person.Form = Form.get();
     Form->SetPerson(&Person);

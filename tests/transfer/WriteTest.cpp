@@ -1,4 +1,5 @@
 // Writing the configuration to a simulated unit over a pseudo-terminal.
+#include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <ctime>

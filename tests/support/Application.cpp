@@ -1,0 +1,35 @@
+#include "tests/support/Application.h"
+
+#include <QFile>
+#include <filesystem>
+
+TApplicationEnvironment::TApplicationEnvironment(const char* programName) : Name(programName) {
+  Argv[0] = Name.data();
+}
+
+void TApplicationEnvironment::SetUp() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  std::filesystem::create_directories(VESTRA_TEST_TEMP);
+  Home = std::make_unique<QTemporaryDir>(QStringLiteral(VESTRA_TEST_TEMP "/home-XXXXXX"));
+  ASSERT_TRUE(Home->isValid()) << Home->errorString().toStdString();
+  HadHome = qEnvironmentVariableIsSet("HOME");
+  RealHome = qgetenv("HOME");
+  qputenv("HOME", QFile::encodeName(Home->path()));
+  App = std::make_unique<QApplication>(Argc, Argv);
+}
+
+void TApplicationEnvironment::TearDown() {
+  App.reset();
+  if (HadHome)
+    qputenv("HOME", RealHome);
+  else
+    qunsetenv("HOME");
+  Home.reset();
+}
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Google Test owns the environment from here.
+  ::testing::AddGlobalTestEnvironment(new TApplicationEnvironment(argv[0]));
+  return RUN_ALL_TESTS();
+}
