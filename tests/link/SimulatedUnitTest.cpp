@@ -6,20 +6,15 @@
 
 #include "link/VestraError.h"
 #include "tests/link/LinkTestKit.h"
+#include "tests/support/Orders.h"
 
 namespace {
-
-const std::vector<std::string> kAllCodes = {
-    "G01", "G02", "G03", "G04", "G11", "G12", "G13", "G14", "E01", "P01", "P02",
-    "P03", "B01", "B02", "B03", "C01", "M01", "M02", "M03", "M12", "M10", "M11",
-    "M14", "M15", "M04", "M08", "M09", "M05", "M06", "M07", "M13", "M16", "M17",
-    "G05", "M18", "M19", "M20", "M21", "R01", "R02", "R03", "S01", "S02", "S03"};
 
 // The codes a firmware version does not carry, by asking the unit for every one.
 std::vector<std::string> Missing(const std::string& firmware) {
   TLinkedUnit unit({"--firmware", firmware});
   std::vector<std::string> missing;
-  for (const auto& code : kAllCodes) {
+  for (const auto& code : FullReadOrder) {
     std::string answer = unit.Link.ExecuteCommand("#R" + code + "\r");
     if (answer == "#ERR2\r")
       missing.push_back(code);

@@ -8,7 +8,7 @@
 
 #include "link/VestraError.h"
 #include "params/ParamList.h"
-#include "tests/transfer/Orders.h"
+#include "tests/support/Orders.h"
 #include "transfer/CodeTable.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Reading the configuration from a simulated unit over a pseudo-terminal.
 #include <QLabel>
 
-#include "tests/transfer/Orders.h"
+#include "tests/support/Orders.h"
 #include "tests/transfer/TransferFixture.h"
 
 namespace {

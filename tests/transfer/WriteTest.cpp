@@ -5,7 +5,7 @@
 #include <ctime>
 #include <regex>
 
-#include "tests/transfer/Orders.h"
+#include "tests/support/Orders.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/CodeTable.h"
 
