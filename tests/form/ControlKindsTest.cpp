@@ -6,26 +6,18 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/form/Fixture.h"
+#include "tests/form/ActiveWindowTest.h"
 
 namespace {
 
-class TKindsTest : public TWindowTest {
+class TKindsTest : public TActiveWindowTest {
  protected:
-  void SetUp() override {
-    TWindowTest::SetUp();
-    Window = NewWindow();
-    Window->show();
-    QApplication::setActiveWindow(Window.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-  }
   // Puts the focus into `widget` as the user would; its text is selected.
   void Focus(QWidget* widget) {
     widget->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     ASSERT_TRUE(widget->hasFocus());
   }
-  std::unique_ptr<TFmMain> Window;
 };
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/form/Fixture.h"
+#include "tests/support/WindowTest.h"
 
 namespace {
 

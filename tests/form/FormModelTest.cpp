@@ -1,10 +1,11 @@
 // The controls as the window opens: names, kinds, items, ranges, limits and start values.
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTabWidget>
 #include <variant>
 
-#include "tests/form/Fixture.h"
+#include "tests/support/WindowTest.h"
 
 namespace {
 

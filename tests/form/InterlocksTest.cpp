@@ -4,19 +4,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/form/Fixture.h"
+#include "tests/form/ActiveWindowTest.h"
 
 namespace {
 
-class TInterlocksTest : public TWindowTest {
+class TInterlocksTest : public TActiveWindowTest {
  protected:
-  void SetUp() override {
-    TWindowTest::SetUp();
-    Window = NewWindow();
-    Window->show();
-    QApplication::setActiveWindow(Window.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-  }
   void Choose(TComboBox* list, int index) {  // the user picks an item with the keys
     list->setFocus(Qt::TabFocusReason);
     while (list->ItemIndex() < index) QTest::keyClick(list, Qt::Key_Down);
@@ -39,7 +32,6 @@ class TInterlocksTest : public TWindowTest {
     return !Window->SESleep->isEnabled() && !Window->CBSleepMsg->isEnabled() &&
            !Window->CBSleepKeyb->isEnabled();
   }
-  std::unique_ptr<TFmMain> Window;
 };
 
 }  // namespace

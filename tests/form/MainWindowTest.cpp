@@ -2,6 +2,7 @@
 // the frame that device operations run in.
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -11,13 +12,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <cstdlib>
 
 #include "link/VestraError.h"
-#include "tests/form/Fixture.h"
+#include "tests/support/WindowTest.h"
 
 namespace {
 

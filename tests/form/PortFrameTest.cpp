@@ -9,14 +9,15 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <cstdlib>
 
 #include "link/VestraError.h"
-#include "tests/form/Fixture.h"
 #include "tests/support/SimUnit.h"
+#include "tests/support/WindowTest.h"
 
 namespace {
 
@@ -41,12 +42,6 @@ class TPseudoTerminal {
   int Master = -1;
   std::string Path;
 };
-
-void MapPort(const char* name, const std::string& path) {
-  QSettings store("Mirotan", "TindraSetup");
-  store.setValue(QString("Ports/") + name, QString::fromStdString(path));
-  store.sync();
-}
 
 }  // namespace
 
