@@ -20,17 +20,17 @@ const char kWorkedExample[] =
 
 TEST_F(TApplying, TheShortHandWrittenFileSetsEveryControlAndSavesAsFortySixLines) {
   // Controls that the file does not name must take their defaults, not keep these.
-  Form->EdLoginE->SetText("old");
-  Form->CBLoadEfemerids->SetChecked(false);
-  Form->CBPhone2->SetItemIndex(3);
-  Form->EdPhone3->SetText("999");
-  Form->CBGPS->SetItemIndex(3);
+  Window->EdLoginE->SetText("old");
+  Window->CBLoadEfemerids->SetChecked(false);
+  Window->CBPhone2->SetItemIndex(3);
+  Window->EdPhone3->SetText("999");
+  Window->CBGPS->SetItemIndex(3);
   auto name = Path("Vestra.ini");
   PutFile(name, kWorkedExample);
-  Form->ApplyParameters(name);
+  Window->ApplyParameters(name);
   EXPECT_TRUE(Person.Boxes.empty());
 
-  auto& f = *Form;
+  auto& f = *Window;
   EXPECT_EQ(f.EdServer1->Text(), "192.0.2.10");
   EXPECT_EQ(f.EdServer2->Text(), "10.0.0.200");
   EXPECT_EQ(f.EdServer3->Text(), "0.0.0.0");
@@ -87,27 +87,28 @@ TEST_F(TApplying, TheShortHandWrittenFileSetsEveryControlAndSavesAsFortySixLines
 
 TEST_F(TApplying, AnEmptyFileGivesEveryDefault) {
   MakeValid();
-  Form->EdRqBalance->SetText("*100#");
+  Window->EdRqBalance->SetText("*100#");
   auto name = Path("empty.ini");
   PutFile(name, "");
-  Form->ApplyParameters(name);
+  Window->ApplyParameters(name);
   EXPECT_TRUE(Person.Boxes.empty());
-  EXPECT_EQ(Form->ParamList.Count(), 0u);
-  EXPECT_EQ(Form->EdRqBalance->Text(), "");
-  for (auto* box : {Form->CBServer1, Form->CBServer2, Form->CBServer3}) EXPECT_TRUE(box->Checked());
-  for (auto* edit : {Form->EdServer1, Form->EdServer2, Form->EdServer3}) {
+  EXPECT_EQ(Window->ParamList.Count(), 0u);
+  EXPECT_EQ(Window->EdRqBalance->Text(), "");
+  for (auto* box : {Window->CBServer1, Window->CBServer2, Window->CBServer3})
+    EXPECT_TRUE(box->Checked());
+  for (auto* edit : {Window->EdServer1, Window->EdServer2, Window->EdServer3}) {
     EXPECT_EQ(edit->Text(), "0.0.0.0");
     EXPECT_FALSE(edit->isEnabled());
   }
-  EXPECT_TRUE(Form->CBLoadEfemerids->Checked());
-  EXPECT_TRUE(Form->CBUseAGPS->Checked());
-  EXPECT_EQ(Form->CBSelSIMMode->ItemIndex(), 2);
-  EXPECT_EQ(Form->SESleep->Value(), 24);
-  EXPECT_EQ(Form->SERingDuration->Value(), 2);
-  EXPECT_EQ(Form->SERingLevel->Value(), 11);
-  EXPECT_EQ(Form->CBVibroMode->ItemIndex(), 0);
-  EXPECT_EQ(Form->SEVibroSens->Value(), 50);
-  EXPECT_FALSE(Form->SEVibroSens->isEnabled());
+  EXPECT_TRUE(Window->CBLoadEfemerids->Checked());
+  EXPECT_TRUE(Window->CBUseAGPS->Checked());
+  EXPECT_EQ(Window->CBSelSIMMode->ItemIndex(), 2);
+  EXPECT_EQ(Window->SESleep->Value(), 24);
+  EXPECT_EQ(Window->SERingDuration->Value(), 2);
+  EXPECT_EQ(Window->SERingLevel->Value(), 11);
+  EXPECT_EQ(Window->CBVibroMode->ItemIndex(), 0);
+  EXPECT_EQ(Window->SEVibroSens->Value(), 50);
+  EXPECT_FALSE(Window->SEVibroSens->isEnabled());
 }
 
 TEST_F(TApplying, ValuesOutsideListsAndRangesAndBadNumbersAreNeverRejected) {
@@ -116,24 +117,24 @@ TEST_F(TApplying, ValuesOutsideListsAndRangesAndBadNumbersAreNeverRejected) {
           "Period=9\nCloseDelay=300\rTimeZone=-20\r\nSleepTime=abc\nRingLevel=\n"
           "SelSIMMode=2x\nBalanceLimit=2147483647\nDelayAlarm= +7\nAddrServer1=x\n"
           "period=1\nFoo=bar\n\nUseGPS");
-  Form->ApplyParameters(name);
+  Window->ApplyParameters(name);
   EXPECT_TRUE(Person.Boxes.empty());
-  EXPECT_EQ(Form->CBPeriod->ItemIndex(), -1);
-  EXPECT_EQ(Form->SECloseDelay->Value(), 250);
-  EXPECT_EQ(Form->SETimeZone->Value(), -12);
-  EXPECT_EQ(Form->SESleep->Value(), 24);
-  EXPECT_EQ(Form->SERingLevel->Value(), 11);
-  EXPECT_EQ(Form->CBSelSIMMode->ItemIndex(), 2);
-  EXPECT_EQ(Form->SELimitBal->Value(), 2500);
-  EXPECT_EQ(Form->SEDelay->Value(), 7);
-  EXPECT_TRUE(Form->CBServer1->Checked());
-  EXPECT_EQ(Form->CBGPS->ItemIndex(), 0);
-  EXPECT_EQ(Form->ParamList.Count(), 13u);
+  EXPECT_EQ(Window->CBPeriod->ItemIndex(), -1);
+  EXPECT_EQ(Window->SECloseDelay->Value(), 250);
+  EXPECT_EQ(Window->SETimeZone->Value(), -12);
+  EXPECT_EQ(Window->SESleep->Value(), 24);
+  EXPECT_EQ(Window->SERingLevel->Value(), 11);
+  EXPECT_EQ(Window->CBSelSIMMode->ItemIndex(), 2);
+  EXPECT_EQ(Window->SELimitBal->Value(), 2500);
+  EXPECT_EQ(Window->SEDelay->Value(), 7);
+  EXPECT_TRUE(Window->CBServer1->Checked());
+  EXPECT_EQ(Window->CBGPS->ItemIndex(), 0);
+  EXPECT_EQ(Window->ParamList.Count(), 13u);
 
   // The missing period is caught by the next save, before any dialog.
   MakeValid();
-  TDialogHand hand(Form->SaveDialog, TDialogHand::Cancel);
-  Form->ActSaveExecute();
+  TDialogHand hand(Window->SaveDialog, TDialogHand::Cancel);
+  Window->ActSaveExecute();
   EXPECT_EQ(TakeError(), "Ошибка|Не выбран период оповещения");
   EXPECT_EQ(hand.Shown, 0);
 }
@@ -141,76 +142,76 @@ TEST_F(TApplying, ValuesOutsideListsAndRangesAndBadNumbersAreNeverRejected) {
 TEST_F(TApplying, KeysInAnotherLetterCaseAreAppliedAndTheFirstLineWins) {
   auto name = Path("case.ini");
   PutFile(name, "period=3\r\nPERIOD=5\r\nGprsSite=apn\r\nADDRSERVER2=167903424\r\n");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->CBPeriod->ItemIndex(), 3);
-  EXPECT_EQ(Form->EdAPNE->Text(), "apn");
-  EXPECT_EQ(Form->EdServer2->Text(), "192.0.2.10");
-  EXPECT_TRUE(Form->EdServer2->isEnabled());
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->CBPeriod->ItemIndex(), 3);
+  EXPECT_EQ(Window->EdAPNE->Text(), "apn");
+  EXPECT_EQ(Window->EdServer2->Text(), "192.0.2.10");
+  EXPECT_TRUE(Window->EdServer2->isEnabled());
 }
 
 TEST_F(TApplying, TheSensorRuleRunsAfterBothAlarmHasBeenApplied) {
   auto name = Path("sensors.ini");
   PutFile(name, "VibroMode=50\r\nPIRMode=0\r\nBothAlarm=2\r\n");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->CBBothAlarm->ItemIndex(), 0);
-  EXPECT_FALSE(Form->CBBothAlarm->isEnabled());
-  EXPECT_TRUE(Form->SEVibroSens->isEnabled());
-  EXPECT_EQ(Form->CBVibroMode->ItemIndex(), 1);
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->CBBothAlarm->ItemIndex(), 0);
+  EXPECT_FALSE(Window->CBBothAlarm->isEnabled());
+  EXPECT_TRUE(Window->SEVibroSens->isEnabled());
+  EXPECT_EQ(Window->CBVibroMode->ItemIndex(), 1);
 
   PutFile(name, "VibroMode=50\r\nPIRMode=1\r\nBothAlarm=2\r\n");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->CBBothAlarm->ItemIndex(), 2);
-  EXPECT_TRUE(Form->CBBothAlarm->isEnabled());
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->CBBothAlarm->ItemIndex(), 2);
+  EXPECT_TRUE(Window->CBBothAlarm->isEnabled());
 }
 
 TEST_F(TApplying, SleepModeSixClearsBothBoxes) {
   auto name = Path("sleep.ini");
   PutFile(name, "SleepMode=6\r\n");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->CBSleepMode->SelectedText(), "RAD всегда включена");
-  EXPECT_FALSE(Form->CBSleepMsg->Checked());
-  EXPECT_FALSE(Form->CBSleepKeyb->Checked());
-  EXPECT_FALSE(Form->CBSleepMsg->isEnabled());
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->CBSleepMode->SelectedText(), "RAD всегда включена");
+  EXPECT_FALSE(Window->CBSleepMsg->Checked());
+  EXPECT_FALSE(Window->CBSleepKeyb->Checked());
+  EXPECT_FALSE(Window->CBSleepMsg->isEnabled());
   MakeValid();
-  ASSERT_TRUE(Form->GatherParameters());
-  EXPECT_EQ(Form->ParamList.Value("SleepMode"), "0");
+  ASSERT_TRUE(Window->GatherParameters());
+  EXPECT_EQ(Window->ParamList.Value("SleepMode"), "0");
 }
 
 TEST_F(TApplying, CorrCoefIsTakenOnlyWhileManualCalibrationIsChecked) {
   auto name = Path("corr.ini");
   PutFile(name, "CorrCoef=95\r\n");
-  Form->CBManualCorrCoef->SetChecked(false);
-  Form->SECorrCoef->SetValue(103);
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->SECorrCoef->Value(), 103);
-  Form->CBManualCorrCoef->SetChecked(true);
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->SECorrCoef->Value(), 95);
+  Window->CBManualCorrCoef->SetChecked(false);
+  Window->SECorrCoef->SetValue(103);
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->SECorrCoef->Value(), 103);
+  Window->CBManualCorrCoef->SetChecked(true);
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->SECorrCoef->Value(), 95);
   PutFile(name, "");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->SECorrCoef->Value(), 90);  // default 0, brought to the lowest value
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->SECorrCoef->Value(), 90);  // default 0, brought to the lowest value
 }
 
 TEST_F(TApplying, AFileThatCannotBeReadChangesNothingAndIsReported) {
   MakeValid();
-  Form->ParamList.Append("Kept=1");
+  Window->ParamList.Append("Kept=1");
   auto before = Snapshot();
   auto name = Path("missing.ini");
-  Form->ApplyParameters(name);
+  Window->ApplyParameters(name);
   auto error = TakeError();
   EXPECT_EQ(error.rfind("Ошибка|Не удалось открыть файл " + name.toStdString(), 0), 0u) << error;
   EXPECT_EQ(Snapshot(), before);
-  EXPECT_EQ(Form->ParamList.Lines(), std::vector<std::string>{"Kept=1"});
+  EXPECT_EQ(Window->ParamList.Lines(), std::vector<std::string>{"Kept=1"});
 }
 
 TEST_F(TApplying, ForeignLinesStayInTheSetButAreNotSavedAgain) {
   auto name = Path("foreign.ini");
   PutFile(name, std::string(kWorkedExample) + "Foreign=1\r\n\r\nJunk\r\n");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->ParamList.Value("Foreign"), "1");
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->ParamList.Value("Foreign"), "1");
   auto saved = Path("again.ini");
-  TDialogHand hand(Form->SaveDialog, TDialogHand::Accept(saved));
-  Form->ActSaveExecute();
+  TDialogHand hand(Window->SaveDialog, TDialogHand::Accept(saved));
+  Window->ActSaveExecute();
   auto bytes = FileBytes(saved);
   EXPECT_EQ(bytes.find("Foreign"), std::string::npos);
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 46);

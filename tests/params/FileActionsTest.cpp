@@ -33,8 +33,8 @@ class TFileSizeLimit {
 
 TEST_F(TFileActions, SaveAddsTheDefaultExtensionAndWritesTheGatheredLines) {
   MakeValid();
-  TDialogHand hand(Form->SaveDialog, TDialogHand::Accept(Path("Unit7")));
-  Form->ActSaveExecute();
+  TDialogHand hand(Window->SaveDialog, TDialogHand::Accept(Path("Unit7")));
+  Window->ActSaveExecute();
   EXPECT_EQ(hand.Shown, 1);
   EXPECT_TRUE(Person.Boxes.empty());
   auto bytes = FileBytes(Path("Unit7.ini"));
@@ -43,8 +43,8 @@ TEST_F(TFileActions, SaveAddsTheDefaultExtensionAndWritesTheGatheredLines) {
 }
 
 TEST_F(TFileActions, AFailedGatheringOpensNoDialogAndWritesNothing) {
-  TDialogHand hand(Form->SaveDialog, TDialogHand::Accept(Path("never.ini")));
-  Form->ActSaveExecute();
+  TDialogHand hand(Window->SaveDialog, TDialogHand::Accept(Path("never.ini")));
+  Window->ActSaveExecute();
   EXPECT_EQ(TakeError(), "Ошибка|Недопустимый адрес сервера 1");
   EXPECT_EQ(hand.Shown, 0);
   EXPECT_TRUE(QDir(Dir.path()).isEmpty());
@@ -55,15 +55,15 @@ TEST_F(TFileActions, CancellingEitherDialogChangesNothing) {
   auto name = Path("Vestra.ini");
   PutFile(name, "Period=1\r\n");
   {
-    TDialogHand hand(Form->SaveDialog, TDialogHand::Cancel);
-    Form->ActSaveExecute();
+    TDialogHand hand(Window->SaveDialog, TDialogHand::Cancel);
+    Window->ActSaveExecute();
     EXPECT_EQ(hand.Shown, 1);
   }
   EXPECT_EQ(FileBytes(name), "Period=1\r\n");
   auto before = Snapshot();
   {
-    TDialogHand hand(Form->OpenDialog, TDialogHand::Cancel);
-    Form->ActLoadExecute();
+    TDialogHand hand(Window->OpenDialog, TDialogHand::Cancel);
+    Window->ActLoadExecute();
     EXPECT_EQ(hand.Shown, 1);
   }
   EXPECT_EQ(Snapshot(), before);
@@ -73,24 +73,24 @@ TEST_F(TFileActions, CancellingEitherDialogChangesNothing) {
 TEST_F(TFileActions, LoadAppliesTheChosenFile) {
   auto name = Path("chosen.ini");
   PutFile(name, "Period=7\r\nGPRSSite=apn.example\r\n");
-  TDialogHand hand(Form->OpenDialog, TDialogHand::Accept(name));
-  Form->ActLoadExecute();
+  TDialogHand hand(Window->OpenDialog, TDialogHand::Accept(name));
+  Window->ActLoadExecute();
   EXPECT_EQ(hand.Shown, 1);
   EXPECT_TRUE(Person.Boxes.empty());
-  EXPECT_EQ(Form->CBPeriod->ItemIndex(), 7);
-  EXPECT_EQ(Form->EdAPNE->Text(), "apn.example");
+  EXPECT_EQ(Window->CBPeriod->ItemIndex(), 7);
+  EXPECT_EQ(Window->EdAPNE->Text(), "apn.example");
 }
 
 TEST_F(TFileActions, AFailedSaveLeavesTheOldFileAsItWasAndShowsTheError) {
   MakeValid();
-  Form->EdRqBalance->SetText(QString(3000, QChar('#')));  // more than the size limit below
+  Window->EdRqBalance->SetText(QString(3000, QChar('#')));  // more than the size limit below
   auto name = Path("Vestra.ini");
   const std::string old = "AddrServer1=167903424\r\nPeriod=4\r\n";
   PutFile(name, old);
   {
     TFileSizeLimit limit(2048);
-    TDialogHand hand(Form->SaveDialog, TDialogHand::AcceptQuietly(name));
-    Form->ActSaveExecute();
+    TDialogHand hand(Window->SaveDialog, TDialogHand::AcceptQuietly(name));
+    Window->ActSaveExecute();
     EXPECT_EQ(hand.Shown, 1);
   }
   auto error = TakeError();
@@ -102,19 +102,19 @@ TEST_F(TFileActions, AFailedSaveLeavesTheOldFileAsItWasAndShowsTheError) {
 TEST_F(TFileActions, SavingIntoAMissingFolderIsReported) {
   MakeValid();
   auto name = Path("no-such-folder/Vestra.ini");
-  TDialogHand hand(Form->SaveDialog, TDialogHand::AcceptQuietly(name));
-  Form->ActSaveExecute();
+  TDialogHand hand(Window->SaveDialog, TDialogHand::AcceptQuietly(name));
+  Window->ActSaveExecute();
   auto error = TakeError();
   EXPECT_EQ(error.rfind("Ошибка|Не удалось создать файл " + name.toStdString(), 0), 0u) << error;
 }
 
 TEST_F(TFileActions, ALineBreakInsideAValueIsRefusedRatherThanSavedAsTwoLines) {
   MakeValid();
-  Form->EdAPNE->SetText("apn\nAddrServer1=1");
+  Window->EdAPNE->SetText("apn\nAddrServer1=1");
   auto name = Path("Vestra.ini");
   PutFile(name, "Period=4\r\n");
-  TDialogHand hand(Form->SaveDialog, TDialogHand::AcceptQuietly(name));
-  Form->ActSaveExecute();
+  TDialogHand hand(Window->SaveDialog, TDialogHand::AcceptQuietly(name));
+  Window->ActSaveExecute();
   auto error = TakeError();
   EXPECT_NE(error.find("GPRSSite"), std::string::npos) << error;
   EXPECT_EQ(FileBytes(name), "Period=4\r\n");

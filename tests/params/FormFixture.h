@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
@@ -15,31 +14,25 @@
 #include <string>
 #include <vector>
 
-#include "form/FmMain.h"
-#include "tests/support/ScriptedPerson.h"
+#include "tests/support/WindowTest.h"
 
-class TFormTest : public ::testing::Test {
+class TFormTest : public TWindowTest {
  protected:
   void SetUp() override {
-    // Options stored by an earlier test's window (CBManualCorrCoef) must not leak into this one.
-    QSettings("Mirotan", "TindraSetup").clear();
-    Form = std::make_unique<TFmMain>();
-    Form->SetPerson(&Person);
-  }
-  void TearDown() override {
-    Form->SetPerson(nullptr);
-    Form.reset();
+    TWindowTest::SetUp();
+    OpenWindow();
   }
 
   // Servers 1 and 2 in use, 3 not; every phone with SMS type "Нет"; the rest as the window
   // opens. Passes every check.
   void MakeValid() {
-    Form->EdServer1->SetText("192.0.2.10");
-    Form->EdServer2->SetText("10.0.0.200");
-    Form->CBServer1->SetChecked(false);
-    Form->CBServer2->SetChecked(false);
-    Form->CBServer3->SetChecked(true);
-    for (auto* phone : {Form->CBPhone1, Form->CBPhone2, Form->CBPhone3}) phone->SetItemIndex(0);
+    Window->EdServer1->SetText("192.0.2.10");
+    Window->EdServer2->SetText("10.0.0.200");
+    Window->CBServer1->SetChecked(false);
+    Window->CBServer2->SetChecked(false);
+    Window->CBServer3->SetChecked(true);
+    for (auto* phone : {Window->CBPhone1, Window->CBPhone2, Window->CBPhone3})
+      phone->SetItemIndex(0);
   }
 
   QString Path(const char* name) const { return Dir.filePath(QString::fromUtf8(name)); }
@@ -60,7 +53,7 @@ class TFormTest : public ::testing::Test {
   // changed.
   std::vector<std::string> Snapshot() const {
     std::vector<std::string> out;
-    for (auto* w : Form->findChildren<QWidget*>()) {
+    for (auto* w : Window->findChildren<QWidget*>()) {
       std::string value;
       if (auto* e = qobject_cast<TEdit*>(w))
         value = e->Text().toStdString();
@@ -93,8 +86,6 @@ class TFormTest : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<TFmMain> Form;
-  TScriptedPerson Person;
   QTemporaryDir Dir;
 };
 

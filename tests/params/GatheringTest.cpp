@@ -17,30 +17,30 @@ using TGathering = TFormTest;
 }  // namespace
 
 TEST_F(TGathering, TheWindowAsItOpensFailsAtServerOneThenAtPhoneOne) {
-  EXPECT_FALSE(Form->GatherParameters());
+  EXPECT_FALSE(Window->GatherParameters());
   EXPECT_EQ(TakeError(), "Ошибка|Недопустимый адрес сервера 1");
-  EXPECT_EQ(Form->ParamList.Count(), 0u);
+  EXPECT_EQ(Window->ParamList.Count(), 0u);
 
-  for (auto* box : {Form->CBServer1, Form->CBServer2, Form->CBServer3}) box->SetChecked(true);
-  EXPECT_FALSE(Form->GatherParameters());
+  for (auto* box : {Window->CBServer1, Window->CBServer2, Window->CBServer3}) box->SetChecked(true);
+  EXPECT_FALSE(Window->GatherParameters());
   EXPECT_EQ(TakeError(), "Ошибка|Не выбран тип SMS для телефона 1");
 }
 
 TEST_F(TGathering, ASuccessfulGatheringHoldsTheFortySixKeysInOrder) {
   MakeValid();
-  Form->EdAPNE->SetText("  internet.example \t");
-  Form->EdPhone2->SetText("+7 (912) 345-67-89");
-  Form->CBPhone2->SetItemIndex(1);
-  Form->SELimitBal->SetValue(2500);
-  Form->CBGPS->SetItemIndex(-1);
-  Form->SETimeZone->SetValue(-3);
-  ASSERT_TRUE(Form->GatherParameters());
+  Window->EdAPNE->SetText("  internet.example \t");
+  Window->EdPhone2->SetText("+7 (912) 345-67-89");
+  Window->CBPhone2->SetItemIndex(1);
+  Window->SELimitBal->SetValue(2500);
+  Window->CBGPS->SetItemIndex(-1);
+  Window->SETimeZone->SetValue(-3);
+  ASSERT_TRUE(Window->GatherParameters());
   EXPECT_TRUE(Person.Boxes.empty());
-  const auto& lines = Form->ParamList.Lines();
+  const auto& lines = Window->ParamList.Lines();
   ASSERT_EQ(lines.size(), 46u);
   for (std::size_t i = 0; i < 46; ++i)
     EXPECT_EQ(lines[i].substr(0, lines[i].find('=')), kAllKeys[i]) << i;
-  const auto& list = Form->ParamList;
+  const auto& list = Window->ParamList;
   EXPECT_EQ(list.Value("AddrServer1"), "167903424");
   EXPECT_EQ(list.Value("AddrServer2"), "-939524086");
   EXPECT_EQ(list.Value("AddrServer3"), "0");
@@ -120,11 +120,11 @@ TEST_F(TGathering, EachCheckFailsWithItsMessageAfterEveryEarlierOnePassed) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Message);
     MakeValid();
-    c.Break(*Form);
+    c.Break(*Window);
     auto before = Snapshot();
-    EXPECT_FALSE(Form->GatherParameters());
+    EXPECT_FALSE(Window->GatherParameters());
     EXPECT_EQ(TakeError(), std::string("Ошибка|") + c.Message);
-    EXPECT_EQ(Form->ParamList.Count(), c.LinesBefore);
+    EXPECT_EQ(Window->ParamList.Count(), c.LinesBefore);
     EXPECT_EQ(Snapshot(), before);  // the form keeps what the user typed
     // Undo for the next case.
     TearDown();
@@ -134,45 +134,45 @@ TEST_F(TGathering, EachCheckFailsWithItsMessageAfterEveryEarlierOnePassed) {
 
 TEST_F(TGathering, ServersMarkedUnusedAreNotLookedAt) {
   MakeValid();
-  for (auto* box : {Form->CBServer1, Form->CBServer2, Form->CBServer3}) box->SetChecked(true);
-  Form->EdServer1->SetText("nonsense");
-  ASSERT_TRUE(Form->GatherParameters());
+  for (auto* box : {Window->CBServer1, Window->CBServer2, Window->CBServer3}) box->SetChecked(true);
+  Window->EdServer1->SetText("nonsense");
+  ASSERT_TRUE(Window->GatherParameters());
   for (const char* key : {"AddrServer1", "AddrServer2", "AddrServer3"})
-    EXPECT_EQ(Form->ParamList.Value(key), "0");
+    EXPECT_EQ(Window->ParamList.Value(key), "0");
 }
 
 TEST_F(TGathering, PasswordsAndTextsAreStoredWithoutTheBlanksAround) {
   MakeValid();
-  Form->EdOpenPwd->SetText("  0042\t");
-  Form->EdSMSPwd->SetText(" a b ");
-  Form->EdRqBalance->SetText("\t*100# ");
-  ASSERT_TRUE(Form->GatherParameters());
-  EXPECT_EQ(Form->ParamList.Value("OpenPwd"), "0042");
-  EXPECT_EQ(Form->ParamList.Value("SMSPwd"), "a b");
-  EXPECT_EQ(Form->ParamList.Value("BalanceRq"), "*100#");
+  Window->EdOpenPwd->SetText("  0042\t");
+  Window->EdSMSPwd->SetText(" a b ");
+  Window->EdRqBalance->SetText("\t*100# ");
+  ASSERT_TRUE(Window->GatherParameters());
+  EXPECT_EQ(Window->ParamList.Value("OpenPwd"), "0042");
+  EXPECT_EQ(Window->ParamList.Value("SMSPwd"), "a b");
+  EXPECT_EQ(Window->ParamList.Value("BalanceRq"), "*100#");
 
-  Form->EdOpenPwd->SetText("");
-  ASSERT_TRUE(Form->GatherParameters());
-  EXPECT_EQ(Form->ParamList.Value("OpenPwd"), "");
+  Window->EdOpenPwd->SetText("");
+  ASSERT_TRUE(Window->GatherParameters());
+  EXPECT_EQ(Window->ParamList.Value("OpenPwd"), "");
 }
 
 TEST_F(TGathering, PhoneNumbersKeepTheirDigitsWhateverTheirSmsType) {
   MakeValid();
-  Form->CBControlSMS->SetItemIndex(2);
-  Form->EdSMSPwd->SetText("1");
-  Form->CBPhone1->SetItemIndex(1);  // exempt: may stay empty
-  Form->EdPhone2->SetText(" +7(912)-345 67 89 ");
-  Form->CBPhone2->SetItemIndex(0);
-  ASSERT_TRUE(Form->GatherParameters());
-  EXPECT_EQ(Form->ParamList.Value("PhoneSMS1"), "");
-  EXPECT_EQ(Form->ParamList.Value("EnSMS1"), "1");
-  EXPECT_EQ(Form->ParamList.Value("PhoneSMS2"), "79123456789");
-  EXPECT_EQ(Form->ParamList.Value("EnSMS2"), "0");
+  Window->CBControlSMS->SetItemIndex(2);
+  Window->EdSMSPwd->SetText("1");
+  Window->CBPhone1->SetItemIndex(1);  // exempt: may stay empty
+  Window->EdPhone2->SetText(" +7(912)-345 67 89 ");
+  Window->CBPhone2->SetItemIndex(0);
+  ASSERT_TRUE(Window->GatherParameters());
+  EXPECT_EQ(Window->ParamList.Value("PhoneSMS1"), "");
+  EXPECT_EQ(Window->ParamList.Value("EnSMS1"), "1");
+  EXPECT_EQ(Window->ParamList.Value("PhoneSMS2"), "79123456789");
+  EXPECT_EQ(Window->ParamList.Value("EnSMS2"), "0");
 }
 
 TEST_F(TGathering, BalanceLimitIsKeptInTensWithTheRemainderDropped) {
   MakeValid();
-  Form->SELimitBal->SetValue(125);
-  ASSERT_TRUE(Form->GatherParameters());
-  EXPECT_EQ(Form->ParamList.Value("BalanceLimit"), "12");
+  Window->SELimitBal->SetValue(125);
+  ASSERT_TRUE(Window->GatherParameters());
+  EXPECT_EQ(Window->ParamList.Value("BalanceLimit"), "12");
 }

@@ -7,9 +7,9 @@ TEST_F(TModeEncodings, VibrationPacksModeAndSensitivityIntoOneByte) {
     int Mode, Sensitivity, Packed;
   } const cases[] = {{0, 50, 0}, {0, 100, 0}, {1, 50, 50}, {2, 50, 178}, {1, 1, 1}, {2, 100, 228}};
   for (const auto& c : cases) {
-    Form->CBVibroMode->SetItemIndex(c.Mode);
-    Form->SEVibroSens->SetValue(c.Sensitivity);
-    EXPECT_EQ(Form->EncodeVibroMode(), c.Packed) << c.Mode << " " << c.Sensitivity;
+    Window->CBVibroMode->SetItemIndex(c.Mode);
+    Window->SEVibroSens->SetValue(c.Sensitivity);
+    EXPECT_EQ(Window->EncodeVibroMode(), c.Packed) << c.Mode << " " << c.Sensitivity;
   }
 }
 
@@ -19,10 +19,10 @@ TEST_F(TModeEncodings, VibrationDecodesWithinTheSpinEditsRange) {
   } const cases[] = {{0, 0, 50},    {178, 2, 50}, {50, 1, 50},  {128, 2, 1}, {127, 1, 100},
                      {255, 2, 100}, {300, 1, 44}, {-1, 2, 100}, {1, 1, 1}};
   for (const auto& c : cases) {
-    Form->SEVibroSens->SetValue(77);
-    Form->DecodeVibroMode(c.Packed);
-    EXPECT_EQ(Form->CBVibroMode->ItemIndex(), c.Mode) << c.Packed;
-    EXPECT_EQ(Form->SEVibroSens->Value(), c.Sensitivity) << c.Packed;
+    Window->SEVibroSens->SetValue(77);
+    Window->DecodeVibroMode(c.Packed);
+    EXPECT_EQ(Window->CBVibroMode->ItemIndex(), c.Mode) << c.Packed;
+    EXPECT_EQ(Window->SEVibroSens->Value(), c.Sensitivity) << c.Packed;
   }
 }
 
@@ -37,27 +37,27 @@ TEST_F(TModeEncodings, SleepBitsSurviveDecodingOnlyWithSleepingModeOn) {
                      {15, 1, true, true, true, 7},   {8, 0, false, false, false, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Packed);
-    Form->CBSleepMsg->SetChecked(true);
-    Form->CBSleepKeyb->SetChecked(true);
-    Form->DecodeSleepMode(c.Packed);
-    EXPECT_EQ(Form->CBSleepMode->ItemIndex(), c.Mode);
-    EXPECT_EQ(Form->CBSleepMsg->Checked(), c.Msg);
-    EXPECT_EQ(Form->CBSleepKeyb->Checked(), c.Keyb);
-    EXPECT_EQ(Form->CBSleepMsg->isEnabled(), c.Enabled);
-    EXPECT_EQ(Form->CBSleepKeyb->isEnabled(), c.Enabled);
-    EXPECT_EQ(Form->SESleep->isEnabled(), c.Enabled);
-    EXPECT_EQ(Form->EncodeSleepMode(), c.Again);
+    Window->CBSleepMsg->SetChecked(true);
+    Window->CBSleepKeyb->SetChecked(true);
+    Window->DecodeSleepMode(c.Packed);
+    EXPECT_EQ(Window->CBSleepMode->ItemIndex(), c.Mode);
+    EXPECT_EQ(Window->CBSleepMsg->Checked(), c.Msg);
+    EXPECT_EQ(Window->CBSleepKeyb->Checked(), c.Keyb);
+    EXPECT_EQ(Window->CBSleepMsg->isEnabled(), c.Enabled);
+    EXPECT_EQ(Window->CBSleepKeyb->isEnabled(), c.Enabled);
+    EXPECT_EQ(Window->SESleep->isEnabled(), c.Enabled);
+    EXPECT_EQ(Window->EncodeSleepMode(), c.Again);
   }
 }
 
 TEST_F(TModeEncodings, SleepEncodingCountsEachBitThatHolds) {
   // The boxes may be checked while the mode is off, before the sleep rule has first run.
-  Form->CBSleepMode->SetItemIndex(0);
-  Form->CBSleepMsg->SetChecked(true);
-  Form->CBSleepKeyb->SetChecked(false);
-  EXPECT_EQ(Form->EncodeSleepMode(), 2);
-  Form->CBSleepKeyb->SetChecked(true);
-  EXPECT_EQ(Form->EncodeSleepMode(), 6);
-  Form->CBSleepMode->SetItemIndex(1);
-  EXPECT_EQ(Form->EncodeSleepMode(), 7);
+  Window->CBSleepMode->SetItemIndex(0);
+  Window->CBSleepMsg->SetChecked(true);
+  Window->CBSleepKeyb->SetChecked(false);
+  EXPECT_EQ(Window->EncodeSleepMode(), 2);
+  Window->CBSleepKeyb->SetChecked(true);
+  EXPECT_EQ(Window->EncodeSleepMode(), 6);
+  Window->CBSleepMode->SetItemIndex(1);
+  EXPECT_EQ(Window->EncodeSleepMode(), 7);
 }

@@ -97,40 +97,40 @@ class TRandomForm {
 
 TEST_F(TRoundTrip, AFileTheProgramWroteIsSavedAgainByteForByte) {
   MakeValid();
-  Form->CBManualCorrCoef->SetChecked(true);
-  Form->SECorrCoef->SetValue(97);
-  Form->CBSleepMode->SetItemIndex(1);
-  Form->CBSleepMsg->SetChecked(true);
-  Form->CBLowBatMsg->SetChecked(true);
-  Form->CBControlSMS->SetItemIndex(1);
-  Form->EdPhone2->SetText("+7 912 345-67-89");
-  Form->CBPhone2->SetItemIndex(3);
-  Form->EdAPNI->SetText("a=b");
+  Window->CBManualCorrCoef->SetChecked(true);
+  Window->SECorrCoef->SetValue(97);
+  Window->CBSleepMode->SetItemIndex(1);
+  Window->CBSleepMsg->SetChecked(true);
+  Window->CBLowBatMsg->SetChecked(true);
+  Window->CBControlSMS->SetItemIndex(1);
+  Window->EdPhone2->SetText("+7 912 345-67-89");
+  Window->CBPhone2->SetItemIndex(3);
+  Window->EdAPNI->SetText("a=b");
   auto first = Path("first.ini"), second = Path("second.ini");
-  GatherAndSave(*Form, first);
-  Form->ApplyParameters(first);
-  GatherAndSave(*Form, second);
+  GatherAndSave(*Window, first);
+  Window->ApplyParameters(first);
+  GatherAndSave(*Window, second);
   EXPECT_EQ(FileBytes(second), FileBytes(first));
   EXPECT_TRUE(Person.Boxes.empty());
 }
 
 TEST_F(TRoundTrip, CyrillicTextIsWrittenAsWindows1251AndReadBackTheSame) {
   MakeValid();
-  Form->EdAPNE->SetText("интернет.мтс");
-  Form->EdRqBalance->SetText("Баланс№1");
+  Window->EdAPNE->SetText("интернет.мтс");
+  Window->EdRqBalance->SetText("Баланс№1");
   auto name = Path("cyr.ini");
-  GatherAndSave(*Form, name);
+  GatherAndSave(*Window, name);
   auto bytes = FileBytes(name);
   EXPECT_NE(bytes.find("\r\nGPRSSite=\xe8\xed\xf2\xe5\xf0\xed\xe5\xf2.\xec\xf2\xf1\r\n"),
             std::string::npos);
   EXPECT_NE(bytes.find("\r\nBalanceRq=\xc1\xe0\xeb\xe0\xed\xf1\xb9"
                        "1\r\n"),
             std::string::npos);
-  Form->EdAPNE->SetText("");
-  Form->EdRqBalance->SetText("");
-  Form->ApplyParameters(name);
-  EXPECT_EQ(Form->EdAPNE->Text(), "интернет.мтс");
-  EXPECT_EQ(Form->EdRqBalance->Text(), "Баланс№1");
+  Window->EdAPNE->SetText("");
+  Window->EdRqBalance->SetText("");
+  Window->ApplyParameters(name);
+  EXPECT_EQ(Window->EdAPNE->Text(), "интернет.мтс");
+  EXPECT_EQ(Window->EdRqBalance->Text(), "Баланс№1");
 }
 
 TEST_F(TRoundTrip, RandomValidFormsComeBackAsTheSameFortySixLines) {
@@ -139,16 +139,16 @@ TEST_F(TRoundTrip, RandomValidFormsComeBackAsTheSameFortySixLines) {
   auto name = Path("random.ini");
   for (int round = 0; round < 150; ++round) {
     SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round));
-    random.Fill(*Form);
-    ASSERT_TRUE(Form->GatherParameters()) << (Person.Boxes.empty() ? "" : Person.Boxes[0].Text);
-    auto gathered = Form->ParamList.Lines();
+    random.Fill(*Window);
+    ASSERT_TRUE(Window->GatherParameters()) << (Person.Boxes.empty() ? "" : Person.Boxes[0].Text);
+    auto gathered = Window->ParamList.Lines();
     ASSERT_EQ(gathered.size(), 46u);
     WriteParamFile(name, gathered);
     auto bytes = FileBytes(name);
-    Form->ApplyParameters(name);
-    ASSERT_TRUE(Form->GatherParameters());
-    EXPECT_EQ(Form->ParamList.Lines(), gathered);
-    WriteParamFile(name, Form->ParamList.Lines());
+    Window->ApplyParameters(name);
+    ASSERT_TRUE(Window->GatherParameters());
+    EXPECT_EQ(Window->ParamList.Lines(), gathered);
+    WriteParamFile(name, Window->ParamList.Lines());
     EXPECT_EQ(FileBytes(name), bytes);
   }
 }
