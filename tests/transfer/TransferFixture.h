@@ -9,23 +9,21 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "form/FmMain.h"
-#include "tests/support/ScriptedPerson.h"
 #include "tests/support/SimUnit.h"
+#include "tests/support/WindowTest.h"
 
 class TWatchingPerson : public TScriptedPerson {
  public:
   struct TMoment {
     bool PortOpen, WaitShown;
   };
-  TFmMain* Form = nullptr;
+  const std::unique_ptr<TFmMain>* Window = nullptr;  // the fixture's; empty while a window goes
   std::vector<TMoment> AtBoxes;
 
   bool Ask(const std::string& text, const std::string& caption, TIcon icon) override {
@@ -38,35 +36,31 @@ class TWatchingPerson : public TScriptedPerson {
   }
 
  private:
-  void Note() { AtBoxes.push_back({Form && Form->Link.PortHandle >= 0, WaitShown}); }
+  void Note() {
+    AtBoxes.push_back({Window && *Window && (*Window)->Link.PortHandle >= 0, WaitShown});
+  }
 };
 
-class TTransferTest : public ::testing::Test {
+class TTransferTest : public TWindowTestWith<TWatchingPerson> {
  protected:
   std::unique_ptr<TSimUnit> Unit;
-  TWatchingPerson Person;
-  std::unique_ptr<TFmMain> Form;
 
   void SetUp() override {
-    Form = std::make_unique<TFmMain>();
-    Person.Form = Form.get();
-    Form->SetPerson(&Person);
-    Form->SBGPS->setChecked(false);
+    TWindowTestWith::SetUp();
+    Person.Window = &Window;
+    OpenWindow();
   }
 
-  void TearDown() override {
-    Form->SetPerson(nullptr);
-    Form.reset();
+  void OpenWindow() override {
+    TWindowTestWith::OpenWindow();
+    Window->SBGPS->setChecked(false);
   }
 
   // Starts a unit with `args` as COM3 and selects that port.
   TSimUnit& StartUnit(std::vector<std::string> args = {}) {
     Unit.reset();
     Unit = std::make_unique<TSimUnit>(std::move(args));
-    QSettings settings("Mirotan", "TindraSetup");
-    settings.setValue("Ports/COM3", QString::fromStdString(Unit->PtyPath()));
-    settings.sync();
-    Form->CBPort->SetItemIndex(2);
+    PlugIn("COM3", *Unit);
     return *Unit;
   }
 
@@ -99,13 +93,11 @@ class TTransferTest : public ::testing::Test {
 
   // Fills the form from the unit, which must succeed.
   void ReadAll() {
-    Form->ActReadExecute();
+    Window->ActReadExecute();
     ASSERT_EQ(Errors(), std::vector<std::string>{});
     Person.Boxes.clear();
     Person.AtBoxes.clear();
   }
-
-  bool PortOpen() const { return Form->Link.PortHandle >= 0; }
 };
 
 inline std::string Utf8(const QString& text) { return text.toStdString(); }

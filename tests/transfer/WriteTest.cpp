@@ -22,8 +22,8 @@ class TWriteTest : public TTransferTest {
     StartUnit(std::move(args));
     ReadAll();
     Mark = Commands().size();
-    Form->CBSetTime->SetChecked(false);
-    Form->CBManualCorrCoef->SetChecked(false);
+    Window->CBSetTime->SetChecked(false);
+    Window->CBManualCorrCoef->SetChecked(false);
   }
 
   // Puts another unit on the port after the form was filled; the write's commands are then all
@@ -72,11 +72,11 @@ using Write = TWriteTest;
 TEST_P(WriteGates, FirmwareAndOptionsDecideWhatIsSentInWriteOrder) {
   const auto& c = GetParam();
   StartAndRead({"--firmware", c.Firmware});
-  Form->CBManualCorrCoef->SetChecked(c.ManualCorrCoef);
-  Form->CBSetTime->SetChecked(true);
+  Window->CBManualCorrCoef->SetChecked(c.ManualCorrCoef);
+  Window->CBSetTime->SetChecked(true);
 
   std::string before = Now();
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
   std::string after = Now();
 
   EXPECT_EQ(Errors(), std::vector<std::string>{});
@@ -114,13 +114,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Write, ValuesAreConvertedForTheUnit) {
   StartAndRead({"--firmware", "1.99"});
-  Form->EdServer1->SetText("10.0.0.200");
-  Form->CBServer3->SetChecked(true);
-  Form->CBGPS->SetItemIndex(2);
-  Form->CBPIRMode->SetItemIndex(0);
-  Form->SELimitBal->SetValue(125);
+  Window->EdServer1->SetText("10.0.0.200");
+  Window->CBServer3->SetChecked(true);
+  Window->CBGPS->SetItemIndex(2);
+  Window->CBPIRMode->SetItemIndex(0);
+  Window->SELimitBal->SetValue(125);
 
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
 
   auto written = Written(31);
   EXPECT_EQ(Errors(), std::vector<std::string>{});
@@ -137,50 +137,46 @@ TEST_F(Write, ValuesAreConvertedForTheUnit) {
 
 TEST_F(Write, WhatIsWrittenReadsBackTheSame) {
   StartAndRead();
-  Form->CBManualCorrCoef->SetChecked(true);
-  Form->CBSetTime->SetChecked(true);
-  Form->EdLoginE->SetText("новый");
-  Form->EdServer2->SetText("10.0.0.200");
-  Form->CBServer1->SetChecked(true);
-  Form->CBPeriod->SetItemIndex(6);
-  Form->SELimitBal->SetValue(1230);
-  Form->CBVibroMode->SetItemIndex(1);
-  Form->SEVibroSens->SetValue(33);
-  Form->SECorrCoef->SetValue(95);
-  Form->SERingLevel->SetValue(4);
-  Form->CBSleepMode->SetItemIndex(0);
-  Form->CBSleepModeCloseUp();
-  ASSERT_TRUE(Form->GatherParameters());
-  auto gathered = Form->ParamList.Lines();
+  Window->CBManualCorrCoef->SetChecked(true);
+  Window->CBSetTime->SetChecked(true);
+  Window->EdLoginE->SetText("новый");
+  Window->EdServer2->SetText("10.0.0.200");
+  Window->CBServer1->SetChecked(true);
+  Window->CBPeriod->SetItemIndex(6);
+  Window->SELimitBal->SetValue(1230);
+  Window->CBVibroMode->SetItemIndex(1);
+  Window->SEVibroSens->SetValue(33);
+  Window->SECorrCoef->SetValue(95);
+  Window->SERingLevel->SetValue(4);
+  Window->CBSleepMode->SetItemIndex(0);
+  Window->CBSleepModeCloseUp();
+  ASSERT_TRUE(Window->GatherParameters());
+  auto gathered = Window->ParamList.Lines();
   ASSERT_EQ(gathered.size(), 46u);
 
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
   ASSERT_EQ(Errors(), std::vector<std::string>{});
   ASSERT_EQ(Written(47).back(), "#S");
 
   // A fresh window, filled from the unit alone.
-  Form->SetPerson(nullptr);
-  Form.reset();
-  Form = std::make_unique<TFmMain>();
-  Person.Form = Form.get();
-  Form->SetPerson(&Person);
-  Form->CBPort->SetItemIndex(2);
-  Form->CBManualCorrCoef->SetChecked(true);
+  OpenWindow();
+  Select("COM3");
+  Window->CBManualCorrCoef->SetChecked(true);
   ReadAll();
-  ASSERT_TRUE(Form->GatherParameters());
-  EXPECT_EQ(Form->ParamList.Lines(), gathered);
+  ASSERT_TRUE(Window->GatherParameters());
+  EXPECT_EQ(Window->ParamList.Lines(), gathered);
 }
 
 TEST_F(Write, AnInvalidFormSendsNothing) {
   StartUnit();
-  ASSERT_EQ(Form->Link.OpenPort("COM3"), "");
-  Form->SBGPS->setChecked(true);  // the monitor holds the port
+  ASSERT_EQ(Window->Link.OpenPort("COM3"), "");
+  Window->SBGPS->setChecked(true);  // the monitor holds the port
 
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
 
   EXPECT_EQ(Errors(), std::vector<std::string>{"Недопустимый адрес сервера 1"});
   EXPECT_TRUE(Person.WaitTexts.empty());
-  EXPECT_TRUE(Form->SBGPS->isChecked());
+  EXPECT_TRUE(Window->SBGPS->isChecked());
   EXPECT_FALSE(PortOpen());
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(Commands(), std::vector<std::string>{});
@@ -188,18 +184,18 @@ TEST_F(Write, AnInvalidFormSendsNothing) {
 
 TEST_F(Write, AValidWriteSwitchesTheMonitorOffAndClosesThePort) {
   StartAndRead();
-  ASSERT_EQ(Form->Link.OpenPort("COM3"), "");
-  Form->SBGPS->setChecked(true);
-  Form->ActWriteExecute();
+  ASSERT_EQ(Window->Link.OpenPort("COM3"), "");
+  Window->SBGPS->setChecked(true);
+  Window->ActWriteExecute();
   EXPECT_EQ(Errors(), std::vector<std::string>{});
-  EXPECT_FALSE(Form->SBGPS->isChecked());
+  EXPECT_FALSE(Window->SBGPS->isChecked());
   EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(Write, UnsupportedCodesAreSkippedOnYesAndAbortOnNo) {
   StartAndRead({"--error", "M18=2", "--error", "R01=2"});
   Person.Answers = {true, false};
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
   EXPECT_EQ(Questions(),
             (std::vector<std::string>{
                 "Запись параметра M18 не поддерживается (возможно следует обновить прошивку RAD). "
@@ -216,7 +212,7 @@ TEST_F(Write, UnsupportedCodesAreSkippedOnYesAndAbortOnNo) {
 TEST_F(Write, FailurePathHidesTellsThenCloses) {
   StartAndRead();
   SwapUnit({"--error", "B02=3"});
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
   EXPECT_EQ(Errors(), std::vector<std::string>{"Недопустимое значение"});
   ASSERT_EQ(Person.AtBoxes.size(), 1u);
   EXPECT_FALSE(Person.AtBoxes[0].WaitShown);
@@ -227,8 +223,8 @@ TEST_F(Write, FailurePathHidesTellsThenCloses) {
 
 TEST_F(Write, ClockNotSupportedAsksWhetherToGoOn) {
   StartAndRead({"--error", "T=2"});
-  Form->CBSetTime->SetChecked(true);
-  Form->ActWriteExecute();
+  Window->CBSetTime->SetChecked(true);
+  Window->ActWriteExecute();
   EXPECT_EQ(Questions(), std::vector<std::string>{
                              "Установка времени не поддерживается (возможно следует обновить "
                              "прошивку RAD). Продолжить?"});
@@ -240,7 +236,7 @@ TEST_F(Write, ClockNotSupportedAsksWhetherToGoOn) {
   Person.Boxes.clear();
   Person.Answers = {false};
   Mark = Commands().size();
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
   EXPECT_EQ(Errors(), std::vector<std::string>{"Операция прервана"});
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(Written().back().substr(0, 3), "#T ");
@@ -249,8 +245,8 @@ TEST_F(Write, ClockNotSupportedAsksWhetherToGoOn) {
 
 TEST_F(Write, ClockAnswerWithoutOkIsRejected) {
   StartAndRead({"--reply", "T=#XYZ"});
-  Form->CBSetTime->SetChecked(true);
-  Form->ActWriteExecute();
+  Window->CBSetTime->SetChecked(true);
+  Window->ActWriteExecute();
   EXPECT_EQ(Errors(), std::vector<std::string>{"Недопустимый ответ от RAD"});
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(Written().back().substr(0, 3), "#T ");
@@ -258,8 +254,8 @@ TEST_F(Write, ClockAnswerWithoutOkIsRejected) {
 
 TEST_F(Write, ClockAnswerWithOkInsideIsAccepted) {
   StartAndRead({"--reply", "T=#ABC#OK"});
-  Form->CBSetTime->SetChecked(true);
-  Form->ActWriteExecute();
+  Window->CBSetTime->SetChecked(true);
+  Window->ActWriteExecute();
   EXPECT_EQ(Errors(), std::vector<std::string>{});
   EXPECT_EQ(Written(46).back(), "#S");
 }
@@ -267,7 +263,7 @@ TEST_F(Write, ClockAnswerWithOkInsideIsAccepted) {
 TEST_F(Write, AVersionThatIsNotANumberEndsTheWrite) {
   StartAndRead();
   SwapUnit({"--firmware", "3.00abc"});
-  Form->ActWriteExecute();
+  Window->ActWriteExecute();
   EXPECT_EQ(Errors(), std::vector<std::string>{"'3.00abc' is not a valid floating point value"});
   EXPECT_EQ(Written(), std::vector<std::string>{"#V"});
   EXPECT_FALSE(PortOpen());
@@ -275,7 +271,7 @@ TEST_F(Write, AVersionThatIsNotANumberEndsTheWrite) {
 
 TEST_F(Write, TheWindowsButtonsReadChangeWriteAndReadBack) {
   StartUnit({"--set", "P03=+70000000003"});
-  Form->SetPerson(nullptr);  // the window's own dialogs and wait panel
+  Window->SetPerson(nullptr);  // the window's own dialogs and wait panel
   std::vector<std::string> boxes;
   QTimer guard;  // a box would wait for a person: note it and close it
   QObject::connect(&guard, &QTimer::timeout, [&] {
@@ -286,23 +282,23 @@ TEST_F(Write, TheWindowsButtonsReadChangeWriteAndReadBack) {
   });
   guard.start(50);
 
-  Form->BtRead->click();
+  Window->BtRead->click();
   EXPECT_EQ(boxes, std::vector<std::string>{});
-  EXPECT_EQ(Utf8(Form->EdLoginE->Text()), "gprs");
-  EXPECT_TRUE(Form->MmLog->toPlainText().contains("#V"));
-  EXPECT_FALSE(Form->SFWait->isVisible());
+  EXPECT_EQ(Utf8(Window->EdLoginE->Text()), "gprs");
+  EXPECT_TRUE(Window->MmLog->toPlainText().contains("#V"));
+  EXPECT_FALSE(Window->SFWait->isVisible());
 
-  Form->EdLoginE->SetText("changed");
-  Form->CBPeriod->SetItemIndex(2);
-  Form->BtWrite->click();
+  Window->EdLoginE->SetText("changed");
+  Window->CBPeriod->SetItemIndex(2);
+  Window->BtWrite->click();
   EXPECT_EQ(boxes, std::vector<std::string>{});
-  EXPECT_TRUE(Form->MmLog->toPlainText().contains("#S"));
+  EXPECT_TRUE(Window->MmLog->toPlainText().contains("#S"));
 
-  Form->EdLoginE->SetText("");
-  Form->CBPeriod->SetItemIndex(0);
-  Form->BtRead->click();
+  Window->EdLoginE->SetText("");
+  Window->CBPeriod->SetItemIndex(0);
+  Window->BtRead->click();
   EXPECT_EQ(boxes, std::vector<std::string>{});
-  EXPECT_EQ(Utf8(Form->EdLoginE->Text()), "changed");
-  EXPECT_EQ(Form->CBPeriod->ItemIndex(), 2);
-  EXPECT_FALSE(Form->SFWait->isVisible());
+  EXPECT_EQ(Utf8(Window->EdLoginE->Text()), "changed");
+  EXPECT_EQ(Window->CBPeriod->ItemIndex(), 2);
+  EXPECT_FALSE(Window->SFWait->isVisible());
 }
