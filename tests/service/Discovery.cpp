@@ -27,14 +27,14 @@ TEST_F(TDiscoveryTest, NoDevicesIsReportedAtOnceAndKeepsTheSelection) {
   EXPECT_EQ(Person.WaitTexts.back(), "Проверяю порт COM24...");
   EXPECT_FALSE(Person.WaitShown);
   EXPECT_TRUE(Person.LogLines.empty());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TDiscoveryTest, FirstUnitInListOrderWinsAndLaterPortsAreNeverOpened) {
   TSimUnit first({"--firmware", "3.00"});
   TSimUnit second({"--firmware", "4.10"});
-  Plug("COM5", first);
-  Plug("COM9", second);
+  MapPort("COM5", first.PtyPath());
+  MapPort("COM9", second.PtyPath());
   Select("COM12");
 
   Window->BtFindPortClick();
@@ -50,14 +50,14 @@ TEST_F(TDiscoveryTest, FirstUnitInListOrderWinsAndLaterPortsAreNeverOpened) {
   EXPECT_EQ(Person.WaitTexts.back(), "Проверяю порт COM5...");
   EXPECT_FALSE(Person.WaitShown);
   EXPECT_EQ(Person.VersionCaption, "Версия 3.00");
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TDiscoveryTest, ErrorAnswerOrEmptyVersionIsNoUnit) {
   TSimUnit refusing({"--error", "V=2"});
   TSimUnit empty({"--reply", "V=#V"});
-  Plug("COM2", refusing);
-  Plug("COM3", empty);
+  MapPort("COM2", refusing.PtyPath());
+  MapPort("COM3", empty.PtyPath());
   Select("COM1");
 
   Window->BtFindPortClick();
@@ -70,7 +70,7 @@ TEST_F(TDiscoveryTest, ErrorAnswerOrEmptyVersionIsNoUnit) {
 
   // A usable unit further down the list is still found after both.
   TSimUnit good({"--firmware", "2.07", "--version-form", "named"});
-  Plug("COM4", good);
+  MapPort("COM4", good.PtyPath());
   Person.Boxes.clear();
   Window->BtFindPortClick();
   ASSERT_EQ(Messages().size(), 1u);
@@ -80,18 +80,17 @@ TEST_F(TDiscoveryTest, ErrorAnswerOrEmptyVersionIsNoUnit) {
 
 TEST_F(TDiscoveryTest, RunningMonitorIsDisconnectedAndReconnectsToTheFoundPort) {
   TSimUnit unit({"--firmware", "3.00"});
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
   Window->TimerTimer();
-  ASSERT_TRUE(LinkOpen());
+  ASSERT_TRUE(PortOpen());
 
   Window->BtFindPortClick();
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   EXPECT_EQ(Window->CBPort->SelectedText(), "COM3");
 
   Window->TimerTimer();
-  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(PortOpen());
   EXPECT_TRUE(Window->MonitorOn());
 }
 

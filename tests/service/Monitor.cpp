@@ -26,9 +26,9 @@ TEST_F(TMonitorTest, IsOffAtStartAndAfterARestart) {
   EXPECT_FALSE(Window->MonitorOn());
   Window->SBGPS->click();
   ASSERT_TRUE(Window->MonitorOn());
-  CreateWindow();
+  OpenWindow();
   EXPECT_FALSE(Window->MonitorOn());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TMonitorTest, MissingPortOrNoSelectionShowsNothingAndKeepsTrying) {
@@ -39,21 +39,19 @@ TEST_F(TMonitorTest, MissingPortOrNoSelectionShowsNothingAndKeepsTrying) {
   for (int i = 0; i < 3; ++i) Window->TimerTimer();
   EXPECT_TRUE(Person.Boxes.empty());
   EXPECT_TRUE(Person.LogLines.empty());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   EXPECT_TRUE(Window->MonitorOn());
 
   // The unit plugged in later is picked up by the next tick.
   TSimUnit unit({"--periodic", "50"});
-  Plug("COM7", unit);
-  Select("COM7");
+  PlugIn("COM7", unit);
   Window->TimerTimer();
-  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(PortOpen());
 }
 
 TEST_F(TMonitorTest, LogsTheUnitsMessagesAndSendsNothing) {
   TSimUnit unit({"--periodic", "50"});
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
 
   TickUntilLogged(3);
@@ -68,11 +66,10 @@ TEST_F(TMonitorTest, LogsTheUnitsMessagesAndSendsNothing) {
 
 TEST_F(TMonitorTest, MessagesArrivingTogetherAreLoggedOneTickEachInOrder) {
   TSimUnit unit;
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
   Window->TimerTimer();
-  ASSERT_TRUE(LinkOpen());
+  ASSERT_TRUE(PortOpen());
 
   unit.Send("$FIRST\r$SECOND\r");
   TickUntilLogged(1);
@@ -87,11 +84,10 @@ TEST_F(TMonitorTest, MessagesLeftBehindAnOperationsAnswerGoOnToTheLog) {
   // The answer and a message come in one burst: the operation takes the answer, keeps the port
   // for the monitor, and the message reaches the log on the next tick.
   TSimUnit unit({"--reply", "V=#V 3.00\r$AFTER"});
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
   Window->ActVersionExecute();
-  ASSERT_TRUE(LinkOpen());
+  ASSERT_TRUE(PortOpen());
   Person.LogLines.clear();
 
   Window->TimerTimer();
@@ -100,28 +96,26 @@ TEST_F(TMonitorTest, MessagesLeftBehindAnOperationsAnswerGoOnToTheLog) {
 
 TEST_F(TMonitorTest, SwitchingOffClosesTheLinkAtOnce) {
   TSimUnit unit({"--periodic", "50"});
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
   Window->TimerTimer();
-  ASSERT_TRUE(LinkOpen());
+  ASSERT_TRUE(PortOpen());
 
   Window->SBGPS->click();
   EXPECT_FALSE(Window->MonitorOn());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   const auto logged = Person.LogLines.size();
   Window->TimerTimer();
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   EXPECT_EQ(Person.LogLines.size(), logged);
 }
 
 TEST_F(TMonitorTest, UnplugDuringMonitoringShowsOneErrorAndSwitchesOff) {
   auto unit = std::make_unique<TSimUnit>(std::vector<std::string>{"--periodic", "50"});
-  Plug("COM3", *unit);
-  Select("COM3");
+  PlugIn("COM3", *unit);
   MonitorOnByClick();
   TickUntilLogged(1);
-  ASSERT_TRUE(LinkOpen());
+  ASSERT_TRUE(PortOpen());
 
   unit->Stop();
   for (int i = 0; i < 5; ++i) Window->TimerTimer();
@@ -133,19 +127,18 @@ TEST_F(TMonitorTest, UnplugDuringMonitoringShowsOneErrorAndSwitchesOff) {
   EXPECT_FALSE(boxes[0].Text.empty());
   EXPECT_FALSE(Window->MonitorOn());
   EXPECT_FALSE(Window->SBGPS->isChecked());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TMonitorTest, ReadingTheConfigurationLeavesTheMonitorLogging) {
   TSimUnit unit({"--firmware", "4.00", "--periodic", "50"});
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
   Window->TimerTimer();
 
   Window->ActReadExecute();
   EXPECT_TRUE(Messages().empty());
-  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(PortOpen());
   EXPECT_TRUE(Window->MonitorOn());
 
   const auto logged = Person.LogLines.size();
@@ -156,13 +149,12 @@ TEST_F(TMonitorTest, ReadingTheConfigurationLeavesTheMonitorLogging) {
 
 TEST_F(TMonitorTest, WritingTheConfigurationLeavesTheMonitorOffAndTheLinkClosed) {
   TSimUnit unit({"--firmware", "4.00"});
-  Plug("COM3", unit);
-  Select("COM3");
+  PlugIn("COM3", unit);
   MonitorOnByClick();
   Window->TimerTimer();
   Window->ActReadExecute();
   ASSERT_TRUE(Messages().empty());
-  ASSERT_TRUE(LinkOpen());
+  ASSERT_TRUE(PortOpen());
   // What the unit holds, with the telephones it leaves empty filled in, passes the form's checks.
   for (TEdit* phone : {Window->EdPhone1, Window->EdPhone2, Window->EdPhone3})
     phone->SetText("+79001234567");
@@ -170,14 +162,14 @@ TEST_F(TMonitorTest, WritingTheConfigurationLeavesTheMonitorOffAndTheLinkClosed)
   Window->ActWriteExecute();
   EXPECT_TRUE(Messages().empty());
   EXPECT_FALSE(Window->MonitorOn());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   // The final command needs no answer, so the unit may log it a moment later.
   const auto end = std::chrono::steady_clock::now() + 2s;
   while (Sent(unit).back() != "#S" && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(Sent(unit).back(), "#S");
   Window->TimerTimer();
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TMonitorTest, UnplugUnderTheRunningTimerOpensOneRealBoxOnly) {
@@ -186,8 +178,7 @@ TEST_F(TMonitorTest, UnplugUnderTheRunningTimerOpensOneRealBoxOnly) {
   Window->SetPerson(nullptr);
   Window->Timer->start();
   auto unit = std::make_unique<TSimUnit>(std::vector<std::string>{"--periodic", "50"});
-  Plug("COM3", *unit);
-  Select("COM3");
+  PlugIn("COM3", *unit);
   MonitorOnByClick();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Window->MmLog->toPlainText().isEmpty(); }, 3000));
 
@@ -211,7 +202,7 @@ TEST_F(TMonitorTest, UnplugUnderTheRunningTimerOpensOneRealBoxOnly) {
   EXPECT_EQ(boxes, 1);
   EXPECT_FALSE(text.isEmpty());
   EXPECT_FALSE(Window->MonitorOn());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 }  // namespace

@@ -21,14 +21,13 @@ class TOperationsTest : public TServiceTest {
     EXPECT_EQ(boxes[0].Caption, "Ошибка");
     EXPECT_EQ(boxes[0].Icon, TIcon::Stop);
     EXPECT_FALSE(Person.WaitShown);
-    EXPECT_FALSE(LinkOpen());
+    EXPECT_FALSE(PortOpen());
   }
 };
 
 TEST_F(TOperationsTest, NoToTheQuestionSendsNothingAndOpensNothing) {
   TSimUnit unit;
-  Plug("COM5", unit);
-  Select("COM5");
+  PlugIn("COM5", unit);
   Person.Answers = {false, false};
 
   Window->ActCorrCoefExecute();
@@ -44,7 +43,7 @@ TEST_F(TOperationsTest, NoToTheQuestionSendsNothingAndOpensNothing) {
   }
   EXPECT_TRUE(Person.WaitTexts.empty());
   EXPECT_TRUE(Person.LogLines.empty());
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   EXPECT_TRUE(Sent(unit).empty());
 }
 
@@ -59,13 +58,12 @@ TEST_F(TOperationsTest, WithoutSelectedPortTheOpenFailsWithItsSystemText) {
   EXPECT_EQ(boxes[0].Caption, "Ошибка");
   EXPECT_EQ(Person.WaitTexts, std::vector<std::string>{"Читаю версию..."});
   EXPECT_FALSE(Person.WaitShown);
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TOperationsTest, VersionIsShownInTheCaptionAndABox) {
   TSimUnit unit({"--firmware", "3.05"});
-  Plug("COM5", unit);
-  Select("COM5");
+  PlugIn("COM5", unit);
 
   Window->ActVersionExecute();
 
@@ -76,13 +74,12 @@ TEST_F(TOperationsTest, VersionIsShownInTheCaptionAndABox) {
   EXPECT_EQ(Person.VersionCaption, "Версия 3.05");
   EXPECT_EQ(Sent(unit), std::vector<std::string>{"#V"});
   EXPECT_FALSE(Person.WaitShown);
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TOperationsTest, CalibrationPutsTheNewCoefficientIntoTheForm) {
   TSimUnit unit({"--set", "M05=104"});
-  Plug("COM5", unit);
-  Select("COM5");
+  PlugIn("COM5", unit);
   Window->SECorrCoef->setEnabled(false);
 
   Window->ActCorrCoefExecute();
@@ -92,7 +89,7 @@ TEST_F(TOperationsTest, CalibrationPutsTheNewCoefficientIntoTheForm) {
   EXPECT_EQ(Person.WaitTexts, std::vector<std::string>{"Выполняю калибровку..."});
   EXPECT_TRUE(Messages().empty());
   EXPECT_FALSE(Person.WaitShown);
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TOperationsTest, CalibrationErrorCodesAndTheirMessages) {
@@ -104,8 +101,7 @@ TEST_F(TOperationsTest, CalibrationErrorCodesAndTheirMessages) {
                          TCase{"1", "Ошибка в формате команды"}}) {
     SCOPED_TRACE(c.Code);
     TSimUnit unit({"--set", "M05=104", "--error", std::string("P=") + c.Code});
-    Plug("COM5", unit);
-    Select("COM5");
+    PlugIn("COM5", unit);
     Window->SECorrCoef->SetValue(97);
     Person.Boxes.clear();
 
@@ -119,8 +115,7 @@ TEST_F(TOperationsTest, CalibrationErrorCodesAndTheirMessages) {
 
 TEST_F(TOperationsTest, UnsupportedCoefficientReadAndYesBringsTheMinimum) {
   TSimUnit unit({"--error", "M05=2"});
-  Plug("COM5", unit);
-  Select("COM5");
+  PlugIn("COM5", unit);
 
   Window->ActCorrCoefExecute();  // Yes to both questions
 
@@ -130,24 +125,23 @@ TEST_F(TOperationsTest, UnsupportedCoefficientReadAndYesBringsTheMinimum) {
             "Продолжить?");
   EXPECT_EQ(Window->SECorrCoef->Value(), 90);
   EXPECT_FALSE(Person.WaitShown);
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
 }
 
 TEST_F(TOperationsTest, InversionSendsItsCommandAndTakesNoErrorCodeForAnAnswer) {
   {
     TSimUnit unit;
-    Plug("COM5", unit);
-    Select("COM5");
+    PlugIn("COM5", unit);
     Window->ActLEDInversExecute();
     EXPECT_EQ(Sent(unit), std::vector<std::string>{"#WL00"});
     EXPECT_EQ(Person.WaitTexts, std::vector<std::string>{"Выполнение команды..."});
     EXPECT_TRUE(Messages().empty());
-    EXPECT_FALSE(LinkOpen());
+    EXPECT_FALSE(PortOpen());
   }
   for (const char* code : {"1", "2", "3", "4", "7"}) {
     SCOPED_TRACE(code);
     TSimUnit unit({"--error", std::string("WL00=") + code});
-    Plug("COM5", unit);
+    MapPort("COM5", unit.PtyPath());
     Person.Boxes.clear();
     Window->ActLEDInversExecute();
     ExpectFailure("Недопустимый ответ от RAD");
@@ -156,29 +150,27 @@ TEST_F(TOperationsTest, InversionSendsItsCommandAndTakesNoErrorCodeForAnAnswer) 
 
 TEST_F(TOperationsTest, SilentUnitGivesNoAnswerToTheInversion) {
   TSimUnit unit({"--silent"});
-  Plug("COM5", unit);
-  Select("COM5");
+  PlugIn("COM5", unit);
   Window->ActLEDInversExecute();
   ExpectFailure("Нет ответа от RAD");
 }
 
 TEST_F(TOperationsTest, WithTheMonitorOnSuccessKeepsTheLinkAndFailureClosesIt) {
   TSimUnit unit({"--firmware", "3.00", "--error", "WL00=3"});
-  Plug("COM5", unit);
-  Select("COM5");
+  PlugIn("COM5", unit);
   MonitorOnByClick();
 
   Window->ActVersionExecute();
-  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(PortOpen());
   Window->ActCorrCoefExecute();
-  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(PortOpen());
   EXPECT_TRUE(Messages().size() == 1u && Messages()[0].Caption == "Вестра");
 
   Window->ActLEDInversExecute();
-  EXPECT_FALSE(LinkOpen());
+  EXPECT_FALSE(PortOpen());
   EXPECT_TRUE(Window->MonitorOn());
   Window->TimerTimer();
-  EXPECT_TRUE(LinkOpen());
+  EXPECT_TRUE(PortOpen());
 }
 
 }  // namespace

@@ -6,46 +6,27 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
-#include <QSettings>
 #include <QString>
 #include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "form/FmMain.h"
-#include "tests/support/ScriptedPerson.h"
 #include "tests/support/SimUnit.h"
+#include "tests/support/WindowTest.h"
 
-class TServiceTest : public ::testing::Test {
+class TServiceTest : public TWindowTest {
  protected:
   void SetUp() override {
-    QSettings store("Mirotan", "TindraSetup");
-    store.clear();
+    TWindowTest::SetUp();
     for (int i = 1; i <= 24; ++i)
-      store.setValue(QString("Ports/COM%1").arg(i), QString("/nonexistent/vestra-com%1").arg(i));
-    store.sync();
-    CreateWindow();
+      MapPort("COM" + std::to_string(i), "/nonexistent/vestra-com" + std::to_string(i));
+    OpenWindow();
   }
 
-  void TearDown() override { Window.reset(); }
-
-  void CreateWindow() {
-    Window.reset();
-    Window = std::make_unique<TFmMain>();
+  void OpenWindow() override {
+    TWindowTest::OpenWindow();
     Window->Timer->stop();
-    Window->SetPerson(&Person);
-  }
-
-  // Puts `sim` behind the port name `port` ("COM5").
-  static void Plug(const std::string& port, TSimUnit& sim) {
-    QSettings store("Mirotan", "TindraSetup");
-    store.setValue(QString::fromStdString("Ports/" + port), QString::fromStdString(sim.PtyPath()));
-    store.sync();
-  }
-
-  void Select(const std::string& port) {
-    Window->CBPort->SetItemIndex(Window->CBPort->findText(QString::fromStdString(port)));
   }
 
   // Turns the monitor on as the person's click does.
@@ -65,8 +46,6 @@ class TServiceTest : public ::testing::Test {
     return out;
   }
 
-  bool LinkOpen() const { return Window->Link.PortHandle != -1; }
-
   // The message boxes (not the questions), in order.
   std::vector<TScriptedPerson::TBox> Messages() const {
     std::vector<TScriptedPerson::TBox> out;
@@ -74,7 +53,4 @@ class TServiceTest : public ::testing::Test {
       if (!box.Question) out.push_back(box);
     return out;
   }
-
-  TScriptedPerson Person;
-  std::unique_ptr<TFmMain> Window;
 };
