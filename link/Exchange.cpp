@@ -64,11 +64,10 @@ bool TLink::CheckAnswerError(const std::string& answer) {
 
 std::string TLink::ReadParameter(const std::string& code) {
   std::string prefix = "#R" + code;
-  std::string answer = ExecuteCommand(prefix + "\r");
-  if (answer.empty()) throw EVestraError(kNoAnswer);
+  std::string answer = ExecuteForAnswer(prefix + "\r");
   if (!CheckAnswerError(answer)) {
-    if (AskToGoOn("Чтение параметра " + Cp1251ToUtf8(code) + kNotSupportedTail)) return {};
-    throw EVestraError(kAborted);
+    GoOnOrAbort("Чтение параметра " + Cp1251ToUtf8(code) + kNotSupportedTail);
+    return {};
   }
   if (!StartsWith(answer, prefix)) throw EVestraError(kBadAnswer);
   std::string value = answer.substr(prefix.size());
@@ -78,14 +77,11 @@ std::string TLink::ReadParameter(const std::string& code) {
 }
 
 void TLink::WriteParameter(const std::string& code, const std::string& value) {
-  std::string answer = ExecuteCommand("#W" + code + " " + value + "\r");
-  if (answer.empty()) throw EVestraError(kNoAnswer);
-  if (CheckAnswerError(answer)) {
-    if (answer.find("#OK") == std::string::npos) throw EVestraError(kBadAnswer);
-    return;
-  }
-  if (!AskToGoOn("Запись параметра " + Cp1251ToUtf8(code) + kNotSupportedTail))
-    throw EVestraError(kAborted);
+  std::string answer = ExecuteForAnswer("#W" + code + " " + value + "\r");
+  if (CheckAnswerError(answer))
+    RequireOk(answer);
+  else
+    GoOnOrAbort("Запись параметра " + Cp1251ToUtf8(code) + kNotSupportedTail);
 }
 
 std::string TLink::ReadVersion() {
@@ -116,6 +112,17 @@ std::string TLink::ReadVersion() {
   return version;
 }
 
-bool TLink::AskToGoOn(const std::string& utf8Text) {
-  return Person && Person->Ask(utf8Text, "Ошибка", TPerson::TIcon::Stop);
+std::string TLink::ExecuteForAnswer(const std::string& command) {
+  std::string answer = ExecuteCommand(command);
+  if (answer.empty()) throw EVestraError(kNoAnswer);
+  return answer;
+}
+
+void TLink::RequireOk(const std::string& answer) {
+  if (answer.find("#OK") == std::string::npos) throw EVestraError(kBadAnswer);
+}
+
+void TLink::GoOnOrAbort(const std::string& question) {
+  if (!Person || !Person->Ask(question, "Ошибка", TPerson::TIcon::Stop))
+    throw EVestraError(kAborted);
 }

@@ -69,11 +69,20 @@ class TLink {
   // Firmware version text, never empty; also sets the caption of `LbVersion` (UTF-8).
   std::string ReadVersion();
 
+  // The pieces every command with an answer is judged by, for the operations that send their
+  // own commands ("#T", "#P", "#WL00"):
+  // the answer to `command`, raising "Нет ответа от RAD" when none came in time;
+  std::string ExecuteForAnswer(const std::string& command);
+  // raises "Недопустимый ответ от RAD" unless "#OK" occurs anywhere in the answer;
+  static void RequireOk(const std::string& answer);
+  // asks the person (UTF-8 question, Yes/No) whether to go on past something the unit does not
+  // support, raising "Операция прервана" on anything but Yes.
+  void GoOnOrAbort(const std::string& question);
+
  private:
   int LastErrno = 0;
 
   [[noreturn]] void RaiseLastError();
-  bool AskToGoOn(const std::string& utf8Text);
 };
 
 // Default device path of a port name: COM1..COM8 -> /dev/ttyACM0..7, COM9..COM16 ->

@@ -5,17 +5,7 @@
 
 #include "form/FmMain.h"
 #include "link/Text.h"
-#include "link/VestraError.h"
 #include "params/ParamList.h"
-
-namespace {
-
-const char* const kNoAnswer = "Нет ответа от RAD";
-const char* const kBadAnswer = "Недопустимый ответ от RAD";
-
-bool HasOk(const std::string& answer) { return answer.find("#OK") != std::string::npos; }
-
-}  // namespace
 
 void TFmMain::ActVersionExecute() {
   std::string version;
@@ -31,10 +21,9 @@ void TFmMain::ActCorrCoefExecute() {
   RunOperation("Выполняю калибровку...", [&] {
     // Only to fail early when no unit answers; it also refreshes the version caption.
     Link.ReadVersion();
-    const std::string answer = Link.ExecuteCommand("#P\r");
-    if (answer.empty()) throw EVestraError(kNoAnswer);
+    const std::string answer = Link.ExecuteForAnswer("#P\r");
     Link.CheckAnswerError(answer);  // code 2 falls through to the "#OK" test
-    if (!HasOk(answer)) throw EVestraError(kBadAnswer);
+    TLink::RequireOk(answer);
     const std::string value = Link.ReadParameter("M05");
     SECorrCoef->SetValue(ToInteger(value).value_or(0));
   });
@@ -45,9 +34,7 @@ void TFmMain::ActLEDInversExecute() {
                    TPerson::TIcon::Question))
     return;
   RunOperation("Выполнение команды...", [&] {
-    const std::string answer = Link.ExecuteCommand("#WL00\r");
-    if (answer.empty()) throw EVestraError(kNoAnswer);
     // Error answers are deliberately not interpreted: any of them is a bad answer here.
-    if (!HasOk(answer)) throw EVestraError(kBadAnswer);
+    TLink::RequireOk(Link.ExecuteForAnswer("#WL00\r"));
   });
 }

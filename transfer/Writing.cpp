@@ -5,7 +5,6 @@
 #include <string>
 
 #include "form/FmMain.h"
-#include "link/VestraError.h"
 #include "transfer/CodeTable.h"
 
 namespace {
@@ -25,16 +24,13 @@ void SetClock(TFmMain& form) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  std::string answer = form.Link.ExecuteCommand(ClockCommand(local));
-  if (answer.empty()) throw EVestraError("Нет ответа от RAD");
-  if (!form.Link.CheckAnswerError(answer)) {
-    if (!form.Person->Ask("Установка времени не поддерживается (возможно следует обновить "
-                          "прошивку RAD). Продолжить?",
-                          "Ошибка", TPerson::TIcon::Stop))
-      throw EVestraError("Операция прервана");
-    return;
-  }
-  if (answer.find("#OK") == std::string::npos) throw EVestraError("Недопустимый ответ от RAD");
+  std::string answer = form.Link.ExecuteForAnswer(ClockCommand(local));
+  if (form.Link.CheckAnswerError(answer))
+    TLink::RequireOk(answer);
+  else
+    form.Link.GoOnOrAbort(
+        "Установка времени не поддерживается (возможно следует обновить прошивку RAD). "
+        "Продолжить?");
 }
 
 }  // namespace
