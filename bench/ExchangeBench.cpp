@@ -1,14 +1,15 @@
-// How long one command takes against a unit that answers at once, and how much processor time
-// the wait costs. A command should take the 20 ms quiet time that ends a burst plus the time
-// the answer needs on the line, and the wait should leave the processor alone.
-#include <sys/resource.h>
-
+// How long one command takes against the simulated unit, against what the unit and the line
+// cost at the least, and how much processor time the wait costs. An answer is handed out as soon
+// as its CR has come, so a command should cost the unit's delay and the bytes' time on the line,
+// and the wait should leave the processor alone.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
 #include "link/Link.h"
 #include "tests/support/ScriptedPerson.h"
 #include "tests/support/SimUnit.h"
@@ -16,59 +17,66 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
+using namespace BenchFigures;
 
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+struct TScenario {
+  const char* Name;
+  int DelayMs;
+  long Baud;  // 0: no pacing
+  TGoal Goal;
+};
 
-void Measure(const char* title, std::vector<std::string> args, long baud) {
+void Measure(const TScenario& scenario) {
   constexpr int kRuns = 200;
   const std::string command = "#RG03\r";
+  std::vector<std::string> args;
+  if (scenario.DelayMs > 0) args.insert(args.end(), {"--delay", std::to_string(scenario.DelayMs)});
+  if (scenario.Baud > 0) args.insert(args.end(), {"--baud", std::to_string(scenario.Baud)});
   TSimUnit sim(std::move(args));
   TScriptedPerson person;
   TLink link(&person, [&sim](const std::string&) { return sim.PtyPath(); });
   if (!link.OpenPort("COM1").empty()) {
-    std::printf("%s: cannot open %s\n", title, sim.PtyPath().c_str());
+    std::printf("%s: cannot open %s\n", scenario.Name, sim.PtyPath().c_str());
     return;
   }
-  std::string answer = link.ExecuteCommand(command);  // warms up both ends
+  const std::string answer = link.ExecuteCommand(command);  // warms up both ends
   std::vector<double> times;
-  double cpuStart = CpuSeconds();
-  auto wallStart = TClock::now();
+  TFigures f;
+  const double cpuStart = CpuSeconds();
+  const auto wallStart = TClock::now();
   for (int i = 0; i < kRuns; ++i) {
     auto start = TClock::now();
     std::string got = link.ExecuteCommand(command);
     times.push_back(std::chrono::duration<double, std::milli>(TClock::now() - start).count());
-    if (got != answer) std::printf("%s: unexpected answer in run %d\n", title, i);
+    if (got != answer) f.Failure = "unexpected answer in run " + std::to_string(i);
     person.LogLines.clear();
   }
-  double wall = std::chrono::duration<double>(TClock::now() - wallStart).count();
-  double cpu = CpuSeconds() - cpuStart;
+  f.WallMs = std::chrono::duration<double, std::milli>(TClock::now() - wallStart).count();
+  f.CpuMs = (CpuSeconds() - cpuStart) * 1000;
+  f.Commands = f.Answered = kRuns;
+  f.LineBytes = kRuns * (command.size() + answer.size());
+  PrintRow(scenario.Name, "200x #RG03", f, scenario.DelayMs, scenario.Baud, scenario.Goal);
   std::sort(times.begin(), times.end());
-  double median = (times[kRuns / 2 - 1] + times[kRuns / 2]) / 2;
-  double transferMs = baud > 0 ? answer.size() * 10 * 1000.0 / baud : 0;
-  double expected = 20 + transferMs;
-  std::printf(
-      "%s: %d x ExecuteCommand(\"#RG03\"), answer %zu bytes\n"
-      "  median %.2f ms (min %.2f, 90%% %.2f, max %.2f)\n"
-      "  expected 20 ms + %.2f ms transfer = %.2f ms; ratio %.3f (goal <= 1.10)\n"
-      "  CPU %.3f s of %.3f s wall = %.2f %% (goal < 5 %%)\n",
-      title, kRuns, answer.size(), median, times.front(), times[kRuns * 9 / 10], times.back(),
-      transferMs, expected, median / expected, cpu, wall, 100 * cpu / wall);
+  std::printf("%-30s one command: median %.2f ms, min %.2f, 90%% %.2f, max %.2f\n", "",
+              times[kRuns / 2], times.front(), times[kRuns * 9 / 10], times.back());
 }
 
 }  // namespace
 
 int main() {
-  try {
-    Measure("unit answering at once, unpaced line", {}, 0);
-    Measure("unit answering at once, 9600 baud", {"--baud", "9600"}, 9600);
-    Measure("unit answering at once, 115200 baud", {"--baud", "115200"}, 115200);
-  } catch (const std::exception& e) {
-    std::printf("benchmark could not run: %s\n", e.what());
+  PrintHeader();
+  for (const TScenario& scenario : {
+           TScenario{"answers at once, unpaced", 0, 0, TGoal::AtOnce},
+           TScenario{"answers at once, 115200 Bd", 0, 115200, TGoal::None},
+           TScenario{"answers at once, 9600 Bd", 0, 9600, TGoal::None},
+           TScenario{"2 ms delay, 115200 Bd", 2, 115200, TGoal::Paced},
+       }) {
+    try {
+      Measure(scenario);
+    } catch (const std::exception& e) {
+      std::printf("%-30s could not run: %s\n", scenario.Name, e.what());
+    }
   }
+  PrintGoals();
   return 0;
 }

@@ -13,7 +13,8 @@
 
 namespace {
 
-// A one-byte read gives up after this long; a quiet line thus ends a burst.
+// A one-byte read gives up after this long; a quiet line thus ends a burst, unless a whole
+// message has come first.
 constexpr int kReadTimeoutMs = 20;
 // The longest message handed out without a CR; the buffer holds one byte more.
 constexpr int kMaxMessage = 1999;
@@ -68,9 +69,17 @@ std::string TLink::ReadAnswer() {
     RxCount -= skip;
   };
 
+  // Once a whole message is held, waiting out the quiet time would change nothing but the
+  // time: from then on only bytes already received are taken, so that the buffer holds what the
+  // burst brought, and the first read that finds none ends the loop.
+  auto holdsMessage = [this] {
+    return RxCount > 0 && IsMessageStart(RxBuffer[0]) &&
+           std::memchr(RxBuffer, '\r', static_cast<std::size_t>(RxCount)) != nullptr;
+  };
+  int waitMs = holdsMessage() ? 0 : kReadTimeoutMs;
   for (;;) {
-    char byte;
-    int n = SerialPort::ReadByte(PortHandle, byte, kReadTimeoutMs);
+    char byte = 0;
+    int n = SerialPort::ReadByte(PortHandle, byte, waitMs);
     if (n < 0) {
       LastErrno = errno;
       RaiseLastError();
@@ -78,6 +87,7 @@ std::string TLink::ReadAnswer() {
     if (n == 1) RxBuffer[RxCount++] = byte;
     dropJunk();
     if (n == 0 || RxCount >= kMaxMessage) break;
+    if (byte == '\r' && RxCount > 0 && IsMessageStart(RxBuffer[0])) waitMs = 0;
   }
 
   std::string message;

@@ -47,8 +47,11 @@ class TLink {
   void ClosePort();
   // Logs the command, then writes it whole; raises EVestraError with the system text.
   void SendCommand(const std::string& command);
-  // At most one message (from "$"/"#" to the first CR, or 1999 bytes), else empty text.
-  // Always reads at least once; raises EVestraError with the system text on a read failure.
+  // At most one message (from "$"/"#" to the first CR, or 1999 bytes), the oldest, else empty
+  // text. Reads one byte at a time, always at least once, until the line has been quiet for
+  // 20 ms, or until a whole message is held and no more bytes are waiting: the messages are the
+  // same either way, only the wait is shorter. Raises EVestraError with the system text on a
+  // read failure.
   std::string ReadAnswer();
   // Drops complete messages without logging them; gives up after `AnswerDeadline` when a
   // unit never stops sending.

@@ -47,12 +47,15 @@ Try it by hand: socat - /dev/pts/N,raw,echo=0   then type #V and Enter.
                         V, T, P, WL00, S (e.g. --error M18=2 --error P=4); N may be any text
   --reply KEY=TEXT      answer exactly TEXT + CR to KEY (e.g. --reply T=#XYZ --reply V=#V)
   --delay MS            answer each command MS milliseconds after it arrived
+  --split MS            send each answer in two bursts, its second half MS milliseconds after
+                        the first
   --silent              never answer
   --garbage             send junk bytes before and after each message
   --flood               send "$" messages without a pause, all the time
   --hangup-after N      close the terminal in the middle of the Nth answer
   --periodic MS         send a "$" message every MS milliseconds
-  --baud N              pace the output at N baud (10 bits per byte)
+  --baud N              pace the line at N baud (10 bits per byte): answers go out at that pace,
+                        and a command counts as arrived once its bytes could have crossed
   --inject              also send whatever arrives on standard input to the terminal, unchanged
                         (tests use it to put chosen bytes on the line)
   --help                show this text
@@ -62,6 +65,7 @@ Texts given on the command line are UTF-8; the unit speaks Windows-1251.
 struct TOptions {
   std::string LinkPath, ComName, LogPath;
   int DelayMs = 0;
+  int SplitMs = 0;
   bool Silent = false, Garbage = false, Flood = false, Inject = false;
   int HangupAfter = 0;
   int PeriodicMs = 0;
@@ -144,6 +148,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device
       device.Replies[key] = text;
     } else if (name == "--delay") {
       options.DelayMs = static_cast<int>(ToNumber(name, value()));
+    } else if (name == "--split") {
+      options.SplitMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--silent") {
       options.Silent = true;
     } else if (name == "--garbage") {
@@ -255,8 +261,12 @@ class TServer {
     for (;;) {
       auto now = TClock::now();
       while (!Pending.empty() && Pending.front().Due <= now) {
-        Emit(Pending.front().Text, true);
+        TPendingAnswer answer = std::move(Pending.front());
         Pending.pop_front();
+        if (!answer.SecondHalf)
+          Emit(answer.Text, true);
+        else if (LineUp())
+          Out += answer.Text;
       }
       if (Options.PeriodicMs > 0 && now >= NextPeriodic) {
         if (Out.size() < 65536) Emit("$ALIVE," + std::to_string(++PeriodicCount) + "\r", false);
@@ -273,7 +283,7 @@ class TServer {
       }
 
       // Refilled before waiting, so that the wait is for room on the line.
-      if (Options.Flood && Out.empty())
+      if (Options.Flood && Out.empty() && !Splitting())
         Emit("$FLOOD," + std::to_string(++FloodCount) + "\r", false);
 
       std::optional<TClock::time_point> wake;
@@ -312,6 +322,7 @@ class TServer {
   struct TPendingAnswer {
     TClock::time_point Due;
     std::string Text;
+    bool SecondHalf = false;  // the rest of a split answer, sent as it stands
   };
 
   TOptions Options;
@@ -322,32 +333,43 @@ class TServer {
   std::string Line;                    // a command still waiting for its CR
   std::deque<TPendingAnswer> Pending;  // answers waiting for their delay, in order
   std::string Out;                     // bytes ready to go, in order
-  TClock::time_point NextPeriodic, NextByte;
+  TClock::time_point NextPeriodic, NextByte, NextByteIn;
   int AnswerCount = 0, PeriodicCount = 0, FloodCount = 0;
   bool HangupArmed = false;
   std::optional<TClock::time_point> HangupAt;
 
   bool LineUp() const { return Pty.Master.Get() >= 0 && !HangupArmed; }
 
+  // Whether the second half of an answer is still to go; nothing may come between the halves.
+  bool Splitting() const { return !Pending.empty() && Pending.front().SecondHalf; }
+
   void Emit(const std::string& message, bool isAnswer) {
     if (!LineUp()) return;
+    // An answer is never emitted while another is split (answers go out in order).
+    std::string& line = Splitting() ? Pending.front().Text : Out;
     const char junk[] = "\x01\xff~noise\r\n";
-    if (Options.Garbage) Out += junk;
+    if (Options.Garbage) line += junk;
     if (isAnswer && Options.HangupAfter > 0 && ++AnswerCount == Options.HangupAfter) {
-      Out += message.substr(0, message.size() / 2);
+      line += message.substr(0, message.size() / 2);
       HangupArmed = true;
       return;
     }
-    Out += message;
-    if (Options.Garbage) Out += junk;
+    if (isAnswer && Options.SplitMs > 0) {
+      line += message.substr(0, message.size() / 2);
+      // Ahead of the answers still waiting, which must follow this one.
+      Pending.push_front({TClock::now() + std::chrono::milliseconds(Options.SplitMs),
+                          message.substr(message.size() / 2), true});
+    } else {
+      line += message;
+    }
+    if (Options.Garbage) (Splitting() ? Pending.front().Text : Out) += junk;
   }
 
   void WriteSome(TClock::time_point now) {
     if (Out.empty() || Pty.Master.Get() < 0) return;
     std::size_t count = Out.size();
-    std::chrono::nanoseconds byteTime{};
+    std::chrono::nanoseconds byteTime = ByteTime();
     if (Options.Baud > 0) {
-      byteTime = std::chrono::nanoseconds(10'000'000'000LL / Options.Baud);
       if (NextByte > now) return;
       if (NextByte + byteTime < now) NextByte = now;  // no credit for an idle line
       count =
@@ -357,6 +379,11 @@ class TServer {
     if (n <= 0) return;  // the far end is full: POLLOUT tells when it has room again
     Out.erase(0, static_cast<std::size_t>(n));
     if (Options.Baud > 0) NextByte += byteTime * n;
+  }
+
+  std::chrono::nanoseconds ByteTime() const {
+    return Options.Baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / Options.Baud)
+                            : std::chrono::nanoseconds{};
   }
 
   void HangUp() {
@@ -369,10 +396,14 @@ class TServer {
   void ReadCommands() {
     char buffer[4096];
     ssize_t n = read(Pty.Master.Get(), buffer, sizeof buffer);
+    // On a paced line the bytes are taken as arriving one after another, at the earliest now.
+    auto now = TClock::now();
+    if (NextByteIn < now) NextByteIn = now;
     for (ssize_t i = 0; i < n; ++i) {
       char c = buffer[i];
+      NextByteIn += ByteTime();
       if (c == '\r' || c == '\n') {
-        if (!Line.empty()) Handle(Line);
+        if (!Line.empty()) Handle(Line, NextByteIn);
         Line.clear();
       } else if (Line.size() < 4096) {
         Line += c;
@@ -389,7 +420,7 @@ class TServer {
       Options.Inject = false;  // the input has ended
   }
 
-  void Handle(const std::string& line) {
+  void Handle(const std::string& line, TClock::time_point arrived) {
     if (LogFd >= 0) {
       std::string entry = line + "\n";
       // One write per command on an O_APPEND file: whoever reads the log sees whole lines.
@@ -399,7 +430,7 @@ class TServer {
     if (hash == std::string::npos || Options.Silent) return;
     auto answer = Device.Answer(line.substr(hash));
     if (!answer) return;
-    Pending.push_back({TClock::now() + std::chrono::milliseconds(Options.DelayMs), *answer});
+    Pending.push_back({arrived + std::chrono::milliseconds(Options.DelayMs), *answer});
   }
 };
 

@@ -56,6 +56,32 @@ TEST(MessageCutting, NineteenNinetyNineBytesWithoutCrAreOneMessage) {
   EXPECT_EQ(unit.Link.RxCount, 0);
 }
 
+TEST(MessageCutting, AnAnswerInTwoBurstsIsWholeAfterAShortGapAndAssembledOverCallsAfterALongOne) {
+  struct TCase {
+    const char* GapMs;
+    std::vector<std::string> Calls;  // what successive calls hand out, each once bytes wait
+  };
+  for (const TCase& c : {TCase{"2", {"#RB03 *100#\r"}}, TCase{"200", {"", "#RB03 *100#\r"}}}) {
+    TLinkedUnit unit({"--split", c.GapMs});
+    unit.Link.SendCommand("#RB03\r");
+    for (const std::string& expected : c.Calls) {
+      unit.AwaitInput();
+      EXPECT_EQ(unit.Link.ReadAnswer(), expected) << "gap " << c.GapMs << " ms";
+    }
+    EXPECT_EQ(unit.Link.RxCount, 0) << "gap " << c.GapMs << " ms";
+  }
+}
+
+TEST(MessageCutting, WhatFollowsTheAnswersCrInItsBurstIsDroppedOrKeptForTheNextCall) {
+  TLinkedUnit unit({"--reply", "V=#V 3.00\r\n$GPS,1"});
+  EXPECT_EQ(unit.Link.ExecuteCommand("#V\r"), "#V 3.00\r");
+  EXPECT_EQ(unit.Held(), "$GPS,1\r") << "the line feed is dropped, the next message kept";
+  EXPECT_EQ(unit.Person.LogLines, (std::vector<std::string>{"#V\r", "#V 3.00\r"}));
+  EXPECT_EQ(unit.Link.ReadAnswer(), "$GPS,1\r");
+  EXPECT_EQ(unit.Link.ReadAnswer(), "");
+  EXPECT_EQ(unit.Link.RxCount, 0);
+}
+
 TEST(MessageCutting, FlushDropsCompleteMessagesUnloggedAndKeepsAnUnfinishedOne) {
   TLinkedUnit unit;
   unit.Burst("#A\r$B\r#C");
