@@ -57,7 +57,7 @@ void Measure(const TScenario& scenario) {
   f.LineBytes = kRuns * (command.size() + answer.size());
   PrintRow(scenario.Name, "200x #RG03", f, scenario.DelayMs, scenario.Baud, scenario.Goal);
   std::sort(times.begin(), times.end());
-  std::printf("%-30s one command: median %.2f ms, min %.2f, 90%% %.2f, max %.2f\n", "",
+  std::printf("%-28s one command: median %.2f ms, min %.2f, 90%% %.2f, max %.2f\n", "",
               times[kRuns / 2], times.front(), times[kRuns * 9 / 10], times.back());
 }
 
@@ -74,7 +74,7 @@ int main() {
     try {
       Measure(scenario);
     } catch (const std::exception& e) {
-      std::printf("%-30s could not run: %s\n", scenario.Name, e.what());
+      std::printf("%-28s could not run: %s\n", scenario.Name, e.what());
     }
   }
   PrintGoals();

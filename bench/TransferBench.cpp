@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     try {
       Run(scenario);
     } catch (const std::exception& e) {
-      std::printf("%-30s could not run: %s\n", scenario.Name, e.what());
+      std::printf("%-28s could not run: %s\n", scenario.Name, e.what());
     }
   }
   PrintGoals();

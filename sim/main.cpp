@@ -293,8 +293,8 @@ class TServer {
       if (!Pending.empty()) earliest(Pending.front().Due);
       if (Options.PeriodicMs > 0) earliest(NextPeriodic);
       if (HangupAt) earliest(*HangupAt);
-      bool paced = Options.Baud > 0 && !Out.empty() && NextByte > now;
-      if (paced) earliest(NextByte);
+      bool paced = Options.Baud > 0 && !Out.empty() && !LineIdle && NextByte + ByteTime() > now;
+      if (paced) earliest(NextByte + ByteTime());
 
       pollfd fds[3] = {{SignalFd, POLLIN, 0},
                        {Pty.Master.Get(), POLLIN, 0},
@@ -335,7 +335,7 @@ class TServer {
   std::string Out;                     // bytes ready to go, in order
   TClock::time_point NextPeriodic, NextByte, NextByteIn;
   int AnswerCount = 0, PeriodicCount = 0, FloodCount = 0;
-  bool HangupArmed = false;
+  bool HangupArmed = false, LineIdle = true;
   std::optional<TClock::time_point> HangupAt;
 
   bool LineUp() const { return Pty.Master.Get() >= 0 && !HangupArmed; }
@@ -365,20 +365,23 @@ class TServer {
     if (Options.Garbage) (Splitting() ? Pending.front().Text : Out) += junk;
   }
 
+  // On a paced line a byte reaches the program once its ten bits have crossed: `NextByte` is
+  // when the next one starts crossing. The line keeps its pace when this program is late, and
+  // starts afresh once it has run out of bytes.
   void WriteSome(TClock::time_point now) {
     if (Out.empty() || Pty.Master.Get() < 0) return;
     std::size_t count = Out.size();
-    std::chrono::nanoseconds byteTime = ByteTime();
     if (Options.Baud > 0) {
-      if (NextByte > now) return;
-      if (NextByte + byteTime < now) NextByte = now;  // no credit for an idle line
-      count =
-          std::min<std::size_t>(count, 1 + static_cast<std::size_t>((now - NextByte) / byteTime));
+      if (LineIdle) NextByte = now;
+      LineIdle = false;
+      count = std::min<std::size_t>(count, static_cast<std::size_t>((now - NextByte) / ByteTime()));
+      if (count == 0) return;
     }
     ssize_t n = write(Pty.Master.Get(), Out.data(), count);
     if (n <= 0) return;  // the far end is full: POLLOUT tells when it has room again
     Out.erase(0, static_cast<std::size_t>(n));
-    if (Options.Baud > 0) NextByte += byteTime * n;
+    NextByte += ByteTime() * n;
+    LineIdle = Out.empty();
   }
 
   std::chrono::nanoseconds ByteTime() const {
