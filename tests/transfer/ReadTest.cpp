@@ -276,6 +276,9 @@ TEST_F(Read, WithTheMonitorOnNothingIsDroppedAndThePortStaysOpen) {
   EXPECT_EQ(Errors(), std::vector<std::string>{"Недопустимый ответ от RAD"});
   EXPECT_FALSE(PortOpen());  // a failed read closes it whatever the monitor
   EXPECT_TRUE(Window->SBGPS->isChecked());
+  // The unit's answer to the failed read's "#V" comes while the person reads the error, and the
+  // next open drops it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
   Person.Boxes.clear();
   Window->ActReadExecute();
