@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a plain build, and one under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. The plain build is also packaged, and the
+# package's contents checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -12,5 +13,9 @@ for variant in plain sanitize; do
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DVESTRA_SANITIZE=$flag >/dev/null
   cmake --build "$dir" -j"$jobs"
   (cd "$dir" && ctest --output-on-failure -j"$jobs")
+  if [ "$variant" = plain ]; then
+    deb=$(tools/package.sh "$dir")
+    tools/check-package.sh "$deb"
+  fi
 done
 echo "All tests passed (plain and sanitized)."
