@@ -3,9 +3,11 @@
 #include <exception>
 
 #include "form/FmMain.h"
+#include "form/Translations.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  InstallRussianTranslations(app);
   try {
     TFmMain window;
     window.show();

@@ -1,5 +1,7 @@
 // The dialogs for parameter files. Each starts where the last file chosen in it lay, with that
 // name; the first time, with "Vestra.ini" in the home folder.
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -45,6 +47,16 @@ class TParameterFileDialog : public QFileDialog {
   }
 
  protected:
+  // Enter typed while the name field's completion list shows reaches the field through the
+  // list, and the dialog closes without the list: Qt leaves it open as the active popup with
+  // the mouse grabbed, so the next click on the main window would only close it. Without a
+  // window manager nothing else closes it first.
+  void done(int result) override {
+    for (QCompleter* completer : findChildren<QCompleter*>())
+      if (completer->popup()->isVisible()) completer->popup()->hide();
+    QFileDialog::done(result);
+  }
+
   void showEvent(QShowEvent* event) override {
     if (!event->spontaneous()) {
       selectNameFilter(kFilters.first());

@@ -354,16 +354,30 @@ void TFmMain::ShowError(const std::string& text) {
 
 bool TFmMain::Guarded(const std::function<void()>& body, const std::function<void()>& onFailure) {
   std::string text;
+  bool failed = false;
+  LinkFailureSeenByTick.clear();
+  OperationRunning = true;
   try {
     body();
-    return true;
   } catch (const std::exception& failure) {
+    failed = true;
     text = failure.what();
   } catch (...) {
+    failed = true;
   }
+  OperationRunning = false;
+  std::string seenByTick = std::move(LinkFailureSeenByTick);
+  LinkFailureSeenByTick.clear();
+  if (!failed) return true;
   Link.ClosePort();
   Person->HideWait();
   if (onFailure) onFailure();
+  if (!seenByTick.empty()) {
+    // The unit went away while the person was being asked; whatever failed afterwards (the
+    // next command, or "Операция прервана") only followed from that.
+    text = seenByTick;
+    ReleaseMonitor();
+  }
   ShowError(text);
   return false;
 }

@@ -189,8 +189,10 @@ class TFmMain : public QMainWindow {
   void ReleaseMonitor();
   // The failure path's box: caption "Ошибка", stop icon; "Неизвестная ошибка" without a text.
   void ShowError(const std::string& text);
-  // Runs `body`; on a failure escaping it: closes the port, hides the wait panel, runs
-  // `onFailure` (may be empty), then shows the failure with `ShowError`. False when it failed.
+  // Runs `body` as an operation that owns the link; on a failure escaping it: closes the port,
+  // hides the wait panel, runs `onFailure` (may be empty), then shows the failure with
+  // `ShowError`. When a tick of the monitor found the link broken meanwhile, that is the
+  // failure shown, and the monitor is switched off as after any unplug. False when it failed.
   bool Guarded(const std::function<void()>& body, const std::function<void()>& onFailure = {});
   // The whole frame of a device operation: wait panel with `waitText`, `OpenSelectedPort`,
   // `body`, the port closed unless the monitor is on, panel hidden; failures as `Guarded`.
@@ -256,6 +258,13 @@ class TFmMain : public QMainWindow {
   std::unique_ptr<TQtPerson> OwnPerson;
   bool Shown = false;
   bool SettingsWrittenOnClose = false;
+  // True while `Guarded` runs its body: the link belongs to the operation then, and a tick
+  // (which gets in only while the operation asks a question) may show what arrives but never
+  // closes the link or reports a failure itself.
+  bool OperationRunning = false;
+  // The first failure a tick met on the link under the running operation; the operation's
+  // failure box shows it, since it is the cause of whatever failed after it.
+  std::string LinkFailureSeenByTick;
 };
 
 // The single instance, set by the constructor and cleared by the destructor.

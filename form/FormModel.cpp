@@ -121,9 +121,13 @@ void TFmMain::CreateFormModel() {
   SEVibroSens = Named(new TSpinEdit("SEVibroSens", gbAlarm, 1, 100, 1, 50));
   {
     // Its own row across the group, so that the list keeps room for its longest item.
+    // A nested layout inherits no spacing from a grid whose two spacings differ: set its own,
+    // with a wider gap before the second caption so that it reads as a pair with its edit.
     auto* shock = new QHBoxLayout;
+    shock->setSpacing(6);
     shock->addWidget(Caption("Датчик удара", gbAlarm, CBVibroMode));
     shock->addWidget(CBVibroMode, 1);
+    shock->addSpacing(12);
     shock->addWidget(Caption("Чувств.", gbAlarm, SEVibroSens));
     shock->addWidget(SEVibroSens);
     alarm->addLayout(shock, alarm->rowCount(), 0, 1, 4);

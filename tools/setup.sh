@@ -2,7 +2,7 @@
 # Installs what building, testing and running the configurator need on Debian 12, when missing.
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
-          xvfb xauth x11-apps imagemagick socat fonts-dejavu-core
+          qt6-translations-l10n xvfb xauth x11-apps imagemagick socat fonts-dejavu-core
           librsvg2-bin desktop-file-utils appstream dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,11 @@
 // The dialogs for parameter files: titles, filters, start name, and the last choice remembered.
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -89,4 +92,39 @@ TEST_F(TWindowTest, AllFilesEntryShowsFilesWithoutAnExtensionToo) {
   });
   dialog->exec();
   EXPECT_EQ(filtersAfterChoice, QStringList({"*"}));
+}
+
+TEST_F(TWindowTest, EnterWhileTheNameCompletionShowsLeavesNoListOpenAfterTheDialog) {
+  // Keys go to the open completion list, as Qt routes them while a popup is up; a list left
+  // open after the dialog would take the next click on the window for itself.
+  auto window = NewWindow();
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  for (const char* name : {"unit1.ini", "unit2.ini"}) {
+    QFile file(folder.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  QFileDialog* dialog = window->OpenDialog;
+  bool listShown = false;
+  QTimer::singleShot(0, dialog, [&] {
+    dialog->setDirectory(folder.path());
+    auto* files = dialog->findChild<QFileSystemModel*>();
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (files && name &&
+        QTest::qWaitFor([&] { return files->rowCount(files->index(folder.path())) == 2; })) {
+      QApplication::setActiveWindow(dialog);
+      name->setFocus();
+      name->clear();
+      QTest::keyClicks(name, "unit");
+      listShown = QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; });
+    }
+    if (!listShown) return dialog->reject();
+    QTest::keyClicks(QApplication::activePopupWidget(), "1.ini");
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+  });
+  const int result = dialog->exec();
+  ASSERT_TRUE(listShown);
+  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(dialog->selectedFiles().value(0), folder.filePath("unit1.ini"));
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }

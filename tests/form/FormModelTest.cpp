@@ -219,3 +219,24 @@ TEST_F(TWindowTest, PagesAndGroupsStandInTheirOrder) {
     EXPECT_LT(top(userOrder[i - 1]), top(userOrder[i])) << userOrder[i];
   EXPECT_EQ(top("GroupBox2"), top("GroupBox3"));
 }
+
+TEST_F(TWindowTest, EveryCaptionShowsWholeWithRoomBeforeItsControl) {
+  auto window = NewWindow();
+  window->show();
+  int captions = 0;
+  for (QWidget* page : {window->TSUser, window->TSSystem}) {
+    window->PGRight->setCurrentWidget(page);
+    QApplication::processEvents();
+    for (const QLabel* caption : page->findChildren<QLabel*>()) {
+      const QWidget* control = caption->buddy();
+      if (!control || !caption->isVisible()) continue;
+      SCOPED_TRACE(control->objectName().toStdString());
+      ++captions;
+      EXPECT_GE(caption->width(), caption->sizeHint().width());
+      const int gap = control->mapTo(window.get(), QPoint(0, 0)).x() -
+                      caption->mapTo(window.get(), QPoint(caption->width(), 0)).x();
+      EXPECT_GE(gap, 4);
+    }
+  }
+  EXPECT_GE(captions, 20);
+}

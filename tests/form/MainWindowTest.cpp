@@ -221,6 +221,9 @@ TEST_F(TWindowTest, WindowsOwnPersonUsesTheWindowsDialogsAndPanes) {
     EXPECT_EQ(box->text(), "Продолжить?");
     EXPECT_EQ(box->icon(), QMessageBox::Question);
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
+    // Qt's own texts speak Russian, as the rest of the program does.
+    EXPECT_EQ(box->button(QMessageBox::Yes)->text().remove('&'), "Да");
+    EXPECT_EQ(box->button(QMessageBox::No)->text().remove('&'), "Нет");
   });
   EXPECT_FALSE(person->Ask("Продолжить?", "Предупреждение", TPerson::TIcon::Question));
   OnNextBox(QMessageBox::Yes, [](QMessageBox*) {});

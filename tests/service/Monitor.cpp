@@ -3,9 +3,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
+#include "link/SerialPort.h"
 #include "tests/service/ServiceTest.h"
 
 namespace {
@@ -203,6 +205,37 @@ TEST_F(TMonitorTest, UnplugUnderTheRunningTimerOpensOneRealBoxOnly) {
   EXPECT_FALSE(text.isEmpty());
   EXPECT_FALSE(Window->MonitorOn());
   EXPECT_FALSE(PortOpen());
+}
+
+TEST_F(TMonitorTest, UnplugWhileAnOperationAsksShowsOneBoxNamingTheHangUp) {
+  // The unit goes away while a read asks whether to go on past an unsupported code; the
+  // window's timer keeps ticking meanwhile, as it does under a modal box.
+  for (const bool goOn : {true, false}) {
+    SCOPED_TRACE(goOn ? "Yes" : "No");
+    OpenWindow();
+    Window->Timer->start();
+    auto unit = std::make_unique<TSimUnit>(std::vector<std::string>{"--error", "G01=2"});
+    PlugIn("COM3", *unit);
+    MonitorOnByClick();
+    Person.Boxes.clear();
+    Person.Answers = {goOn};
+    Person.WhileAsking = [&] {
+      unit->Stop();
+      QTest::qWait(500);
+    };
+    Window->ActReadExecute();
+    Person.WhileAsking = nullptr;
+    QTest::qWait(300);
+
+    ASSERT_FALSE(Person.Boxes.empty());
+    EXPECT_TRUE(Person.Boxes[0].Question);
+    const auto boxes = Messages();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, SerialPort::ErrorText(EIO));
+    EXPECT_EQ(boxes[0].Caption, "Ошибка");
+    EXPECT_FALSE(Window->MonitorOn());
+    EXPECT_FALSE(PortOpen());
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <filesystem>
 
+#include "form/Translations.h"
+
 TApplicationEnvironment::TApplicationEnvironment(const char* programName) : Name(programName) {
   Argv[0] = Name.data();
 }
@@ -16,6 +18,8 @@ void TApplicationEnvironment::SetUp() {
   RealHome = qgetenv("HOME");
   qputenv("HOME", QFile::encodeName(Home->path()));
   App = std::make_unique<QApplication>(Argc, Argv);
+  // The dialogs that tests click speak Russian, as they do in the program.
+  InstallRussianTranslations(*App);
 }
 
 void TApplicationEnvironment::TearDown() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,14 @@ class TScriptedPerson : public TPerson {
   std::string VersionCaption;
   bool WaitShown = false;
   std::deque<bool> Answers;  // next answers to questions; Yes when empty
+  // Runs while a question is open, before it is answered, as the person would act meanwhile
+  // (a modal box runs the event loop, so the window's timer ticks then).
+  std::function<void()> WhileAsking;
 
   void Log(std::string_view line) override { LogLines.emplace_back(line); }
   bool Ask(const std::string& text, const std::string& caption, TIcon icon) override {
     Boxes.push_back({text, caption, icon, true});
+    if (WhileAsking) WhileAsking();
     if (Answers.empty()) return true;
     bool answer = Answers.front();
     Answers.pop_front();
