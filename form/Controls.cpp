@@ -5,6 +5,7 @@
 #include <QValidator>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "link/Text.h"
 
@@ -16,8 +17,32 @@ bool FocusLeftForAnotherControl(const QFocusEvent* event) {
   return event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
 }
 
-bool AllCp1251(const QString& text) {
-  return std::all_of(text.begin(), text.end(), [](QChar c) { return IsCp1251Char(c.unicode()); });
+// What an edit keeps of an insertion (typed, pasted or dropped): a line break ends it, as a
+// single-line edit keeps the first line of a pasted text; other control characters and
+// characters without a Windows-1251 byte are left out.
+QString Holdable(QStringView inserted) {
+  QString kept;
+  for (QChar c : inserted) {
+    if (c == u'\r' || c == u'\n') break;
+    if (c.unicode() >= 32 && IsCp1251Char(c.unicode())) kept += c;
+  }
+  return kept;
+}
+
+// Larger than any range of a spin edit, small enough to compute with.
+constexpr long long kHuge = 1'000'000'000'000'000;
+
+// A whole number as typed: an optional sign, then digits, nothing else. One too long for any
+// range reads as a huge one of its sign, so that it is brought to the nearer end of the range.
+std::optional<long long> TypedNumber(QStringView text) {
+  const bool signed_ = !text.isEmpty() && (text[0] == u'+' || text[0] == u'-');
+  if (text.size() == (signed_ ? 1 : 0)) return std::nullopt;
+  long long value = 0;
+  for (QChar c : text.mid(signed_ ? 1 : 0)) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    value = std::min(value * 10 + (c.unicode() - u'0'), kHuge);
+  }
+  return text[0] == u'-' ? -value : value;
 }
 
 }  // namespace
@@ -27,12 +52,24 @@ bool AllCp1251(const QString& text) {
 class TEditValidator : public QValidator {
  public:
   explicit TEditValidator(TEdit* edit) : QValidator(edit), Edit(edit) {}
-  State validate(QString& input, int&) const override {
+  State validate(QString& input, int& pos) const override {
     if (Edit->SettingByProgram) return Acceptable;
-    if (!AllCp1251(input)) return Invalid;
-    // A text longer than the limit (set by the program) may still be shortened.
-    if (Edit->Limit > 0 && input.size() > Edit->Limit && input.size() > Edit->Accepted.size())
-      return Invalid;
+    // The change replaced a piece of the text before by input[start, end): the cursor stands
+    // after what came in, and what follows it was there before.
+    const QString& before = Edit->Accepted;
+    const qsizetype tail = std::clamp<qsizetype>(input.size() - pos, 0, before.size());
+    const qsizetype end = input.size() - tail;
+    qsizetype start = 0;
+    while (start < end && start < before.size() - tail && input[start] == before[start]) ++start;
+    QString inserted = Holdable(QStringView(input).mid(start, end - start));
+    // Cut to fit, as a Windows edit does. A text longer than the limit (set by the program) may
+    // still be shortened, never lengthened.
+    if (Edit->Limit > 0) inserted.truncate(std::max<qsizetype>(0, Edit->Limit - start - tail));
+    const QString result = input.left(start) + inserted + input.right(tail);
+    if (result == input) return Acceptable;
+    if (result == before) return Invalid;  // nothing of it fits: Qt undoes it, history intact
+    input = result;
+    pos = start + inserted.size();
     return Acceptable;
   }
 
@@ -115,9 +152,8 @@ int TSpinEdit::Bounded(long long value) const {
 }
 
 int TSpinEdit::Value() const {
-  bool ok = false;
-  const long long typed = cleanText().toLongLong(&ok);
-  return ok ? Bounded(typed) : minimum();
+  const auto typed = TypedNumber(cleanText());
+  return typed ? Bounded(*typed) : minimum();
 }
 
 void TSpinEdit::SetValue(double value) {
@@ -130,24 +166,17 @@ void TSpinEdit::SetValue(double value) {
 }
 
 QValidator::State TSpinEdit::validate(QString& input, int&) const {
-  const QString text = input.trimmed();
-  if (text.isEmpty() || text == "+" || text == "-") return QValidator::Intermediate;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    const bool sign = (c == '+' || c == '-') && i == 0;
-    if (!sign && !(c >= '0' && c <= '9')) return QValidator::Invalid;
-  }
-  bool ok = false;
-  const long long typed = text.toLongLong(&ok);
-  return ok && typed >= minimum() && typed <= maximum() ? QValidator::Acceptable
-                                                        : QValidator::Intermediate;
+  if (input.isEmpty() || input == "+" || input == "-") return QValidator::Intermediate;
+  const auto typed = TypedNumber(input);
+  if (!typed) return QValidator::Invalid;
+  return *typed >= minimum() && *typed <= maximum() ? QValidator::Acceptable
+                                                    : QValidator::Intermediate;
 }
 
 // What Qt puts in place of an unfinished text: the number in range, or the minimum.
 void TSpinEdit::fixup(QString& input) const {
-  bool ok = false;
-  const long long typed = input.trimmed().toLongLong(&ok);
-  input = QString::number(ok ? Bounded(typed) : minimum());
+  const auto typed = TypedNumber(input);
+  input = QString::number(typed ? Bounded(*typed) : minimum());
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent* event) {

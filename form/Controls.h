@@ -1,10 +1,12 @@
 // The four kinds of value control of the form, each a real Qt widget that obeys the rules the
 // rest of the program relies on where the plain Qt widget does not:
-//   TEdit      the length limit applies to typing only; characters outside Windows-1251 refused
+//   TEdit      one line of Windows-1251 text: what the person types or pastes loses control
+//              characters and what follows a line break, and is cut to the length limit; text
+//              set by the program is kept whole
 //   TComboBox  drop-down list, -1 for any index out of range; `Change` only for the user's
 //              selections, `CloseUp` when the list closes, `Exit` when the focus leaves
-//   TSpinEdit  whole numbers rounded and brought into range; empty or invalid text reads as the
-//              minimum and becomes it when the focus leaves
+//   TSpinEdit  whole numbers rounded and brought into range; only digits and a leading sign can
+//              be typed; empty text reads as the minimum and becomes it when the focus leaves
 //   TCheckBox  `Click` on every change of state, the program's included, never on a no-change
 // Program code sets values through `SetText`, `SetItemIndex`, `SetValue` and `SetChecked`.
 #pragma once

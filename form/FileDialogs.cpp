@@ -1,11 +1,13 @@
 // The dialogs for parameter files. Each starts where the last file chosen in it lay, with that
 // name; the first time, with "Vestra.ini" in the home folder.
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QShowEvent>
 
 #include "form/FmMain.h"
@@ -37,6 +39,16 @@ class TParameterFileDialog : public QFileDialog {
       auto* files = findChild<QFileSystemModel*>();
       if (filter == kFilters.last() && files) files->setNameFilters({"*"});
     });
+    // Choosing a filter gives the typed name the filter's extension ("Vestra.*" for all files).
+    // The name stays as typed; saving adds "ini" only to a name without an extension.
+    auto* types = findChild<QComboBox*>("fileTypeCombo");
+    auto* typed = findChild<QLineEdit*>("fileNameEdit");
+    if (types && typed) {
+      connect(types, &QComboBox::currentIndexChanged, this,
+              [this, typed] { NameBeforeFilter = typed->text(); });
+      connect(this, &QFileDialog::filterSelected, typed,
+              [this, typed] { typed->setText(NameBeforeFilter); });
+    }
     connect(this, &QDialog::accepted, this, [this] {
       const QStringList chosen = selectedFiles();
       if (chosen.isEmpty()) return;
@@ -69,6 +81,7 @@ class TParameterFileDialog : public QFileDialog {
  private:
   QString LastFolder;
   QString LastName;
+  QString NameBeforeFilter;
 };
 
 }  // namespace

@@ -13,8 +13,10 @@ void TFmMain::CBServerClick(QObject*) {
 void TFmMain::CBSensorModeChange(QObject*) {
   const bool vibro = CBVibroMode->ItemIndex() != 0;
   SEVibroSens->setEnabled(vibro);
-  CBBothAlarm->setEnabled(vibro && CBPIRMode->ItemIndex() != 0);
-  if (!CBBothAlarm->isEnabled()) CBBothAlarm->SetItemIndex(0);
+  // Decided here, not by isEnabled(), which also reads false under a disabled group or page.
+  const bool bothSensors = vibro && CBPIRMode->ItemIndex() != 0;
+  CBBothAlarm->setEnabled(bothSensors);
+  if (!bothSensors) CBBothAlarm->SetItemIndex(0);
 }
 
 void TFmMain::CBSleepModeCloseUp(QObject*) {

@@ -1,8 +1,8 @@
 // The request/answer half of the link: one command, its answer within a deadline, error
 // answers, parameter read and write, and the firmware version.
-#include <charconv>
 #include <chrono>
 
+#include "link/Integer.h"
 #include "link/Link.h"
 #include "link/Person.h"
 #include "link/Text.h"
@@ -19,14 +19,6 @@ const char* const kNotSupportedTail =
 
 bool StartsWith(const std::string& text, std::string_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// A decimal integer filling the whole text; anything else reads as 0.
-int ErrorCode(const std::string& text) {
-  int value = 0;
-  const char* last = text.data() + text.size();
-  auto [end, error] = std::from_chars(text.data(), last, value);
-  return error == std::errc() && end == last ? value : 0;
 }
 
 }  // namespace
@@ -48,7 +40,8 @@ bool TLink::CheckAnswerError(const std::string& answer) {
   if (answer.find("#ERR") == std::string::npos) return true;
   std::string rest = answer.size() > 4 ? answer.substr(4) : std::string();
   if (!rest.empty()) rest.pop_back();
-  switch (ErrorCode(rest)) {
+  // Read as every whole number of the program is; text that is not one counts as 0.
+  switch (ToInteger(rest).value_or(0)) {
     case 1:
       throw EVestraError("Ошибка в формате команды");
     case 2:

@@ -57,7 +57,8 @@ bool MakeRaw(int fd) {
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
   speed_t in = cfgetispeed(&t), out = cfgetospeed(&t);
-  cfmakeraw(&t);
+  cfmakeraw(&t);                  // 8 data bits, no parity, no XON/XOFF on the bytes received
+  t.c_iflag &= ~(IXOFF | IXANY);  // nor on the bytes sent
   cfsetispeed(&t, in);
   cfsetospeed(&t, out);
   t.c_cflag |= CLOCAL | CREAD;

@@ -16,8 +16,10 @@ namespace SerialPort {
 // or -1 with errno set; nothing stays open on failure.
 int OpenDevice(const std::string& path);
 
-// Raw bytes: no echo, no line editing, no CR/LF translation; reads never block in the driver.
-// Speed, character format and flow control stay as the system holds them.
+// Raw bytes in both directions: no echo, no line editing, no CR/LF translation, and reads never
+// block in the driver. This sets 8 data bits, no parity and XON/XOFF off (software flow control
+// would take the bytes 17 and 19 out of the stream); the speed, the stop bits and hardware flow
+// control (RTS/CTS) stay as the system holds them.
 bool MakeRaw(int fd);
 
 // Raises DTR. A device without modem-control lines (a pseudo-terminal) counts as success.

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-// Every byte maps to one UTF-16 unit; the one unassigned byte (0x98) maps to U+FFFD.
+// Every byte maps to one UTF-16 unit and back; the one unassigned byte (0x98) maps to U+0098.
 std::u16string Cp1251ToUtf16(std::string_view bytes);
 
 // Empty optional when a character has no Windows-1251 byte.

@@ -1,7 +1,5 @@
 #include "params/ParamList.h"
 
-#include <charconv>
-
 namespace {
 
 bool SameKey(std::string_view a, std::string_view b) {
@@ -16,20 +14,6 @@ bool SameKey(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
-
-std::optional<std::int32_t> ToInteger(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  if (!text.empty() && text.front() == '+') {
-    text.remove_prefix(1);
-    // from_chars would take a second sign ("+-5").
-    if (!text.empty() && text.front() == '-') return std::nullopt;
-  }
-  if (text.empty()) return std::nullopt;
-  std::int32_t value = 0;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
 
 void TParamList::Append(std::string_view key, std::string_view value) {
   std::string line;

@@ -12,9 +12,7 @@
 #include <string_view>
 #include <vector>
 
-// A signed 32-bit decimal: optional leading blanks and sign, then digits, nothing after.
-// Empty optional for anything else (empty text, letters, a fraction, out of range).
-std::optional<std::int32_t> ToInteger(std::string_view text);
+#include "link/Integer.h"  // ToInteger, which values are read with
 
 class TParamList {
  public:

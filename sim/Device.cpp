@@ -7,7 +7,7 @@ namespace {
 
 struct TCode {
   const char* Code;
-  int From;  // lowest version number that carries it
+  int From;  // lowest version number that carries it; 0: every version, below zero too
   const char* Value;
 };
 
@@ -97,7 +97,7 @@ bool TSimDevice::IsKnownCode(const std::string& code) { return FindCode(code) !=
 
 bool TSimDevice::Carries(const std::string& code) const {
   const TCode* c = FindCode(code);
-  return c && VersionNumber() >= c->From;
+  return c && (c->From == 0 || VersionNumber() >= c->From);
 }
 
 std::optional<std::string> TSimDevice::Answer(const std::string& command) {

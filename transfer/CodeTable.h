@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <climits>
 #include <ctime>
 #include <span>
 #include <string>
@@ -68,11 +69,14 @@ struct TWriteRule {
   TCondition Condition = TCondition::Always;
 };
 
+// The threshold of a code that every version carries, the absurd ones below zero included.
+inline constexpr int AllVersions = INT_MIN;
+
 struct TCodeRow {
   std::string_view Code;
   int ReadPosition;   // 1-based place in the read order
   int WritePosition;  // 1-based place in the write order
-  int FromVersion;    // lowest version number that carries the code; 0 for every version
+  int FromVersion;    // lowest version number that carries the code; AllVersions for every one
   TReadRule Read;
   TWriteRule Write;
 };

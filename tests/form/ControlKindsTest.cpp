@@ -1,11 +1,15 @@
 // The rules of the four kinds of control, with typed input where the user is concerned.
 #include <QAbstractItemView>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <numeric>
+#include <string>
 
+#include "form/QtText.h"
 #include "tests/form/ActiveWindowTest.h"
 
 namespace {
@@ -130,13 +134,32 @@ TEST_F(TKindsTest, TypedSpinValueOutOfRangeIsBroughtIntoRangeWhenLeft) {
   EXPECT_EQ(close->value(), 15);
 }
 
-TEST_F(TKindsTest, SpinAcceptsOnlyDigitsAndSigns) {
-  TSpinEdit* zone = Window->SETimeZone;
-  Focus(zone);
-  zone->selectAll();
-  QTest::keyClicks(zone, "-1x2.");
-  EXPECT_EQ(zone->text(), "-12");
-  EXPECT_EQ(zone->Value(), -12);
+TEST_F(TKindsTest, SpinTakesDigitsAndALeadingSignAndOverlongNumbersGoToTheNearerEnd) {
+  struct TCase {
+    TSpinEdit* Spin;
+    const char *Typed, *Shown;
+    int Value;
+  };
+  const std::string nines(20, '9');
+  const std::string minusNines = "-" + nines;
+  const TCase cases[] = {
+      {Window->SETimeZone, "-1x2.", "-12", -12},
+      {Window->SETimeZone, " 5 ", "5", 5},
+      {Window->SETimeZone, "1-2+", "12", 12},
+      {Window->SETimeZone, "+7", "+7", 7},
+      {Window->SECloseDelay, nines.c_str(), nines.c_str(), 250},
+      {Window->SECloseDelay, minusNines.c_str(), minusNines.c_str(), 15},
+      {Window->SETimeZone, minusNines.c_str(), minusNines.c_str(), -12},
+  };
+  for (const auto& c : cases) {
+    Focus(c.Spin);
+    c.Spin->selectAll();
+    QTest::keyClicks(c.Spin, c.Typed);
+    EXPECT_EQ(c.Spin->text(), c.Shown) << c.Typed;
+    EXPECT_EQ(c.Spin->Value(), c.Value) << c.Typed;
+    Focus(Window->EdRqBalance);
+    EXPECT_EQ(c.Spin->value(), c.Value) << c.Typed;
+  }
 }
 
 TEST_F(TKindsTest, EditLimitAppliesToTypingOnly) {
@@ -171,6 +194,46 @@ TEST_F(TKindsTest, EditRefusesCharactersWithoutAWindows1251Byte) {
     QApplication::sendEvent(phone, &press);
   }
   EXPECT_EQ(phone->Text(), QString::fromUtf8("Ав€1"));
+}
+
+TEST_F(TKindsTest, PastedTextKeepsItsFirstLineLosesControlCharactersAndIsCutToFit) {
+  struct TCase {
+    TEdit* Edit;
+    QString Before;
+    int Cursor;
+    QString Pasted, After;
+  };
+  const TCase cases[] = {
+      {Window->EdLoginE, "", 0, "ab\r\n#S", "ab"},
+      {Window->EdSMSPwd, "xy", 1, "one\ntwo", "xoney"},
+      {Window->EdPhone1, "+7", 2, QString("1\t2") + QChar(0) + "3\x1b", "+7123"},
+      {Window->EdAPNE, "apn", 3, QString::fromUtf8(".€ā漢ru"), QString::fromUtf8("apn.€ru")},
+      {Window->EdOpenPwd, "12", 2, "3456", "1234"},
+      {Window->EdOpenPwd, "12", 1, "\r\n3", "12"},
+  };
+  for (const auto& c : cases) {
+    c.Edit->SetText(c.Before);
+    Focus(c.Edit);
+    c.Edit->setCursorPosition(c.Cursor);
+    QApplication::clipboard()->setText(c.Pasted);
+    QTest::keyClick(c.Edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(c.Edit->Text(), c.After) << c.Pasted.toStdString();
+  }
+}
+
+TEST_F(TKindsTest, EveryByteSurvivesAnEditWhichStaysEditable) {
+  std::string bytes(256, '\0');
+  std::iota(bytes.begin(), bytes.end(), '\0');
+  TEdit* apn = Window->EdAPNE;
+  apn->SetText(FromCp1251(bytes));
+  EXPECT_EQ(ToCp1251(apn->Text()), bytes);
+  Focus(apn);
+  apn->end(false);
+  QTest::keyClicks(apn, "x");
+  EXPECT_EQ(ToCp1251(apn->Text()), bytes + "x");
+  QTest::keyClick(apn, Qt::Key_Backspace);
+  QTest::keyClick(apn, Qt::Key_Backspace);
+  EXPECT_EQ(ToCp1251(apn->Text()), bytes.substr(0, 255));
 }
 
 TEST_F(TKindsTest, CheckBoxClickFollowsEveryChangeOfState) {

@@ -72,6 +72,15 @@ TEST_F(TInterlocksTest, SensorRuleRunsForTheProgramOnlyWhenCalled) {
   EXPECT_TRUE(Window->CBBothAlarm->isEnabled());
 }
 
+TEST_F(TInterlocksTest, BothSensorAlarmKeepsItsChoiceOnADisabledPage) {
+  Window->CBBothAlarm->SetItemIndex(2);
+  Window->TSUser->setEnabled(false);
+  Window->CBSensorModeChange();
+  EXPECT_EQ(Window->CBBothAlarm->ItemIndex(), 2);
+  Window->TSUser->setEnabled(true);
+  EXPECT_TRUE(Window->CBBothAlarm->isEnabled());
+}
+
 TEST_F(TInterlocksTest, SleepingModeFromTheListEnablesItsGroupAndBackClearsIt) {
   Window->CBSleepMsg->SetChecked(true);
   Window->SESleep->SetValue(48);

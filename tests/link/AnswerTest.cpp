@@ -24,11 +24,14 @@ TEST(AnswerErrors, EachErrorCodeHasItsTextAndTwoMeansNotSupported) {
   TLink link(nullptr, {});
   EXPECT_TRUE(link.CheckAnswerError("#OK\r"));
   EXPECT_TRUE(link.CheckAnswerError("#RG01 ERR\r"));
-  EXPECT_FALSE(link.CheckAnswerError("#ERR2\r"));
+  // The code is read as every whole number is: leading blanks and one plus sign are fine.
+  for (const char* notSupported : {"#ERR2\r", "#ERR 2\r", "#ERR+2\r", "#ERR  +02\r"})
+    EXPECT_FALSE(link.CheckAnswerError(notSupported)) << notSupported;
   EXPECT_EQ(ErrorOf([&] { link.CheckAnswerError("#ERR1\r"); }), "Ошибка в формате команды");
   EXPECT_EQ(ErrorOf([&] { link.CheckAnswerError("#ERR3\r"); }), "Недопустимое значение");
   EXPECT_EQ(ErrorOf([&] { link.CheckAnswerError("#ERR4\r"); }), "Ошибка калибровки");
-  for (const char* odd : {"#ERR7\r", "#ERR\r", "#ERRx\r", "#ERR2x\r", "#ERR", "#OK#ERR2\r"})
+  for (const char* odd : {"#ERR7\r", "#ERR\r", "#ERRx\r", "#ERR2x\r", "#ERR", "#OK#ERR2\r",
+                          "#ERR2 \r", "#ERR++2\r", "#ERR+-2\r"})
     EXPECT_EQ(ErrorOf([&] { link.CheckAnswerError(odd); }), "Неизвестная ошибка") << odd;
 }
 

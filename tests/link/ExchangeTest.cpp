@@ -1,6 +1,7 @@
 // Waiting for an answer: what is logged, what is skipped, when the wait ends.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "link/VestraError.h"
@@ -60,7 +61,7 @@ TEST(Exchange, AHangUpInTheMiddleOfAnAnswerEndsTheWaitWithTheSystemText) {
   EXPECT_EQ(unit.Person.LogLines.back(), "#RG03\r");
 }
 
-// The two slow ones: both wait out the 5 s deadline.
+// The slow ones: each waits out the 5 s deadline.
 TEST(ExchangeDeadline, AFloodOfDollarMessagesCannotHoldTheWaitOpen) {
   TLinkedUnit unit({"--flood", "--silent"});
   try {
@@ -70,6 +71,30 @@ TEST(ExchangeDeadline, AFloodOfDollarMessagesCannotHoldTheWaitOpen) {
     EXPECT_STREQ(e.what(), "Нет ответа от RAD");
   }
   EXPECT_GT(CountStartingWith(unit.Person.LogLines, "$FLOOD,"), 10) << "still logged";
+}
+
+// Loose bounds, far from the deadline's own 5000 ms: they tell a wait of the right order from
+// one cut short or run on, not a slow machine from a fast one.
+TEST(ExchangeDeadline, AnAnswerAfterFourSecondsIsTakenAndNoneEndsTheWaitAfterFive) {
+  using std::chrono::seconds;
+  using TClock = std::chrono::steady_clock;
+  {
+    TLinkedUnit unit({"--delay", "4000"});
+    const auto start = TClock::now();
+    EXPECT_EQ(unit.Link.ReadParameter("G01"), "gprs");
+    EXPECT_GE(TClock::now() - start, seconds(4));
+  }
+  TLinkedUnit unit({"--silent"});
+  const auto start = TClock::now();
+  try {
+    unit.Link.ReadParameter("G01");
+    ADD_FAILURE() << "no error";
+  } catch (const EVestraError& e) {
+    EXPECT_STREQ(e.what(), "Нет ответа от RAD");
+  }
+  const auto waited = TClock::now() - start;
+  EXPECT_GE(waited, seconds(5));
+  EXPECT_LT(waited, seconds(9));
 }
 
 TEST(ExchangeDeadline, ASilentUnitIsAskedForItsVersionTwiceThenNoAnswer) {

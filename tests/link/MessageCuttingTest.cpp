@@ -82,14 +82,6 @@ TEST(MessageCutting, WhatFollowsTheAnswersCrInItsBurstIsDroppedOrKeptForTheNextC
   EXPECT_EQ(unit.Link.RxCount, 0);
 }
 
-TEST(MessageCutting, FlushDropsCompleteMessagesUnloggedAndKeepsAnUnfinishedOne) {
-  TLinkedUnit unit;
-  unit.Burst("#A\r$B\r#C");
-  unit.Link.FlushInput();
-  EXPECT_EQ(unit.Held(), "#C");
-  EXPECT_TRUE(unit.Person.LogLines.empty());
-}
-
 TEST(MessageCutting, CommandsAreLoggedAndSentByteForByte) {
   TLinkedUnit unit;
   std::string command = "#WG01 \xc0\xe1\xe2\r";  // Windows-1251 letters pass unchanged

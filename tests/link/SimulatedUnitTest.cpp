@@ -35,8 +35,10 @@ TEST(SimulatedUnit, EachFirmwareCarriesTheCodesOfItsVersion) {
   V from206 = {"M18"};
   from206.insert(from206.end(), from207.begin(), from207.end());
   EXPECT_EQ(Missing("2.065"), from206);
-  EXPECT_EQ(Missing("1.99"), (V{"G11", "G12", "G13", "G14", "M16", "M17", "G05", "M18", "M19",
-                                "M20", "M21", "R01", "R02", "R03"}));
+  const V below200 = {"G11", "G12", "G13", "G14", "M16", "M17", "G05",
+                      "M18", "M19", "M20", "M21", "R01", "R02", "R03"};
+  EXPECT_EQ(Missing("1.99"), below200);
+  EXPECT_EQ(Missing("-1.00"), below200);
 }
 
 TEST(SimulatedUnit, AnswersTheServiceCommandsAndKeepsWrittenValues) {

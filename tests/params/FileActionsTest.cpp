@@ -1,7 +1,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QPushButton>
+#include <QTest>
 
 #include "tests/params/FormFixture.h"
 
@@ -40,6 +44,33 @@ TEST_F(TFileActions, SaveAddsTheDefaultExtensionAndWritesTheGatheredLines) {
   auto bytes = FileBytes(Path("Unit7.ini"));
   EXPECT_EQ(bytes.rfind("AddrServer1=167903424\r\nAddrServer2=-939524086\r\n", 0), 0u) << bytes;
   EXPECT_EQ(bytes.substr(bytes.size() - 14), "ControlSMS=0\r\n");
+}
+
+TEST_F(TFileActions, TheChosenFilterLeavesTheTypedNameAsItIs) {
+  struct TCase {
+    const char *Typed, *Saved;
+    std::vector<Qt::Key> Keys;  // on the list of filters, as the person picks one
+  };
+  const TCase cases[] = {
+      {"Vestra.ini", "Vestra.ini", {Qt::Key_Down}},
+      {"unit7.cfg", "unit7.cfg", {Qt::Key_Down}},
+      {"unit7", "unit7.ini", {Qt::Key_Down}},
+      {"unit8.cfg", "unit8.cfg", {Qt::Key_Down, Qt::Key_Up}},
+  };
+  MakeValid();
+  for (const auto& c : cases) {
+    TDialogHand hand(Window->SaveDialog, [&](QFileDialog* dialog) {
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(Path(c.Typed));
+      auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+      for (Qt::Key key : c.Keys) QTest::keyClick(types, key);
+      dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+    });
+    Window->ActSaveExecute();
+    EXPECT_EQ(hand.Shown, 1) << c.Typed;
+    EXPECT_TRUE(Person.Boxes.empty()) << c.Typed;
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).join(" ").toStdString(), c.Saved) << c.Typed;
+    QFile::remove(Path(c.Saved));
+  }
 }
 
 TEST_F(TFileActions, AFailedGatheringOpensNoDialogAndWritesNothing) {

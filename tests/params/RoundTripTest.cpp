@@ -105,9 +105,10 @@ TEST_F(TRoundTrip, AFileTheProgramWroteIsSavedAgainByteForByte) {
   Window->CBControlSMS->SetItemIndex(1);
   Window->EdPhone2->SetText("+7 912 345-67-89");
   Window->CBPhone2->SetItemIndex(3);
-  Window->EdAPNI->SetText("a=b");
+  Window->EdAPNI->SetText(FromCp1251("a=b\x98"));  // the one byte Windows-1251 leaves unassigned
   auto first = Path("first.ini"), second = Path("second.ini");
   GatherAndSave(*Window, first);
+  EXPECT_NE(FileBytes(first).find("\r\nGPRSSiteInt=a=b\x98\r\n"), std::string::npos);
   Window->ApplyParameters(first);
   GatherAndSave(*Window, second);
   EXPECT_EQ(FileBytes(second), FileBytes(first));

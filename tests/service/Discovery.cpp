@@ -79,8 +79,10 @@ TEST_F(TDiscoveryTest, ErrorAnswerOrEmptyVersionIsNoUnit) {
 }
 
 TEST_F(TDiscoveryTest, RunningMonitorIsDisconnectedAndReconnectsToTheFoundPort) {
-  TSimUnit unit({"--firmware", "3.00"});
-  PlugIn("COM3", unit);
+  TSimUnit selected({"--firmware", "3.00"});
+  TSimUnit found({"--firmware", "3.00"});
+  PlugIn("COM7", selected);
+  MapPort("COM3", found.PtyPath());
   MonitorOnByClick();
   Window->TimerTimer();
   ASSERT_TRUE(PortOpen());
@@ -88,8 +90,14 @@ TEST_F(TDiscoveryTest, RunningMonitorIsDisconnectedAndReconnectsToTheFoundPort) 
   Window->BtFindPortClick();
   EXPECT_FALSE(PortOpen());
   EXPECT_EQ(Window->CBPort->SelectedText(), "COM3");
+  EXPECT_EQ(Sent(found), std::vector<std::string>{"#V"});
+  EXPECT_TRUE(Sent(selected).empty());
 
-  Window->TimerTimer();
+  // The next ticks listen to the unit that was found.
+  found.Send("$FOUND\r");
+  auto last = [this] { return Person.LogLines.empty() ? "" : Person.LogLines.back(); };
+  for (int tick = 0; tick < 100 && last() != "$FOUND\r"; ++tick) Window->TimerTimer();
+  EXPECT_EQ(last(), "$FOUND\r");
   EXPECT_TRUE(PortOpen());
   EXPECT_TRUE(Window->MonitorOn());
 }

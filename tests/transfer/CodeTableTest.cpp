@@ -109,6 +109,11 @@ TEST(CodeTable, VersionGatesAndSwitchesDecideTheCounts) {
   auto gated199 = Union({From200, From207, From208, From300});
   EXPECT_EQ(ReadCodes(199, true), Without(FullReadOrder, gated199));
   EXPECT_EQ(WriteCodes(199, true), Without(FullWriteOrder, gated199));
+  // Codes of every version travel at versions below zero too.
+  for (int below : {-1, -99, INT_MIN}) {
+    EXPECT_EQ(ReadCodes(below, true), Without(FullReadOrder, gated199)) << below;
+    EXPECT_EQ(WriteCodes(below, true), Without(FullWriteOrder, gated199)) << below;
+  }
   // 2.065 is 206: below the gate of "M18".
   auto gated206 = Union({From207, From208, From300});
   EXPECT_EQ(ReadCodes(VersionNumber("2.065"), true), Without(FullReadOrder, gated206));

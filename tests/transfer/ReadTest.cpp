@@ -46,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TGateCase{"1.99", "1", Union({From200, From207, From208, From300, {"M11"}}),
                                 29},
                       TGateCase{"1.99", "2", Union({From200, From207, From208, From300}), 30},
+                      TGateCase{"-1.00", "2", Union({From200, From207, From208, From300}), 30},
                       TGateCase{"2.065", "3", Union({From207, From208, From300}), 37},
                       TGateCase{"2.07", "3", Union({From208, From300}), 38},
                       TGateCase{"2.08", "0", Union({From300, {"M11"}}), 40},

@@ -1,7 +1,10 @@
 // Writing the configuration to a simulated unit over a pseudo-terminal.
 #include <QApplication>
+#include <QClipboard>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <ctime>
 #include <regex>
 
@@ -61,6 +64,7 @@ struct TGateCase {
   std::set<std::string> Skipped;
   std::size_t Writes;
   bool Clock;
+  bool SetTime = true;  // CBSetTime
 };
 
 class WriteGates : public TWriteTest, public ::testing::WithParamInterface<TGateCase> {};
@@ -73,7 +77,7 @@ TEST_P(WriteGates, FirmwareAndOptionsDecideWhatIsSentInWriteOrder) {
   const auto& c = GetParam();
   StartAndRead({"--firmware", c.Firmware});
   Window->CBManualCorrCoef->SetChecked(c.ManualCorrCoef);
-  Window->CBSetTime->SetChecked(true);
+  Window->CBSetTime->SetChecked(c.SetTime);
 
   std::string before = Now();
   Window->ActWriteExecute();
@@ -106,11 +110,13 @@ INSTANTIATE_TEST_SUITE_P(
     Firmware, WriteGates,
     ::testing::Values(
         TGateCase{"1.99", false, Union({From200, From207, From208, From300, {"M05"}}), 29, true},
+        TGateCase{"-1.00", false, Union({From200, From207, From208, From300, {"M05"}}), 29, true},
         TGateCase{"1.99", true, Union({From200, From207, From208, From300}), 30, true},
         TGateCase{"2.07", true, Union({From208, From300}), 38, true},
         TGateCase{"2.08", false, Union({From300, {"M05"}}), 40, true},
         TGateCase{"3.00", false, {"M05"}, 43, true}, TGateCase{"3.00", true, {}, 44, true},
-        TGateCase{"3.99", true, {}, 44, true}, TGateCase{"4.00", true, {}, 44, false}));
+        TGateCase{"3.99", true, {}, 44, true}, TGateCase{"3.99", true, {}, 44, false, false},
+        TGateCase{"4.00", true, {}, 44, false}));
 
 TEST_F(Write, ValuesAreConvertedForTheUnit) {
   StartAndRead({"--firmware", "1.99"});
@@ -124,6 +130,8 @@ TEST_F(Write, ValuesAreConvertedForTheUnit) {
 
   auto written = Written(31);
   EXPECT_EQ(Errors(), std::vector<std::string>{});
+  ASSERT_EQ(written.size(), 31u);
+  EXPECT_EQ(written.back(), "#S");
   EXPECT_EQ(Value(written, "E01"), "1,0,2");
   EXPECT_EQ(Value(written, "B01"), "12");
   EXPECT_EQ(Value(written, "S01"), "10,0,0,200");
@@ -165,6 +173,38 @@ TEST_F(Write, WhatIsWrittenReadsBackTheSame) {
   ReadAll();
   ASSERT_TRUE(Window->GatherParameters());
   EXPECT_EQ(Window->ParamList.Lines(), gathered);
+}
+
+TEST_F(Write, StaleInputIsFlushedBeforeTheVersionQuery) {
+  StartAndRead();
+  // An answer left on the open line: kept, it would be taken for the answer to "#V".
+  ASSERT_EQ(Window->Link.OpenPort("COM3"), "");
+  Window->Link.SendCommand("#RG01\r");
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Mark = Commands(Mark + 1).size();
+
+  Window->ActWriteExecute();
+
+  EXPECT_EQ(Errors(), std::vector<std::string>{});
+  auto written = Written(45);
+  EXPECT_EQ(written.front(), "#V");
+  EXPECT_EQ(written.back(), "#S");
+}
+
+TEST_F(Write, APastedLineBreakNeverReachesTheUnitAsACommandOfItsOwn) {
+  StartAndRead();
+  QApplication::clipboard()->setText("ab\r\n#S");
+  Window->EdLoginE->selectAll();
+  QTest::keyClick(Window->EdLoginE, Qt::Key_V, Qt::ControlModifier);
+
+  Window->ActWriteExecute();
+
+  EXPECT_EQ(Errors(), std::vector<std::string>{});
+  auto written = Written(45);
+  EXPECT_EQ(Value(written, "G01"), "ab");
+  EXPECT_EQ(std::count(written.begin(), written.end(), "#S"), 1);
+  EXPECT_EQ(written.back(), "#S");
+  EXPECT_EQ(written.size(), 45u);
 }
 
 TEST_F(Write, AnInvalidFormSendsNothing) {
