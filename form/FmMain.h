@@ -151,6 +151,9 @@ class TFmMain : public QMainWindow {
   QAction* ActCorrCoef = nullptr;
   QAction* ActVersion = nullptr;
   QAction* ActLEDInvers = nullptr;
+  QAction* ActCompare = nullptr;  // menu "Сервис"
+  QAction* CBVerify = nullptr;    // checkable: a write reads back what it sent
+  QAction* ActSaveLog = nullptr;
   QTimer* Timer = nullptr;
 
   // --- Owned parts ---
@@ -211,6 +214,7 @@ class TFmMain : public QMainWindow {
   void ActLoadExecute();
   QFileDialog* SaveDialog = nullptr;
   QFileDialog* OpenDialog = nullptr;
+  QFileDialog* LogDialog = nullptr;  // "Сохранить журнал"
 
   // --- Transfer (transfer/) ---
   void ActReadExecute();
@@ -227,6 +231,9 @@ class TFmMain : public QMainWindow {
   // Gathers the form (a failed check reads nothing), reads back every code a write would send
   // now and shows the differences; the controls do not change.
   void ActCompareExecute();
+  // "Сохранить журнал...": the text of `MmLog` into a file chosen in `LogDialog`, UTF-8, one
+  // line per log line, replacing the file only once all of it is written (form/).
+  void ActSaveLogExecute();
 
   // --- Service (service/) ---
   void BtFindPortClick();
@@ -245,6 +252,7 @@ class TFmMain : public QMainWindow {
   void CreateFormModel();  // both configuration pages, in table order
   void CreateLeftPanel();
   void CreateActionsAndMenu();
+  void CreateServiceMenu();  // form/ServiceMenu.cpp
   void CreateOptionsPanel();
   void CreateWaitPanel();
   void CreateFileDialogs();

@@ -1,4 +1,12 @@
 // Comparing the window with a simulated unit, and verifying a write by reading it back.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QTimer>
+
 #include "link/Text.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/Comparison.h"
@@ -158,4 +166,37 @@ TEST_F(Comparison, WithoutVerificationNothingFollowsTheFinalCommand) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(CommandsAfter(Mark - 1), std::vector<std::string>{"#S"});
   EXPECT_FALSE(Window->LastDifferences);
+}
+
+TEST_F(Comparison, TheMenuItemShowsTheWindowsOwnDialog) {
+  StartEqualUnit();
+  Window->CBSendLinkFault->SetChecked(!Window->CBSendLinkFault->Checked());
+  Window->SetPerson(nullptr);  // the window's own dialogs
+  QString title, boxes;
+  QStringList headers, cells;
+  QTimer guard;  // plays the person: notes what the dialog shows and closes it
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes += box->text();
+      box->done(QMessageBox::Ok);
+    } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      title = dialog->windowTitle();
+      if (auto* table = dialog->findChild<QTableWidget*>("TbDifferences")) {
+        for (int c = 0; c < table->columnCount(); ++c)
+          headers << table->horizontalHeaderItem(c)->text();
+        for (int r = 0; r < table->rowCount(); ++r)
+          for (int c = 0; c < table->columnCount(); ++c) cells << table->item(r, c)->text();
+      }
+      dialog->accept();
+    }
+  });
+  guard.start(50);
+
+  Window->FindControlAs<QAction>("ActCompare")->trigger();
+
+  EXPECT_EQ(boxes, "");
+  EXPECT_EQ(title, "Сравнение с Вестрой");
+  EXPECT_EQ(headers, QStringList({"Параметр", "Код", "В окне", "В Вестре"}));
+  EXPECT_EQ(cells, QStringList({"Передавать отказы связи", "M09", "нет", "да"}));
 }
