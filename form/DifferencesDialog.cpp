@@ -25,6 +25,7 @@ QTableWidget* DifferenceTable(const std::string& ownColumn,
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setWordWrap(false);
+  table->setFocusPolicy(Qt::NoFocus);
   for (int r = 0; r < table->rowCount(); ++r) {
     const auto& row = rows[static_cast<std::size_t>(r)];
     const std::string* cells[] = {&row.Caption, &row.Code, &row.Own, &row.Unit};
@@ -47,6 +48,7 @@ void TQtPerson::ShowDifferences(const std::string& caption, const std::string& o
   QDialog dialog(&Window);
   dialog.setObjectName("FmDifferences");
   dialog.setWindowTitle(Text(caption));
+  dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   auto* column = new QVBoxLayout(&dialog);
   if (rows.empty()) {
     auto* none = new QLabel("Расхождений нет", &dialog);
@@ -63,5 +65,8 @@ void TQtPerson::ShowDifferences(const std::string& caption, const std::string& o
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   column->addWidget(buttons);
+  // Enter closes it; no row looks chosen.
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  buttons->button(QDialogButtonBox::Ok)->setFocus();
   dialog.exec();
 }
