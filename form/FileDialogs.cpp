@@ -1,8 +1,10 @@
-// The dialogs for parameter files. Each starts where the last file chosen in it lay, with that
-// name; the first time, with "Vestra.ini" in the home folder.
+// The file dialogs of the window: parameter files and the exchange log. Each starts where the
+// last file chosen in it lay; a parameter file dialog also with that name (the first time
+// "Vestra.ini" in the home folder), the log dialog with a fresh name of the moment.
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,22 +16,44 @@
 
 namespace {
 
-const QStringList kFilters = {"Файлы параметров (*.ini)", "Все файлы (*.*)"};
+struct TDialogKind {
+  const char* Name;
+  const char* Title;
+  QStringList Filters;  // the first is selected whenever the dialog opens
+  bool Save;
+  const char* Suffix;  // added to a name typed without one; empty: none
+  bool NameOfTheMoment;
+};
 
-class TParameterFileDialog : public QFileDialog {
+const TDialogKind kSave{"SaveDialog",
+                        "Сохранить параметры",
+                        {"Файлы параметров (*.ini)", "Все файлы (*.*)"},
+                        true,
+                        "ini",
+                        false};
+const TDialogKind kOpen{
+    "OpenDialog", "Загрузить параметры", {"Файлы параметров (*.ini)", "Все файлы (*.*)"}, false, "",
+    false};
+const TDialogKind kLog{
+    "LogDialog", "Сохранить журнал", {"Журналы (*.log)", "Все файлы (*.*)"}, true, "log", true};
+
+class TFileDialog : public QFileDialog {
  public:
-  TParameterFileDialog(QWidget* owner, const QString& name, const QString& title, bool save)
-      : QFileDialog(owner, title), LastFolder(QDir::homePath()), LastName("Vestra.ini") {
-    setObjectName(name);
+  TFileDialog(QWidget* owner, const TDialogKind& kind)
+      : QFileDialog(owner, kind.Title),
+        Kind(kind),
+        LastFolder(QDir::homePath()),
+        LastName("Vestra.ini") {
+    setObjectName(kind.Name);
     // Qt's own dialog: the same everywhere, and tests can drive it.
     setOption(QFileDialog::DontUseNativeDialog);
     setOption(QFileDialog::ReadOnly, false);
-    setNameFilters(kFilters);
+    setNameFilters(kind.Filters);
     setSizeGripEnabled(true);
-    if (save) {
+    if (kind.Save) {
       setAcceptMode(QFileDialog::AcceptSave);
       setFileMode(QFileDialog::AnyFile);
-      setDefaultSuffix("ini");
+      setDefaultSuffix(kind.Suffix);
     } else {
       setAcceptMode(QFileDialog::AcceptOpen);
       setFileMode(QFileDialog::ExistingFile);
@@ -37,7 +61,7 @@ class TParameterFileDialog : public QFileDialog {
     // "*.*" means every file to the person who reads it; Qt would take it as names with a dot.
     connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
       auto* files = findChild<QFileSystemModel*>();
-      if (filter == kFilters.last() && files) files->setNameFilters({"*"});
+      if (filter == Kind.Filters.last() && files) files->setNameFilters({"*"});
     });
     // Choosing a filter gives the typed name the filter's extension ("Vestra.*" for all files).
     // The name stays as typed; saving adds "ini" only to a name without an extension.
@@ -71,14 +95,19 @@ class TParameterFileDialog : public QFileDialog {
 
   void showEvent(QShowEvent* event) override {
     if (!event->spontaneous()) {
-      selectNameFilter(kFilters.first());
+      selectNameFilter(Kind.Filters.first());
       setDirectory(LastFolder);
-      selectFile(LastName);
+      // A log is kept per occasion: a new name each time, so that none is overwritten by habit.
+      selectFile(Kind.NameOfTheMoment
+                     ? "Vestra-" + QDateTime::currentDateTime().toString("yyyy-MM-dd-HHmmss") +
+                           ".log"
+                     : LastName);
     }
     QFileDialog::showEvent(event);
   }
 
  private:
+  const TDialogKind& Kind;
   QString LastFolder;
   QString LastName;
   QString NameBeforeFilter;
@@ -87,6 +116,7 @@ class TParameterFileDialog : public QFileDialog {
 }  // namespace
 
 void TFmMain::CreateFileDialogs() {
-  SaveDialog = Named(new TParameterFileDialog(this, "SaveDialog", "Сохранить параметры", true));
-  OpenDialog = Named(new TParameterFileDialog(this, "OpenDialog", "Загрузить параметры", false));
+  SaveDialog = Named(new TFileDialog(this, kSave));
+  OpenDialog = Named(new TFileDialog(this, kOpen));
+  LogDialog = Named(new TFileDialog(this, kLog));
 }

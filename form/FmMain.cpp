@@ -212,6 +212,7 @@ void TFmMain::CreateActionsAndMenu() {
   separator(unit, "N13");
   item(unit, "N10", ActCorrCoef);
   item(unit, "N12", ActLEDInvers);
+  CreateServiceMenu();
 }
 
 void TFmMain::ConnectHandlers() {

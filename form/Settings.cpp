@@ -14,6 +14,7 @@ const char* const kApplication = "TindraSetup";
 const char* const kPortIndex = "CBPort.ItemIndex";
 const char* const kManualCorrCoef = "CBManualCorrCoef.Checked";
 const char* const kSetTime = "CBSetTime.Checked";
+const char* const kVerify = "CBVerify.Checked";
 const char* const kPosition = "WindowPosition";
 
 // A stored value that does not read as the expected type is ignored, not guessed at.
@@ -54,6 +55,7 @@ void TFmMain::RestoreStoredProperties() {
     if (auto checked = StoredBoolean(store, kManualCorrCoef))
       CBManualCorrCoef->SetChecked(*checked);
     if (auto checked = StoredBoolean(store, kSetTime)) CBSetTime->SetChecked(*checked);
+    if (auto checked = StoredBoolean(store, kVerify)) CBVerify->setChecked(*checked);
   } catch (...) {
     // A damaged store must not keep the window from opening.
   }
@@ -64,6 +66,7 @@ void TFmMain::StoreStoredProperties() {
   store.setValue(kPortIndex, CBPort->ItemIndex());
   store.setValue(kManualCorrCoef, CBManualCorrCoef->Checked());
   store.setValue(kSetTime, CBSetTime->Checked());
+  store.setValue(kVerify, CBVerify->isChecked());
   store.sync();
 }
 

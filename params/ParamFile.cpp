@@ -72,6 +72,10 @@ void WriteParamLines(QIODevice& device, const std::vector<std::string>& lines) {
                          line.substr(0, line.find('=')));
     bytes.append(line).append("\r\n");
   }
+  WriteWhole(device, bytes);
+}
+
+void WriteWhole(QIODevice& device, std::string_view bytes) {
   qint64 done = 0, size = static_cast<qint64>(bytes.size());
   while (done < size) {
     qint64 written = device.write(bytes.data() + done, size - done);
@@ -96,6 +100,10 @@ std::vector<std::string> ReadParamFile(const QString& fileName) {
 }
 
 void WriteParamFile(const QString& fileName, const std::vector<std::string>& lines) {
+  ReplaceFile(fileName, [&lines](QIODevice& file) { WriteParamLines(file, lines); });
+}
+
+void ReplaceFile(const QString& fileName, const std::function<void(QIODevice&)>& write) {
   // Until commit() everything goes to a temporary file; leaving this scope without a
   // successful commit discards it and keeps the old file whole.
   QSaveFile file(fileName);
@@ -105,7 +113,7 @@ void WriteParamFile(const QString& fileName, const std::vector<std::string>& lin
     throw EVestraError(
         Describe("Не удалось создать файл", fileName, file.errorString().toStdString()));
   try {
-    WriteParamLines(file, lines);
+    write(file);
   } catch (const EVestraError& error) {
     throw EVestraError(Describe("Не удалось записать файл", fileName, error.what()));
   }

@@ -12,7 +12,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QIODevice;
@@ -27,3 +29,9 @@ void WriteParamLines(QIODevice& device, const std::vector<std::string>& lines);
 
 std::vector<std::string> ReadParamFile(const QString& fileName);
 void WriteParamFile(const QString& fileName, const std::vector<std::string>& lines);
+
+// The safe replace of a save, for any file the program writes: `write` fills a temporary file
+// that takes the file's place only when it and the flush succeeded.
+void ReplaceFile(const QString& fileName, const std::function<void(QIODevice&)>& write);
+// All of `bytes`, or raises with the device's text.
+void WriteWhole(QIODevice& device, std::string_view bytes);

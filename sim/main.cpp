@@ -46,6 +46,9 @@ Try it by hand: socat - /dev/pts/N,raw,echo=0   then type #V and Enter.
   --error KEY=N         answer #ERR + N to KEY: a device code (read and write) or a command
                         V, T, P, WL00, S (e.g. --error M18=2 --error P=4); N may be any text
   --reply KEY=TEXT      answer exactly TEXT + CR to KEY (e.g. --reply T=#XYZ --reply V=#V)
+  --keep CODE=VALUE     hold VALUE for CODE whatever "#W" writes to it (still answering #OK)
+  --restart MS          after "#S" stay silent for MS milliseconds, dropping what arrives, as a
+                        unit that restarts to store its settings
   --delay MS            answer each command MS milliseconds after it arrived
   --split MS            send each answer in two bursts, its second half MS milliseconds after
                         the first
@@ -64,7 +67,7 @@ Texts given on the command line are UTF-8; the unit speaks Windows-1251.
 
 struct TOptions {
   std::string LinkPath, ComName, LogPath;
-  int DelayMs = 0;
+  int DelayMs = 0, RestartMs = 0;
   int SplitMs = 0;
   bool Silent = false, Garbage = false, Flood = false, Inject = false;
   int HangupAfter = 0;
@@ -146,6 +149,12 @@ bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device
     } else if (name == "--reply") {
       auto [key, text] = SplitPair(name, value());
       device.Replies[key] = text;
+    } else if (name == "--keep") {
+      auto [code, text] = SplitPair(name, value());
+      device.Values[code] = text;
+      device.Kept.insert(code);
+    } else if (name == "--restart") {
+      options.RestartMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--delay") {
       options.DelayMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--split") {
@@ -338,13 +347,16 @@ class TServer {
   bool HangupArmed = false, LineIdle = true;
   std::optional<TClock::time_point> HangupAt;
 
+  std::optional<TClock::time_point> RestartEnds;  // --restart: silent until then
+
   bool LineUp() const { return Pty.Master.Get() >= 0 && !HangupArmed; }
+  bool Restarting() const { return RestartEnds && TClock::now() < *RestartEnds; }
 
   // Whether the second half of an answer is still to go; nothing may come between the halves.
   bool Splitting() const { return !Pending.empty() && Pending.front().SecondHalf; }
 
   void Emit(const std::string& message, bool isAnswer) {
-    if (!LineUp()) return;
+    if (!LineUp() || Restarting()) return;
     // An answer is never emitted while another is split (answers go out in order).
     std::string& line = Splitting() ? Pending.front().Text : Out;
     const char junk[] = "\x01\xff~noise\r\n";
@@ -430,7 +442,9 @@ class TServer {
       if (write(LogFd, entry.data(), entry.size()) < 0) std::perror("vestra-sim: log");
     }
     auto hash = line.find('#');
-    if (hash == std::string::npos || Options.Silent) return;
+    if (hash == std::string::npos || Options.Silent || Restarting()) return;
+    if (Options.RestartMs > 0 && line.substr(hash) == "#S")
+      RestartEnds = TClock::now() + std::chrono::milliseconds(Options.RestartMs);
     auto answer = Device.Answer(line.substr(hash));
     if (!answer) return;
     Pending.push_back({arrived + std::chrono::milliseconds(Options.DelayMs), *answer});

@@ -6,9 +6,12 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "tests/support/WindowTest.h"
 
@@ -21,9 +24,10 @@ struct TSeen {
   QFileDialog::FileMode Mode = QFileDialog::AnyFile;
 };
 
-// Opens `dialog` as an operation would, records how it opened, then chooses `file` (or cancels
-// when `file` is empty).
-TSeen OpenAndChoose(QFileDialog* dialog, const QString& file) {
+// Opens `dialog` as an operation would (or runs `operation`, which opens it), records how it
+// opened, then chooses `file` (or cancels when `file` is empty).
+TSeen OpenAndChoose(QFileDialog* dialog, const QString& file,
+                    const std::function<void()>& operation = {}) {
   TSeen seen;
   QTimer::singleShot(0, dialog, [&] {
     seen.Title = dialog->windowTitle();
@@ -42,7 +46,10 @@ TSeen OpenAndChoose(QFileDialog* dialog, const QString& file) {
       static_cast<QDialog*>(dialog)->accept();  // as the "Save"/"Open" button does
     }
   });
-  dialog->exec();
+  if (operation)
+    operation();
+  else
+    dialog->exec();
   return seen;
 }
 
@@ -127,4 +134,28 @@ TEST_F(TWindowTest, EnterWhileTheNameCompletionShowsLeavesNoListOpenAfterTheDial
   EXPECT_EQ(result, QDialog::Accepted);
   EXPECT_EQ(dialog->selectedFiles().value(0), folder.filePath("unit1.ini"));
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(TWindowTest, LogIsSavedInUtf8UnderANameOfTheMoment) {
+  auto window = NewWindow();
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  window->MmLog->setPlainText("#V\n#V 3.00\nПроверено: 43 параметров совпадают");
+
+  TSeen seen = OpenAndChoose(window->LogDialog, folder.filePath("unit7"),
+                             [&] { window->ActSaveLogExecute(); });
+
+  EXPECT_EQ(seen.Title, "Сохранить журнал");
+  EXPECT_EQ(seen.Filters, QStringList({"Журналы (*.log)", "Все файлы (*.*)"}));
+  EXPECT_EQ(seen.Filter, "Журналы (*.log)");
+  EXPECT_EQ(seen.Suffix, "log");
+  EXPECT_TRUE(seen.ConfirmsOverwrite);
+  ASSERT_EQ(seen.Files.size(), 1);
+  EXPECT_TRUE(QRegularExpression("/Vestra-\\d{4}-\\d\\d-\\d\\d-\\d{6}\\.log$")
+                  .match(seen.Files[0])
+                  .hasMatch())
+      << seen.Files[0].toStdString();
+  QFile saved(folder.filePath("unit7.log"));
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(saved.readAll()), window->MmLog->toPlainText() + "\n");
 }
