@@ -2,7 +2,7 @@
 # Installs what building, testing and running the configurator need on Debian 12, when missing.
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
-          xvfb xauth x11-apps imagemagick socat fonts-dejavu-core)
+          xvfb xauth x11-apps imagemagick socat fonts-dejavu-core libcsv-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

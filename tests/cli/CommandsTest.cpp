@@ -1,0 +1,86 @@
+// The subcommands that run one operation of the window: the same bytes, the same checks, and
+// their exit codes.
+#include "tests/cli/CliFixture.h"
+
+namespace {
+
+struct TExitCase {
+  const char* Name;
+  std::vector<std::string> Args;  // "FILE" stands for a parameter file that fails a check
+  int Exit;
+  const char* Said;  // a part of standard error
+};
+
+class ExitCodes : public TCliTest, public ::testing::WithParamInterface<TExitCase> {};
+
+}  // namespace
+
+using Commands = TCliTest;
+
+TEST_F(Commands, ReadGivesTheBytesTheWindowSavesForTheSameUnit) {
+  StartUnit({"--set", "G01=логин", "--set", "M02=3"});
+  const std::string saved = SaveUnit("window.ini");
+
+  const auto run = RunCli({"read", "--port", "COM3", "-o", PathOf("cli.ini")});
+
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(ReadFile(PathOf("cli.ini")), ReadFile(saved));
+  // Standard output carries the same file when no -o is given.
+  EXPECT_EQ(RunCli({"read", "--port", "COM3"}).Out, ReadFile(saved));
+}
+
+TEST_F(Commands, ReadReportsEveryFailedCheckAndStillWritesTheFile) {
+  StartUnit({"--set", "M02=9", "--set", "P02=12a", "--set", "E01=1,1,2"});
+
+  const auto run = RunCli({"read", "--port", "COM3"});
+
+  EXPECT_EQ(run.Exit, 3);
+  EXPECT_EQ(Lines(run.Out).size(), 46u);
+  EXPECT_NE(run.Err.find("Не выбран период оповещения"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("Недопустимый символ в телефоне 2"), std::string::npos) << run.Err;
+}
+
+TEST_P(ExitCodes, SayWhatHappened) {
+  const auto& c = GetParam();
+  StartUnit();
+  std::vector<std::string> args = c.Args;
+  for (auto& arg : args)
+    if (arg == "FILE") arg = WriteFile("bad.ini", "Period=9\r\n");
+
+  const auto run = RunCli(args);
+
+  EXPECT_EQ(run.Exit, c.Exit) << run.Err;
+  EXPECT_NE(run.Err.find(c.Said), std::string::npos) << run.Err;
+  if (c.Exit != 0) {
+    EXPECT_EQ(Unit->Commands(), std::vector<std::string>{});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ExitCodes,
+    ::testing::Values(TExitCase{"Done", {"version", "--port", "COM3"}, 0, ""},
+                      TExitCase{"Failed",
+                                {"version", "--port", "/dev/no-such-tty"},
+                                1,
+                                "Ошибка: /dev/no-such-tty: "},
+                      TExitCase{"UnknownOption", {"version", "--colour"}, 2, "colour"},
+                      TExitCase{"UnknownCommand", {"flash"}, 2, "неизвестная команда flash"},
+                      TExitCase{"ChecksFailed",
+                                {"write", "FILE", "--port", "COM3"},
+                                3,
+                                "Ошибка: Не выбран период оповещения"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(Commands, VersionPrintsTheUnitsVersionAndFindItsPort) {
+  StartUnit({"--firmware", "2.08"});
+  EXPECT_EQ(RunCli({"version", "--port", "COM3"}).Out, "2.08\n");
+  // Every other name leads nowhere on this machine, or to a device without a unit.
+  ClearSettingsStore();
+  for (int n = 1; n <= 24; ++n)
+    MapPort("COM" + std::to_string(n), n == 5 ? Unit->PtyPath() : "/dev/no-such-tty");
+
+  const auto found = RunCli({"find"});
+
+  EXPECT_EQ(found.Exit, 0) << found.Err;
+  EXPECT_EQ(found.Out, "COM5 " + Unit->PtyPath() + " 2.08\n");
+}
