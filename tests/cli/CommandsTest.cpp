@@ -1,5 +1,7 @@
 // The subcommands that run one operation of the window: the same bytes, the same checks, and
 // their exit codes.
+#include <QSettings>
+
 #include "tests/cli/CliFixture.h"
 
 namespace {
@@ -71,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Ошибка: Не выбран период оповещения"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(Commands, VersionPrintsTheUnitsVersionAndFindItsPort) {
+TEST_F(Commands, VersionAndFindPrintTheUnitsVersionAndPortAndStoreNothing) {
   StartUnit({"--firmware", "2.08"});
   EXPECT_EQ(RunCli({"version", "--port", "COM3"}).Out, "2.08\n");
   // Every other name leads nowhere on this machine, or to a device without a unit.
@@ -83,4 +85,7 @@ TEST_F(Commands, VersionPrintsTheUnitsVersionAndFindItsPort) {
 
   EXPECT_EQ(found.Exit, 0) << found.Err;
   EXPECT_EQ(found.Out, "COM5 " + Unit->PtyPath() + " 2.08\n");
+  // The window would keep the port found; a script leaves the window's settings alone.
+  QSettings store("Mirotan", "TindraSetup");
+  EXPECT_FALSE(store.contains("CBPort.ItemIndex"));
 }
