@@ -7,7 +7,7 @@
 //   form/       construction, start-up and shut-down, the interlocks, `FindControl`, the frame
 //   params/     encodings, `GatherParameters`, `ApplyParameters`, `ActSaveExecute`,
 //               `ActLoadExecute`
-//   transfer/   `ActReadExecute`, `ActWriteExecute`
+//   transfer/   `ActReadExecute`, `ActWriteExecute`, `ActCompareExecute`, the verification
 //   service/    `BtFindPortClick`, `ActVersionExecute`, `ActCorrCoefExecute`,
 //               `ActLEDInversExecute`, `TimerTimer`, `SBGPSClick`
 // What an operation needs from a person goes through `Person` (the window's own Qt dialogs
@@ -19,6 +19,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "link/Link.h"
 #include "link/Person.h"
 #include "params/ParamList.h"
+#include "transfer/Comparison.h"
 
 class QAction;
 class QDialog;
@@ -226,6 +228,18 @@ class TFmMain : public QMainWindow {
   // --- Transfer (transfer/) ---
   void ActReadExecute();
   void ActWriteExecute();
+
+  // --- Comparison and verification (transfer/) ---
+  // Whether a write that sent its final command reads everything it sent back and compares.
+  bool VerifyAfterWrite = false;
+  // What the last write sent (cleared when a write starts).
+  std::vector<TCodeValue> LastWrite;
+  // The differences the last comparison or verification found; empty optional when it did not
+  // run to its end (a failure, a failed check, not asked for).
+  std::optional<std::vector<TCodeDifference>> LastDifferences;
+  // Gathers the form (a failed check reads nothing), reads back every code a write would send
+  // now and shows the differences; the controls do not change.
+  void ActCompareExecute();
 
   // --- Service (service/) ---
   void BtFindPortClick();

@@ -19,6 +19,9 @@ class TQtPerson : public TPerson {
   void ShowWait(const std::string& text) override;
   void HideWait() override;
   void SetVersionCaption(const std::string& text) override;
+  // A modal table of the differences (form/DifferencesDialog.cpp).
+  void ShowDifferences(const std::string& caption, const std::string& ownColumn,
+                       const std::vector<TDifferenceRow>& rows) override;
 
   // True while ShowWait lets events through; the timer's work must not run then.
   bool Exposing() const { return ExposingWait; }

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TPerson {
  public:
@@ -33,4 +34,17 @@ class TPerson {
 
   // The caption of `LbVersion`.
   virtual void SetVersionCaption(const std::string& text) = 0;
+
+  // One code whose text in the unit differs from the text the program holds for it, as a person
+  // reads it (UTF-8): the caption(s) of its control(s), the code, its parameter key(s), the
+  // program's value and the unit's.
+  struct TDifferenceRow {
+    std::string Caption, Code, Key, Own, Unit;
+    bool operator==(const TDifferenceRow&) const = default;
+  };
+  // A comparison's result: a modal dialog titled `caption` with the columns "Параметр", "Код",
+  // `ownColumn` ("В окне" or "Записано"), "В Вестре", one row per difference; or, with no rows,
+  // the text "Расхождений нет".
+  virtual void ShowDifferences(const std::string& caption, const std::string& ownColumn,
+                               const std::vector<TDifferenceRow>& rows) = 0;
 };

@@ -133,7 +133,7 @@ std::optional<std::string> TSimDevice::Answer(const std::string& command) {
   if (StartsWith(command, "#W")) {
     if (command.size() < 6 || command[5] != ' ') return std::string("#ERR1\r");
     if (!Carries(key)) return std::string("#ERR2\r");
-    Values[key] = command.substr(6);
+    if (!Kept.count(key)) Values[key] = command.substr(6);
     return std::string("#OK\r");
   }
   return std::string("#ERR1\r");

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 class TSimDevice {
@@ -22,6 +23,8 @@ class TSimDevice {
   // Code or command key (V, T, P, WL00, S) -> error code text / whole answer text.
   std::map<std::string, std::string> Errors;
   std::map<std::string, std::string> Replies;
+  // Codes whose value no "#W" changes (the write is still answered "#OK").
+  std::set<std::string> Kept;
 
   // The answer to one command (without its CR), the final CR included; nothing for a command
   // that gets no answer.

@@ -46,6 +46,9 @@ Try it by hand: socat - /dev/pts/N,raw,echo=0   then type #V and Enter.
   --error KEY=N         answer #ERR + N to KEY: a device code (read and write) or a command
                         V, T, P, WL00, S (e.g. --error M18=2 --error P=4); N may be any text
   --reply KEY=TEXT      answer exactly TEXT + CR to KEY (e.g. --reply T=#XYZ --reply V=#V)
+  --keep CODE=VALUE     hold VALUE for CODE whatever "#W" writes to it (still answering #OK)
+  --restart MS          after "#S" stay silent for MS milliseconds, dropping what arrives, as a
+                        unit that restarts to store its settings
   --delay MS            answer each command MS milliseconds after it arrived
   --silent              never answer
   --garbage             send junk bytes before and after each message
@@ -61,7 +64,7 @@ Texts given on the command line are UTF-8; the unit speaks Windows-1251.
 
 struct TOptions {
   std::string LinkPath, ComName, LogPath;
-  int DelayMs = 0;
+  int DelayMs = 0, RestartMs = 0;
   bool Silent = false, Garbage = false, Flood = false, Inject = false;
   int HangupAfter = 0;
   int PeriodicMs = 0;
@@ -142,6 +145,12 @@ bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device
     } else if (name == "--reply") {
       auto [key, text] = SplitPair(name, value());
       device.Replies[key] = text;
+    } else if (name == "--keep") {
+      auto [code, text] = SplitPair(name, value());
+      device.Values[code] = text;
+      device.Kept.insert(code);
+    } else if (name == "--restart") {
+      options.RestartMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--delay") {
       options.DelayMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--silent") {
@@ -327,10 +336,13 @@ class TServer {
   bool HangupArmed = false;
   std::optional<TClock::time_point> HangupAt;
 
+  std::optional<TClock::time_point> RestartEnds;  // --restart: silent until then
+
   bool LineUp() const { return Pty.Master.Get() >= 0 && !HangupArmed; }
+  bool Restarting() const { return RestartEnds && TClock::now() < *RestartEnds; }
 
   void Emit(const std::string& message, bool isAnswer) {
-    if (!LineUp()) return;
+    if (!LineUp() || Restarting()) return;
     const char junk[] = "\x01\xff~noise\r\n";
     if (Options.Garbage) Out += junk;
     if (isAnswer && Options.HangupAfter > 0 && ++AnswerCount == Options.HangupAfter) {
@@ -396,7 +408,9 @@ class TServer {
       if (write(LogFd, entry.data(), entry.size()) < 0) std::perror("vestra-sim: log");
     }
     auto hash = line.find('#');
-    if (hash == std::string::npos || Options.Silent) return;
+    if (hash == std::string::npos || Options.Silent || Restarting()) return;
+    if (Options.RestartMs > 0 && line.substr(hash) == "#S")
+      RestartEnds = TClock::now() + std::chrono::milliseconds(Options.RestartMs);
     auto answer = Device.Answer(line.substr(hash));
     if (!answer) return;
     Pending.push_back({TClock::now() + std::chrono::milliseconds(Options.DelayMs), *answer});

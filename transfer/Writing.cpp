@@ -5,18 +5,28 @@
 #include <string>
 
 #include "form/FmMain.h"
+#include "link/Text.h"
 #include "transfer/CodeTable.h"
+#include "transfer/Comparison.h"
 
 namespace {
 
+// Sends exactly what a comparison compares with, noting each code as it goes.
 void WriteCodes(TFmMain& form, int versionNumber) {
-  const bool manualCorrCoef = form.CBManualCorrCoef->Checked();
-  for (const TCodeRow* row : WriteOrder()) {
-    if (!Carries(*row, versionNumber)) continue;
-    if (row->Write.Condition == TCondition::ManualCorrCoefSet && !manualCorrCoef) continue;
-    form.Link.WriteParameter(std::string(row->Code),
-                             FormWriteValue(*row, form.ParamList, versionNumber));
+  for (TCodeValue& code : PlannedWrite(form, versionNumber)) {
+    form.LastWrite.push_back(code);
+    form.Link.WriteParameter(code.Code, code.Value);
   }
+}
+
+// Reads back what the write sent; tells the log when all of it is there.
+void Verify(TFmMain& form) {
+  form.Person->ShowWait("Проверка записи...");
+  form.LastDifferences = VerifyWrite(form, form.LastWrite);
+  if (form.LastDifferences->empty())
+    form.Person->Log(Utf8ToCp1251("Проверено: " + std::to_string(form.LastWrite.size()) +
+                                  " параметров совпадают")
+                         .value_or(""));
 }
 
 // Sets the unit's clock to the PC's local time.
@@ -37,6 +47,8 @@ void SetClock(TFmMain& form) {
 
 void TFmMain::ActWriteExecute() {
   MmLog->clear();
+  LastWrite.clear();
+  LastDifferences.reset();
   // Not the common frame: a write tells of a failure while the port is still open and closes it
   // only afterwards, and it closes the port in every case, the monitor's included.
   std::string failure;
@@ -53,6 +65,7 @@ void TFmMain::ActWriteExecute() {
       if (CBSetTime->Checked() && versionNumber < 400) SetClock(*this);
       // The final command is not answered; nothing is read after it.
       Link.SendCommand("#S\r");
+      if (VerifyAfterWrite) Verify(*this);
     }
   } catch (const std::exception& error) {
     failed = true;
@@ -63,4 +76,6 @@ void TFmMain::ActWriteExecute() {
   Person->HideWait();
   if (failed) ShowError(failure);
   Link.ClosePort();
+  if (!failed && LastDifferences && !LastDifferences->empty())
+    ShowDifferences(*this, "Проверка записи", "Записано", *LastDifferences);
 }

@@ -1,5 +1,5 @@
-// A person for tests: records every log line, question, box, wait-panel text and version
-// caption, and answers the questions from a script (Yes unless told otherwise).
+// A person for tests: records every log line, question, box, wait-panel text, version caption
+// and comparison result, and answers the questions from a script (Yes unless told otherwise).
 #pragma once
 
 #include <deque>
@@ -18,7 +18,13 @@ class TScriptedPerson : public TPerson {
 
   std::vector<std::string> LogLines;  // Windows-1251 bytes as logged
   std::vector<TBox> Boxes;            // questions and messages, in order
+  struct TDifferences {
+    std::string Caption, OwnColumn;
+    std::vector<TDifferenceRow> Rows;
+  };
+
   std::vector<std::string> WaitTexts;
+  std::vector<TDifferences> Differences;  // the comparison results shown, in order
   std::string VersionCaption;
   bool WaitShown = false;
   std::deque<bool> Answers;  // next answers to questions; Yes when empty
@@ -40,4 +46,8 @@ class TScriptedPerson : public TPerson {
   }
   void HideWait() override { WaitShown = false; }
   void SetVersionCaption(const std::string& text) override { VersionCaption = text; }
+  void ShowDifferences(const std::string& caption, const std::string& ownColumn,
+                       const std::vector<TDifferenceRow>& rows) override {
+    Differences.push_back({caption, ownColumn, rows});
+  }
 };

@@ -1,0 +1,64 @@
+// Comparing the unit's configuration with the program's, code by code, on the protocol level.
+//
+// `PlannedWrite` walks the code table as a write does and gives the codes a write of the current
+// parameter set would send, with their value texts; the write sends exactly that list.
+// `CompareWithUnit` reads each of those codes back and keeps those whose text differs;
+// `VerifyWrite` does the same after a write, once the unit answers again. Comparing the texts
+// themselves, not the controls they fill, means a conversion shared by both directions cannot
+// hide a difference. `DescribeDifference` then says what a difference means to a person, in the
+// window's own words. All value texts are Windows-1251 bytes, as on the line.
+#pragma once
+
+#include <chrono>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/Person.h"
+
+class TFmMain;
+
+// One code as a write sends it: the code ("G01") and its value text.
+struct TCodeValue {
+  std::string Code;
+  std::string Value;
+  bool operator==(const TCodeValue&) const = default;
+};
+
+// A code whose text in the unit differs from the expected text.
+struct TCodeDifference {
+  std::string Code;
+  std::string Expected;
+  std::string Actual;
+  bool operator==(const TCodeDifference&) const = default;
+};
+
+// How long a unit may stay silent after a write's final command: it may restart to store its
+// settings.
+inline constexpr std::chrono::seconds RestartDeadline{15};
+
+// The codes that a write of the current `ParamList` (already gathered) sends to a unit of that
+// version number, in write order, with their value texts.
+std::vector<TCodeValue> PlannedWrite(const TFmMain& form, int versionNumber);
+
+// Over the open link: reads every code of `expected` with `Link.ReadParameter` (a code the unit
+// does not support asks whether to go on, as a read does, and reads as the empty text) and
+// returns the codes whose text differs, in the order given.
+std::vector<TCodeDifference> CompareWithUnit(TFmMain& form, std::span<const TCodeValue> expected);
+
+// After a write's final command: waits until the unit answers "#V" again (up to
+// `RestartDeadline`), then CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when
+// the unit stays silent.
+std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeValue> sent);
+
+// How one difference reads for a person (UTF-8): `Own` is the expected text, `Unit` the unit's.
+using TDifferenceView = TPerson::TDifferenceRow;
+// The caption of the code's control(s) as the window shows it, the code, its parameter key(s)
+// joined with ",", and both texts as the window would show them where the code maps to one
+// control (the item's text for a list, "да"/"нет" for a check box, the dotted address for a
+// server); otherwise, or when both would look the same, the texts themselves.
+TDifferenceView DescribeDifference(const TFmMain& form, const TCodeDifference& difference);
+
+// Shows `differences` to the form's person, each as `DescribeDifference` reads it.
+void ShowDifferences(TFmMain& form, const std::string& caption, const std::string& ownColumn,
+                     std::span<const TCodeDifference> differences);
