@@ -136,8 +136,15 @@ int RunWrite(TSession& session) {
   session.SelectPort();
   if (!session.ApplyFile(session.Options.positionalArguments().value(0))) return ExitFailed;
   if (!session.GatherChecked()) return ExitChecksFailed;
-  session.Form->ActWriteExecute();
+  TFmMain& form = *session.Form;
+  form.VerifyAfterWrite = !session.Options.isSet("no-verify");
+  form.ActWriteExecute();
   if (session.Person->Failure()) return ExitFailed;
+  if (!form.VerifyAfterWrite) return ExitDone;
+  if (!form.LastDifferences) return ExitFailed;
+  if (!form.LastDifferences->empty()) return ExitDifferences;
+  session.Person->Say("Проверено: " + std::to_string(form.LastWrite.size()) +
+                      " параметров совпадают");
   return ExitDone;
 }
 
@@ -145,6 +152,8 @@ int RunDiff(TSession& session) {
   session.SelectPort();
   if (!session.ApplyFile(session.Options.positionalArguments().value(0))) return ExitFailed;
   if (!session.GatherChecked()) return ExitChecksFailed;
-  session.Person->Say("Ошибка: сравнение ещё не собрано");
-  return ExitFailed;
+  TFmMain& form = *session.Form;
+  form.ActCompareExecute();
+  if (session.Person->Failure() || !form.LastDifferences) return ExitFailed;
+  return form.LastDifferences->empty() ? ExitDone : ExitDifferences;
 }

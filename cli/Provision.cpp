@@ -248,6 +248,9 @@ int RunProvision(TSession& session) {
     return ExitFailed;
   }
   std::set<int> done = log->DoneRows();
+  // The station's output is one line per unit; the differing codes go with the other notes.
+  person.DifferencesTo = stderr;
+  form.VerifyAfterWrite = true;
   TStopSignals stop;
 
   int handled = 0;
@@ -297,12 +300,18 @@ int RunProvision(TSession& session) {
       if (text == kVerifyWait) verifyStart = when;
     if (!person.Version().empty()) unit->Version = person.Version();
 
-    std::string result = "ok", detail, said = "записано";
-    if (person.Failure()) {
+    std::string result = "ok", detail, said = "записано и проверено";
+    if (person.Failure() || !form.LastDifferences) {
       result = "error";
-      detail = *person.Failure();
+      detail = person.Failure().value_or("Неизвестная ошибка");
       said = "ошибка: " + detail;
       anyError = true;
+    } else if (!form.LastDifferences->empty()) {
+      result = "differences";
+      for (const auto& difference : *form.LastDifferences)
+        detail += (detail.empty() ? "" : " ") + difference.Code;
+      said = "расхождения: " + detail;
+      anyDifference = true;
     }
     ++handled;
     const std::string iso = QDateTime::currentDateTime()

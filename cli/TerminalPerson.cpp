@@ -56,6 +56,21 @@ void TTerminalPerson::HideWait() {
 
 void TTerminalPerson::SetVersionCaption(const std::string& text) { VersionCaption = text; }
 
+void TTerminalPerson::ShowDifferences(const std::string& caption, const std::string&,
+                                      const std::vector<TDifferenceRow>& rows) {
+  if (rows.empty()) {
+    Say(caption + ": Расхождений нет");
+    return;
+  }
+  ClearProgress();
+  for (const auto& row : rows) {
+    const std::string line =
+        row.Code + "\t" + row.Key + "\t" + row.Caption + "\t" + row.Own + "\t" + row.Unit + "\n";
+    std::fwrite(line.data(), 1, line.size(), DifferencesTo);
+  }
+  std::fflush(DifferencesTo);
+}
+
 std::string TTerminalPerson::Version() const {
   const std::string prefix = kVersionPrefix;
   if (VersionCaption.compare(0, prefix.size(), prefix) != 0) return {};

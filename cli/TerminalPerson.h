@@ -29,6 +29,11 @@ class TTerminalPerson : public TPerson {
   void ShowWait(const std::string& text) override;
   void HideWait() override;
   void SetVersionCaption(const std::string& text) override;
+  // One line per difference: code, key, caption, the expected value and the unit's, separated
+  // by tabs, to `DifferencesTo`; none: "Расхождений нет" on standard error.
+  void ShowDifferences(const std::string& caption, const std::string& ownColumn,
+                       const std::vector<TDifferenceRow>& rows) override;
+  std::FILE* DifferencesTo = stdout;
 
   // The text of the last error box since ForgetFailure; none when nothing failed.
   const std::optional<std::string>& Failure() const { return FailureText; }

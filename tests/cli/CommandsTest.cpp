@@ -1,6 +1,7 @@
 // The subcommands that run one operation of the window: the same bytes, the same checks, and
 // their exit codes.
 #include <QSettings>
+#include <algorithm>
 
 #include "tests/cli/CliFixture.h"
 
@@ -88,4 +89,60 @@ TEST_F(Commands, VersionAndFindPrintTheUnitsVersionAndPortAndStoreNothing) {
   // The window would keep the port found; a script leaves the window's settings alone.
   QSettings store("Mirotan", "TindraSetup");
   EXPECT_FALSE(store.contains("CBPort.ItemIndex"));
+}
+
+namespace {
+
+// The parameter file with one key's value replaced.
+std::string WithValue(std::string file, const std::string& key, const std::string& value) {
+  const auto at = file.find("\n" + key + "=") + 1;  // never the first line here
+  const auto end = file.find("\r\n", at);
+  return file.replace(at, end - at, key + "=" + value);
+}
+
+}  // namespace
+
+TEST_F(Commands, WriteReadsBackWhatItSentAfterTheUnitRestarted) {
+  StartUnit({"--restart", "300"});
+  const std::string file = SaveUnit("unit.ini");
+
+  const auto run = RunCli({"write", file, "--port", "COM3"});
+
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_NE(run.Err.find("Проверено: 43 параметров совпадают"), std::string::npos) << run.Err;
+  const auto commands = Unit->Commands();
+  const auto stored = std::find(commands.begin(), commands.end(), "#S");
+  ASSERT_NE(stored, commands.end());
+  EXPECT_EQ(std::count_if(stored, commands.end(),
+                          [](const std::string& c) { return c.rfind("#R", 0) == 0; }),
+            43);
+}
+
+TEST_F(Commands, WriteReportsACodeTheUnitKeepsAtAnotherValue) {
+  StartUnit({"--keep", "M02=1"});
+  const std::string file =
+      WriteFile("unit.ini", WithValue(ReadFile(SaveUnit("saved.ini")), "Period", "4"));
+
+  const auto run = RunCli({"write", file, "--port", "COM3"});
+
+  EXPECT_EQ(run.Exit, 4) << run.Err;
+  ASSERT_EQ(Lines(run.Out).size(), 1u) << run.Out;
+  EXPECT_EQ(Lines(run.Out)[0].rfind("M02\tPeriod\t", 0), 0u) << run.Out;
+}
+
+TEST_F(Commands, DiffFindsExactlyTheChangedCodesAndWritesNothing) {
+  StartUnit({"--set", "P01=70000000001", "--set", "P02=70000000002", "--set", "P03=70000000003"});
+  const std::string saved = SaveUnit("saved.ini");
+  EXPECT_EQ(RunCli({"diff", saved, "--port", "COM3"}).Exit, 0);
+  const std::string changed = WriteFile(
+      "changed.ini", WithValue(WithValue(ReadFile(saved), "Period", "2"), "PhoneSMS2", "123"));
+
+  const auto run = RunCli({"diff", changed, "--port", "COM3"});
+
+  EXPECT_EQ(run.Exit, 4) << run.Err;
+  const auto lines = Lines(run.Out);
+  ASSERT_EQ(lines.size(), 2u) << run.Out;
+  EXPECT_EQ(lines[0].rfind("P02\tPhoneSMS2\t", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("M02\tPeriod\t", 0), 0u) << lines[1];
+  for (const auto& command : Unit->Commands()) EXPECT_NE(command.rfind("#W", 0), 0u) << command;
 }
