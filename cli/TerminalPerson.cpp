@@ -9,8 +9,11 @@ namespace {
 
 const char* const kVersionPrefix = "Версия ";
 
+// A parameter command as sent: "#W" + code + value, or "#R" + code alone (its answer repeats
+// "#R" + code, followed by the value).
 bool IsParameterCommand(std::string_view line) {
-  return line.size() > 2 && line[0] == '#' && (line[1] == 'R' || line[1] == 'W');
+  if (line.size() < 3 || line[0] != '#') return false;
+  return line[1] == 'W' || (line[1] == 'R' && line.size() == 6 && line.back() == '\r');
 }
 
 }  // namespace
