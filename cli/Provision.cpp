@@ -135,10 +135,13 @@ std::vector<TPlan> PlansOf(const QString& csv, const std::vector<std::string>& t
     }
     auto key = std::find_if(known.begin(), known.end(),
                             [&](const std::string& k) { return SameKey(k, name); });
-    if (key == known.end()) unknown += (unknown.empty() ? "" : ", ") + name;
+    // A key given twice would leave it to chance which value a unit gets.
+    if (key == known.end() || std::find(keys.begin(), keys.end(), *key) != keys.end())
+      unknown += (unknown.empty() ? "" : ", ") + name;
     keys.push_back(key == known.end() ? std::string() : *key);
   }
-  if (!unknown.empty()) throw EUsage{"неизвестные столбцы в " + csv.toStdString() + ": " + unknown};
+  if (!unknown.empty())
+    throw EUsage{csv.toStdString() + ": неизвестные или повторные столбцы: " + unknown};
 
   std::vector<TPlan> plans;
   for (std::size_t r = 0; r < table.Rows.size(); ++r) {

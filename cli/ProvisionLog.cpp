@@ -35,7 +35,10 @@ TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(f
   QFile old(fileName);
   if (old.exists()) {
     if (!old.open(QIODevice::ReadOnly)) throw Failure("Не удалось открыть журнал", Path);
-    for (const auto& fields : ParseCsv(old.readAll().toStdString(), ',')) {
+    const QByteArray text = old.readAll();
+    // A line cut short by a crash is no unit done, and the next line must start on its own.
+    Torn = !text.isEmpty() && !text.endsWith('\n');
+    for (const auto& fields : ParseCsv(text.toStdString(), ',', false)) {
       if (fields.size() <= kResultColumn || fields[kResultColumn] != "ok") continue;
       if (auto row = ToInteger(fields[kRowColumn]); row && *row > 0) Done.insert(*row);
     }
@@ -43,6 +46,7 @@ TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(f
   const bool fresh = !old.exists() || old.size() == 0;
   Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (Fd < 0) throw Failure("Не удалось открыть журнал", Path);
+  if (Torn) WriteDurably("\n");
   if (fresh) {
     WriteDurably(CsvLine(Columns()) + "\n");
     // The new file's name must survive a power cut as well as its lines.

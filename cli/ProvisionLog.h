@@ -28,6 +28,7 @@ class TProvisionLog {
   int Fd = -1;
   std::string Path;
   std::set<int> Done;
+  bool Torn = false;  // the old log ends in the middle of a line
 
   void WriteDurably(const std::string& line);
 };

@@ -41,9 +41,11 @@ std::string ToUtf8(const QByteArray& bytes) {
 
 }  // namespace
 
-std::vector<std::vector<std::string>> ParseCsv(const std::string& utf8, char separator) {
+std::vector<std::vector<std::string>> ParseCsv(const std::string& utf8, char separator,
+                                               bool strict) {
   csv_parser parser;
-  if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) throw std::runtime_error("csv_init");
+  if (csv_init(&parser, strict ? CSV_STRICT | CSV_STRICT_FINI : 0) != 0)
+    throw std::runtime_error("csv_init");
   csv_set_delim(&parser, static_cast<unsigned char>(separator));
   TCollector collector;
   const bool parsed =

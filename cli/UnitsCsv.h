@@ -19,7 +19,9 @@ struct TCsvTable {
 TCsvTable ReadCsvTable(const QString& fileName);
 
 // Parses UTF-8 CSV text with `separator`; the same failures as ReadCsvTable, rows of any width.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& utf8, char separator);
+// Not `strict`, a quote left open at the end (a line cut by a power cut) closes there.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& utf8, char separator,
+                                               bool strict = true);
 
 // One CSV line (no line end) with every field quoted, as libcsv writes fields.
 std::string CsvLine(const std::vector<std::string>& fields);

@@ -117,7 +117,7 @@ TEST_F(Provision, RefusesAnUnknownColumnOrAFailingRowBeforeSendingAnything) {
   Unit.reset();
   StartUnit();
   const TCase cases[] = {
-      {"Unit,PhoneSMS1,Colour\nA,1,red\n", 2, "неизвестные столбцы"},
+      {"Unit,PhoneSMS1,Colour\nA,1,red\n", 2, "неизвестные или повторные столбцы: Colour"},
       {"Unit;EnSMS2;phonesms2\nA;1;123\nB;1;12a\nC;1;\n", 3,
        "Ошибка: строка 2 (B): Недопустимый символ в телефоне 2"},
   };
