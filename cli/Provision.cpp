@@ -189,24 +189,73 @@ std::string Probe(TLink& link, const std::string& port) {
   return version;
 }
 
-}  // namespace
+// Waits, probing about once a second, for a unit on one of `ports` that is not the unit handled
+// there last (`leaving`, which forgets a unit once it is gone). None when a stop signal came.
+std::optional<TUnit> WaitForUnit(TFmMain& form, TTerminalPerson& person,
+                                 const std::vector<std::string>& ports,
+                                 std::map<std::string, std::string>& leaving, TStopSignals& stop) {
+  for (;;) {
+    for (const std::string& port : ports) {
+      const std::string device = form.Link.Resolver(port);
+      const std::string version = Probe(form.Link, port);
+      if (auto last = leaving.find(port); last != leaving.end()) {
+        if (last->second == device && !version.empty()) continue;  // still the last one
+        leaving.erase(last);
+        person.Say(port + ": блок отключён");
+      }
+      if (!version.empty()) return TUnit{port, device, Cp1251ToUtf8(version)};
+    }
+    if (stop.Wait(1000ms)) return std::nullopt;
+  }
+}
 
-int RunProvision(TSession& session) {
+// What became of one unit, in the log's words and the station's.
+struct TOutcome {
+  std::string Result = "ok", Detail, Said = "записано и проверено";
+  TClock::time_point VerifyStart, End;
+};
+
+// The plan into the form, then the window's own write with its verification.
+TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
   TFmMain& form = *session.Form;
   TTerminalPerson& person = *session.Person;
-  const QString templateFile = session.Options.positionalArguments().value(0);
-  std::vector<std::string> templateLines;
-  try {
-    templateLines = ReadParamFile(templateFile);
-  } catch (const std::exception& error) {
-    form.ShowError(error.what());
-    return ExitFailed;
-  }
+  form.ApplyParameterLines(plan.Lines);
+  session.SelectPort(QString::fromStdString(unit.Port));
+  person.Waits.clear();
+  person.ForgetFailure();
+  form.ActWriteExecute();
 
-  // Judged whole before anything is sent.
+  TOutcome outcome;
+  outcome.End = outcome.VerifyStart = TClock::now();
+  for (const auto& [text, when] : person.Waits)
+    if (text == kVerifyWait) outcome.VerifyStart = when;
+  if (!person.Version().empty()) unit.Version = person.Version();
+  if (person.Failure() || !form.LastDifferences) {
+    outcome.Result = "error";
+    outcome.Detail = person.Failure().value_or("Неизвестная ошибка");
+    outcome.Said = "ошибка: " + outcome.Detail;
+  } else if (!form.LastDifferences->empty()) {
+    outcome.Result = "differences";
+    for (const auto& difference : *form.LastDifferences)
+      outcome.Detail += (outcome.Detail.empty() ? "" : " ") + difference.Code;
+    outcome.Said = "расхождения: " + outcome.Detail;
+  }
+  return outcome;
+}
+
+std::string LocalTimeIso8601() {
+  const QDateTime now = QDateTime::currentDateTime();
+  return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+}
+
+// The plans of the table (or the template alone), every one put into the form and checked.
+// Problems are printed; the exit code when there were any.
+std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
+  TFmMain& form = *session.Form;
+  const QString templateFile = session.Options.positionalArguments().value(0);
   std::vector<std::string> problems;
-  std::vector<TPlan> plans;
   try {
+    const std::vector<std::string> templateLines = ReadParamFile(templateFile);
     if (session.Options.isSet("units"))
       plans = PlansOf(session.Options.value("units"), templateLines, KnownKeys(form), problems);
     else
@@ -223,8 +272,18 @@ int RunProvision(TSession& session) {
       problems.push_back((plan.Row > 0 ? "строка " + std::to_string(plan.Row) : "шаблон") +
                          (plan.Label.empty() ? "" : " (" + plan.Label + ")") + ": " + text);
   }
-  for (const auto& text : problems) person.Say("Ошибка: " + text);
+  for (const auto& text : problems) session.Person->Say("Ошибка: " + text);
   if (!problems.empty()) return ExitChecksFailed;
+  return std::nullopt;
+}
+
+}  // namespace
+
+int RunProvision(TSession& session) {
+  TFmMain& form = *session.Form;
+  TTerminalPerson& person = *session.Person;
+  std::vector<TPlan> plans;
+  if (auto refused = JudgePlans(session, plans)) return *refused;
 
   int count = 0;
   if (session.Options.isSet("count")) {
@@ -271,69 +330,27 @@ int RunProvision(TSession& session) {
     person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
                "...");
     const auto waitStart = TClock::now();
-    std::optional<TUnit> unit;
-    while (!unit) {
-      for (const std::string& port : ports) {
-        const std::string device = form.Link.Resolver(port);
-        const std::string version = Probe(form.Link, port);
-        if (auto last = leaving.find(port); last != leaving.end()) {
-          if (last->second == device && !version.empty()) continue;  // still the last one
-          leaving.erase(last);
-          person.Say(port + ": блок отключён");
-        }
-        if (!version.empty()) {
-          unit = TUnit{port, device, Cp1251ToUtf8(version)};
-          break;
-        }
-      }
-      if (!unit && stop.Wait(1000ms)) break;
-    }
+    std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop);
     if (!unit) break;
-
-    // One unit: the row into the form, then the window's own write with its verification.
     const auto writeStart = TClock::now();
-    form.ApplyParameterLines(next->Lines);
-    session.SelectPort(QString::fromStdString(unit->Port));
-    person.Waits.clear();
-    person.ForgetFailure();
-    form.ActWriteExecute();
-    const auto end = TClock::now();
-    auto verifyStart = end;
-    for (const auto& [text, when] : person.Waits)
-      if (text == kVerifyWait) verifyStart = when;
-    if (!person.Version().empty()) unit->Version = person.Version();
-
-    std::string result = "ok", detail, said = "записано и проверено";
-    if (person.Failure() || !form.LastDifferences) {
-      result = "error";
-      detail = person.Failure().value_or("Неизвестная ошибка");
-      said = "ошибка: " + detail;
-      anyError = true;
-    } else if (!form.LastDifferences->empty()) {
-      result = "differences";
-      for (const auto& difference : *form.LastDifferences)
-        detail += (detail.empty() ? "" : " ") + difference.Code;
-      said = "расхождения: " + detail;
-      anyDifference = true;
-    }
+    const TOutcome outcome = WriteUnit(session, *unit, *next);
     ++handled;
-    const std::string iso = QDateTime::currentDateTime()
-                                .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-                                .toString(Qt::ISODate)
-                                .toStdString();
+    anyError |= outcome.Result == "error";
+    anyDifference |= outcome.Result == "differences";
     try {
-      log->Append({iso, unit->Port, unit->Device, unit->Version,
-                   next->Row > 0 ? std::to_string(next->Row) : std::string(), next->Label, result,
-                   detail, Seconds(writeStart - waitStart), Seconds(verifyStart - writeStart),
-                   Seconds(end - verifyStart)});
+      log->Append({LocalTimeIso8601(), unit->Port, unit->Device, unit->Version,
+                   next->Row > 0 ? std::to_string(next->Row) : std::string(), next->Label,
+                   outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
+                   Seconds(outcome.VerifyStart - writeStart),
+                   Seconds(outcome.End - outcome.VerifyStart)});
     } catch (const std::exception& error) {
       // A station that cannot log must not go on writing units nobody will know of.
       form.ShowError(error.what());
       return ExitFailed;
     }
     PrintLine(unit->Port + " блок " + UnitName(*next, handled) + " (" + unit->Version +
-              "): " + said);
-    if (result == "ok" && next->Row > 0) done.insert(next->Row);
+              "): " + outcome.Said);
+    if (outcome.Result == "ok" && next->Row > 0) done.insert(next->Row);
     leaving[unit->Port] = unit->Device;
   }
   return anyError ? ExitFailed : anyDifference ? ExitDifferences : ExitDone;

@@ -102,8 +102,8 @@ TEST_P(ProvisionTables, WritesThreeUnitsOneAfterAnother) {
 
 INSTANTIATE_TEST_SUITE_P(Cli, ProvisionTables,
                          ::testing::Values(TTableCase{"Windows1251Semicolons", true, true, false},
-                                           TTableCase{"Utf8Commas", false, false, false},
-                                           TTableCase{"Utf8WithBom", false, false, true}),
+                                           // Without a mark, as the other tables here.
+                                           TTableCase{"Utf8WithMarkCommas", false, false, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Provision, RefusesAnUnknownColumnOrAFailingRowBeforeSendingAnything) {
