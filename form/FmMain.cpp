@@ -52,10 +52,15 @@ bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 }  // namespace
 
-TFmMain::TFmMain(QWidget* parent) : QMainWindow(parent), Link(nullptr, StoredPortDevice) {
+TFmMain::TFmMain(QWidget* parent) : TFmMain(parent, nullptr, TSettingsUse::ReadWrite) {}
+
+TFmMain::TFmMain(TPerson& person, TSettingsUse settings) : TFmMain(nullptr, &person, settings) {}
+
+TFmMain::TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings)
+    : QMainWindow(parent), Link(nullptr, StoredPortDevice), SettingsUse(settings) {
   FmMain = this;
   OwnPerson = std::make_unique<TQtPerson>(*this);
-  Person = OwnPerson.get();
+  Person = person ? person : OwnPerson.get();
   Link.Person = Person;
   setObjectName("FmMain");
   // Fixed single border: minimize and close, no maximize.

@@ -47,7 +47,14 @@ class TQtPerson;
 class TFmMain : public QMainWindow {
   Q_OBJECT
  public:
+  // How a face uses the settings store: the window reads and writes it; the command line only
+  // reads it, so that a script never changes the window's options.
+  enum class TSettingsUse { ReadWrite, ReadOnly };
+
   explicit TFmMain(QWidget* parent = nullptr);
+  // A form for another face, never shown: it speaks to `person` from its first moment (a failure
+  // of the start-up file included) and uses the settings store as `settings` says.
+  TFmMain(TPerson& person, TSettingsUse settings);
   ~TFmMain() override;  // runs FormDestroy
 
   // --- Form model: page "Основные" ---
@@ -211,7 +218,13 @@ class TFmMain : public QMainWindow {
 
   // --- Parameter set (params/) ---
   bool GatherParameters();
+  // The same checks, all of them: `ParamList` always gets its 46 lines (a value that fails a
+  // check as the form holds it), and the texts of every failed check come back in check order,
+  // none when the form passes. Shows nothing.
+  std::vector<std::string> GatherAllParameters();
   void ApplyParameters(const QString& fileName);
+  // As ApplyParameters, with the lines of a file already read (Windows-1251).
+  void ApplyParameterLines(std::vector<std::string> lines);
   void ActSaveExecute();
   void ActLoadExecute();
   QFileDialog* SaveDialog = nullptr;
@@ -251,7 +264,9 @@ class TFmMain : public QMainWindow {
 
  private:
   friend class TQtPerson;
-  void CreateFormModel();  // both configuration pages, in table order
+  TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings);
+  void PutParametersIntoControls();  // ParamList into the controls, in the applying order
+  void CreateFormModel();            // both configuration pages, in table order
   void CreateLeftPanel();
   void CreateActionsAndMenu();
   void CreateServiceMenu();  // form/ServiceMenu.cpp
@@ -278,6 +293,7 @@ class TFmMain : public QMainWindow {
   QMenuBar* MainMenu = nullptr;
   QLabel* LbPortDevice = nullptr;
   std::unique_ptr<TQtPerson> OwnPerson;
+  TSettingsUse SettingsUse = TSettingsUse::ReadWrite;
   bool Shown = false;
   bool SettingsWrittenOnClose = false;
   // True while `Guarded` runs its body: the link belongs to the operation then, and a tick

@@ -62,6 +62,7 @@ void TFmMain::RestoreStoredProperties() {
 }
 
 void TFmMain::StoreStoredProperties() {
+  if (SettingsUse == TSettingsUse::ReadOnly) return;
   QSettings store(kOrganization, kApplication);
   store.setValue(kPortIndex, CBPort->ItemIndex());
   store.setValue(kManualCorrCoef, CBManualCorrCoef->Checked());
@@ -71,6 +72,7 @@ void TFmMain::StoreStoredProperties() {
 }
 
 void TFmMain::StoreWindowPosition() {
+  if (SettingsUse == TSettingsUse::ReadOnly) return;
   QSettings store(kOrganization, kApplication);
   store.setValue(kPosition, pos());
   store.sync();

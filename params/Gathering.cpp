@@ -1,6 +1,13 @@
 // GatherParameters: the form into the parameter set, judging the user's input on the way.
+//
+// The checks are written once, in `Gather`, which hands every failed check to its caller: the
+// window stops at the first and shows it; GatherAllParameters notes each and goes on, so that a
+// script learns everything that is wrong in one run.
 #include <QString>
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "form/FmMain.h"
 #include "form/QtText.h"
@@ -16,103 +23,125 @@ std::string Check(const TCheckBox* box) { return box->Checked() ? "1" : "0"; }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-}  // namespace
-
-bool TFmMain::GatherParameters() {
-  auto fail = [this](const std::string& text) {
-    Person->Tell(text, "Ошибка", TPerson::TIcon::Stop);
-    return false;
-  };
+// Appends the 46 lines to `params` in their fixed order, judging on the way. A failed check goes
+// to `failed`, which says whether to stop there (the lines appended so far stay); going on, the
+// value is appended as the form holds it. False when it stopped.
+bool Gather(TFmMain& form, TParamList& params,
+            const std::function<bool(const std::string& text)>& failed) {
   auto number = [](long long value) { return std::to_string(value); };
 
-  ParamList.Clear();
+  params.Clear();
 
   for (int n = 1; n <= 3; ++n) {
-    auto* edit = NumberedControl<TEdit>(*this, "EdServer", n);
-    auto* unused = NumberedControl<TCheckBox>(*this, "CBServer", n);
+    auto* edit = NumberedControl<TEdit>(form, "EdServer", n);
+    auto* unused = NumberedControl<TCheckBox>(form, "CBServer", n);
     std::int32_t address = 0;
     if (!unused->Checked()) {
       address = ParseIPAddress(ToCp1251(edit->Text()));
-      if (address == 0) return fail("Недопустимый адрес сервера " + std::to_string(n));
+      if (address == 0 && failed("Недопустимый адрес сервера " + std::to_string(n))) return false;
     }
-    ParamList.Append("AddrServer" + std::to_string(n), number(address));
+    params.Append("AddrServer" + std::to_string(n), number(address));
   }
 
-  const std::string openPwd = Trimmed(EdOpenPwd);
-  for (char c : openPwd)
-    if (!IsDigit(c)) return fail("Пароль снятия может содержать только цифры");
+  const std::string openPwd = Trimmed(form.EdOpenPwd);
+  if (!std::all_of(openPwd.begin(), openPwd.end(), IsDigit) &&
+      failed("Пароль снятия может содержать только цифры"))
+    return false;
 
-  ParamList.Append("GPRSUser", Trimmed(EdLoginE));
-  ParamList.Append("GPRSPwd", Trimmed(EdPwdE));
-  ParamList.Append("GPRSSite", Trimmed(EdAPNE));
-  ParamList.Append("GPRSUserInt", Trimmed(EdLoginI));
-  ParamList.Append("GPRSPwdInt", Trimmed(EdPwdI));
-  ParamList.Append("GPRSSiteInt", Trimmed(EdAPNI));
-  ParamList.Append("BalanceRq", Trimmed(EdRqBalance));
-  ParamList.Append("BalanceLimit", number(SELimitBal->Value() / 10));  // kept in tens of roubles
-  ParamList.Append("BalancePeriod", number(SEPeriodBal->Value()));
-  ParamList.Append("DelayAlarm", number(SEDelay->Value()));
-  ParamList.Append("CloseDelay", number(SECloseDelay->Value()));
-  ParamList.Append("PIRMode", number(CBPIRMode->ItemIndex()));
-  ParamList.Append("BothAlarm", number(CBBothAlarm->ItemIndex()));
-  ParamList.Append("VibroMode", number(EncodeVibroMode()));
-  ParamList.Append("ChangeCoord", number(CBChangeCoord->ItemIndex()));
-  ParamList.Append("LoadEfemerids", Check(CBLoadEfemerids));
-  ParamList.Append("UseAGPS", Check(CBUseAGPS));
-  ParamList.Append("SelSIMMode", number(CBSelSIMMode->ItemIndex()));
-  ParamList.Append("TimeZone", number(SETimeZone->Value()));
-  ParamList.Append("UseGPS", number(CBGPS->ItemIndex()));
-  ParamList.Append("UseCellInfo", number(CBCellInfo->ItemIndex()));
-  ParamList.Append("SendLinkFault", Check(CBSendLinkFault));
-  ParamList.Append("OpenCloseSMS", Check(CBOpClsSMS));
-  ParamList.Append("SleepMode", number(EncodeSleepMode()));
-  ParamList.Append("SleepTime", number(SESleep->Value()));
-  ParamList.Append("LowBatMsg", Check(CBLowBatMsg));
-  ParamList.Append("RingMode", number(CBRingMode->ItemIndex()));
-  ParamList.Append("RingDuration", number(SERingDuration->Value()));
-  ParamList.Append("RingLevel", number(SERingLevel->Value()));
+  params.Append("GPRSUser", Trimmed(form.EdLoginE));
+  params.Append("GPRSPwd", Trimmed(form.EdPwdE));
+  params.Append("GPRSSite", Trimmed(form.EdAPNE));
+  params.Append("GPRSUserInt", Trimmed(form.EdLoginI));
+  params.Append("GPRSPwdInt", Trimmed(form.EdPwdI));
+  params.Append("GPRSSiteInt", Trimmed(form.EdAPNI));
+  params.Append("BalanceRq", Trimmed(form.EdRqBalance));
+  params.Append("BalanceLimit", number(form.SELimitBal->Value() / 10));  // in tens of roubles
+  params.Append("BalancePeriod", number(form.SEPeriodBal->Value()));
+  params.Append("DelayAlarm", number(form.SEDelay->Value()));
+  params.Append("CloseDelay", number(form.SECloseDelay->Value()));
+  params.Append("PIRMode", number(form.CBPIRMode->ItemIndex()));
+  params.Append("BothAlarm", number(form.CBBothAlarm->ItemIndex()));
+  params.Append("VibroMode", number(form.EncodeVibroMode()));
+  params.Append("ChangeCoord", number(form.CBChangeCoord->ItemIndex()));
+  params.Append("LoadEfemerids", Check(form.CBLoadEfemerids));
+  params.Append("UseAGPS", Check(form.CBUseAGPS));
+  params.Append("SelSIMMode", number(form.CBSelSIMMode->ItemIndex()));
+  params.Append("TimeZone", number(form.SETimeZone->Value()));
+  params.Append("UseGPS", number(form.CBGPS->ItemIndex()));
+  params.Append("UseCellInfo", number(form.CBCellInfo->ItemIndex()));
+  params.Append("SendLinkFault", Check(form.CBSendLinkFault));
+  params.Append("OpenCloseSMS", Check(form.CBOpClsSMS));
+  params.Append("SleepMode", number(form.EncodeSleepMode()));
+  params.Append("SleepTime", number(form.SESleep->Value()));
+  params.Append("LowBatMsg", Check(form.CBLowBatMsg));
+  params.Append("RingMode", number(form.CBRingMode->ItemIndex()));
+  params.Append("RingDuration", number(form.SERingDuration->Value()));
+  params.Append("RingLevel", number(form.SERingLevel->Value()));
 
-  const bool smsFromAny = CBControlSMS->ItemIndex() == 2;
-  const bool sleeping = CBSleepMode->ItemIndex() > 0;
-  if (smsFromAny && Trimmed(EdSMSPwd).empty())
-    return fail(
-        "Если допускаются SMS запросы с любого телефона, то пароль SMS не может быть пустым");
-  if (CBPeriod->ItemIndex() < 0) return fail("Не выбран период оповещения");
-  if (sleeping && CBControlSMS->ItemIndex() == 0 && !CBSleepKeyb->Checked())
-    return fail(
-        "Недопустимо: Режим закладки при выключенных запросах SMS и непробуждении от кнопок");
-  if (sleeping && !CBLowBatMsg->Checked())
-    return fail(
-        "В режиме закладки должна быть включена передача сообщений о низком заряде батареи");
-  ParamList.Append("Period", number(CBPeriod->ItemIndex()));
+  const bool smsFromAny = form.CBControlSMS->ItemIndex() == 2;
+  const bool sleeping = form.CBSleepMode->ItemIndex() > 0;
+  // In check order; the first that holds fails.
+  const std::pair<bool, const char*> modeChecks[] = {
+      {smsFromAny && Trimmed(form.EdSMSPwd).empty(),
+       "Если допускаются SMS запросы с любого телефона, то пароль SMS не может быть пустым"},
+      {form.CBPeriod->ItemIndex() < 0, "Не выбран период оповещения"},
+      {sleeping && form.CBControlSMS->ItemIndex() == 0 && !form.CBSleepKeyb->Checked(),
+       "Недопустимо: Режим закладки при выключенных запросах SMS и непробуждении от кнопок"},
+      {sleeping && !form.CBLowBatMsg->Checked(),
+       "В режиме закладки должна быть включена передача сообщений о низком заряде батареи"},
+  };
+  for (const auto& [holds, text] : modeChecks)
+    if (holds && failed(text)) return false;
+  params.Append("Period", number(form.CBPeriod->ItemIndex()));
 
   for (int k = 1; k <= 3; ++k) {
-    auto* edit = NumberedControl<TEdit>(*this, "EdPhone", k);
-    auto* type = NumberedControl<TComboBox>(*this, "CBPhone", k);
+    auto* edit = NumberedControl<TEdit>(form, "EdPhone", k);
+    auto* type = NumberedControl<TComboBox>(form, "CBPhone", k);
     const std::string suffix = std::to_string(k);
-    if (type->ItemIndex() < 0) return fail("Не выбран тип SMS для телефона " + suffix);
-    ParamList.Append("EnSMS" + suffix, number(type->ItemIndex()));
+    if (type->ItemIndex() < 0 && failed("Не выбран тип SMS для телефона " + suffix)) return false;
+    params.Append("EnSMS" + suffix, number(type->ItemIndex()));
     std::string digits;
+    bool foreign = false;
     for (char c : ToCp1251(edit->Text())) {
       if (IsDigit(c))
         digits += c;
       else if (c != ' ' && c != '-' && c != '(' && c != ')' && c != '+')
-        return fail("Недопустимый символ в телефоне " + suffix);
+        foreign = true;
     }
+    if (foreign && failed("Недопустимый символ в телефоне " + suffix)) return false;
     bool exempt = k == 1 && smsFromAny;
-    if (type->ItemIndex() != 0 && digits.empty() && !exempt)
-      return fail("Задана передача SMS, но не указан номер телефона " + suffix);
-    ParamList.Append("PhoneSMS" + suffix, digits);
+    if (type->ItemIndex() > 0 && digits.empty() && !exempt &&
+        failed("Задана передача SMS, но не указан номер телефона " + suffix))
+      return false;
+    params.Append("PhoneSMS" + suffix, digits);
   }
 
-  ParamList.Append("Brightness", number(SEBrightness->Value()));
-  ParamList.Append("CorrCoef", number(SECorrCoef->Value()));
-  ParamList.Append("PINCodeInt", Trimmed(EdPINI));
-  ParamList.Append("PINCode", Trimmed(EdPINE));
-  ParamList.Append("SMSPwd", Trimmed(EdSMSPwd));
-  ParamList.Append("OpenPwd", openPwd);
+  params.Append("Brightness", number(form.SEBrightness->Value()));
+  params.Append("CorrCoef", number(form.SECorrCoef->Value()));
+  params.Append("PINCodeInt", Trimmed(form.EdPINI));
+  params.Append("PINCode", Trimmed(form.EdPINE));
+  params.Append("SMSPwd", Trimmed(form.EdSMSPwd));
+  params.Append("OpenPwd", openPwd);
 
-  if (CBControlSMS->ItemIndex() < 0) return fail("Не выбран режим управляющих SMS");
-  ParamList.Append("ControlSMS", number(CBControlSMS->ItemIndex()));
+  if (form.CBControlSMS->ItemIndex() < 0 && failed("Не выбран режим управляющих SMS")) return false;
+  params.Append("ControlSMS", number(form.CBControlSMS->ItemIndex()));
   return true;
+}
+
+}  // namespace
+
+bool TFmMain::GatherParameters() {
+  return Gather(*this, ParamList, [this](const std::string& text) {
+    Person->Tell(text, "Ошибка", TPerson::TIcon::Stop);
+    return true;
+  });
+}
+
+std::vector<std::string> TFmMain::GatherAllParameters() {
+  std::vector<std::string> failures;
+  Gather(*this, ParamList, [&failures](const std::string& text) {
+    failures.push_back(text);
+    return false;
+  });
+  return failures;
 }

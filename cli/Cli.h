@@ -1,0 +1,71 @@
+// vestra-cli: the configurator's operations from a script.
+//
+// Every subcommand runs on a `TFmMain` that is built but never shown, with a `TTerminalPerson`
+// instead of dialogs, and calls the very handlers the window's menu calls. The settings store is
+// read (ports, the selected port, the two options) and never written. `TSession` holds that form
+// and its person for one run; each subcommand is a function from the session and its parsed
+// command line to an exit code.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/TerminalPerson.h"
+#include "form/FmMain.h"
+
+// The exit codes of every subcommand.
+enum TExit : int {
+  ExitDone = 0,
+  ExitFailed = 1,        // the operation failed; its text was printed as the window's box shows it
+  ExitUsage = 2,         // the command line or an input file is not usable
+  ExitChecksFailed = 3,  // the form's checks failed
+  ExitDifferences = 4,   // the unit holds other values than expected
+};
+
+// A usage error found while running: printed, exit 2.
+struct EUsage {
+  std::string Text;
+};
+
+class TSession {
+ public:
+  // Opens the exchange log when asked for (raises EUsage when it cannot be created).
+  explicit TSession(const QCommandLineParser& options);
+  ~TSession();
+  TSession(const TSession&) = delete;
+  TSession& operator=(const TSession&) = delete;
+
+  const QCommandLineParser& Options;
+  std::unique_ptr<TTerminalPerson> Person;
+  std::unique_ptr<TFmMain> Form;
+
+  // Selects the port of --port in the form's port list: a name of the list (letter case
+  // ignored) or a device path. Without --port the stored selection stays. Raises EUsage for
+  // any other name.
+  void SelectPort();
+  void SelectPort(const QString& port);
+  // The device that the selected port name opens.
+  std::string Device() const;
+  // Applies a parameter file as "Загрузить параметры..." does; false (told) when it failed.
+  bool ApplyFile(const QString& fileName);
+  // Gathers with every check; prints each failed check. False when any failed.
+  bool GatherChecked();
+
+ private:
+  std::FILE* ExchangeLog = nullptr;
+};
+
+// The subcommands (cli/Commands.cpp, cli/Provision.cpp).
+int RunPorts(TSession& session);
+int RunFind(TSession& session);
+int RunVersion(TSession& session);
+int RunRead(TSession& session);
+int RunWrite(TSession& session);
+int RunDiff(TSession& session);
+int RunProvision(TSession& session);
+
+// Standard output, one line, UTF-8.
+void PrintLine(const std::string& line);

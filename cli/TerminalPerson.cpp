@@ -1,0 +1,99 @@
+#include "cli/TerminalPerson.h"
+
+#include <unistd.h>
+
+#include "link/Text.h"
+#include "transfer/CodeTable.h"
+
+namespace {
+
+const char* const kVersionPrefix = "Версия ";
+
+// A parameter command as sent: "#W" + code + value, or "#R" + code alone (its answer repeats
+// "#R" + code, followed by the value).
+bool IsParameterCommand(std::string_view line) {
+  if (line.size() < 3 || line[0] != '#') return false;
+  return line[1] == 'W' || (line[1] == 'R' && line.size() == 6 && line.back() == '\r');
+}
+
+}  // namespace
+
+TTerminalPerson::TTerminalPerson(bool answerYes, std::FILE* exchangeLog)
+    : AnswerYes(answerYes), ExchangeLog(exchangeLog), Terminal(isatty(STDERR_FILENO) == 1) {}
+
+void TTerminalPerson::Log(std::string_view cp1251Line) {
+  if (IsParameterCommand(cp1251Line)) {
+    ++Steps;
+    DrawProgress();
+  }
+  if (!ExchangeLog) return;
+  if (!cp1251Line.empty() && cp1251Line.back() == '\r') cp1251Line.remove_suffix(1);
+  const std::string line = Cp1251ToUtf8(cp1251Line) + "\n";
+  std::fwrite(line.data(), 1, line.size(), ExchangeLog);
+  std::fflush(ExchangeLog);
+}
+
+bool TTerminalPerson::Ask(const std::string& text, const std::string& caption, TIcon) {
+  Say(caption + ": " + text + (AnswerYes ? " Да" : " Нет"));
+  return AnswerYes;
+}
+
+void TTerminalPerson::Tell(const std::string& text, const std::string& caption, TIcon icon) {
+  LastTellIcon = icon;
+  if (caption == "Ошибка") FailureText = text;
+  Say(caption + ": " + text);
+}
+
+void TTerminalPerson::ShowWait(const std::string& text) {
+  ClearProgress();
+  Wait = text;
+  WaitStart = TClock::now();
+  Waits.emplace_back(text, WaitStart);
+  Steps = 0;
+}
+
+void TTerminalPerson::HideWait() {
+  ClearProgress();
+  Wait.clear();
+}
+
+void TTerminalPerson::SetVersionCaption(const std::string& text) { VersionCaption = text; }
+
+void TTerminalPerson::ShowDifferences(const std::string& caption, const std::string&,
+                                      const std::vector<TDifferenceRow>& rows) {
+  if (rows.empty()) {
+    Say(caption + ": Расхождений нет");
+    return;
+  }
+  ClearProgress();
+  for (const auto& row : rows) {
+    const std::string line =
+        row.Code + "\t" + row.Key + "\t" + row.Caption + "\t" + row.Own + "\t" + row.Unit + "\n";
+    std::fwrite(line.data(), 1, line.size(), DifferencesTo);
+  }
+  std::fflush(DifferencesTo);
+}
+
+std::string TTerminalPerson::Version() const {
+  const std::string prefix = kVersionPrefix;
+  if (VersionCaption.compare(0, prefix.size(), prefix) != 0) return {};
+  return VersionCaption.substr(prefix.size());
+}
+
+void TTerminalPerson::Say(const std::string& line) {
+  ClearProgress();
+  std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void TTerminalPerson::DrawProgress() {
+  // Only on a terminal, and only for work that takes long enough to wonder about.
+  if (!Terminal || Wait.empty() || TClock::now() - WaitStart < std::chrono::seconds(1)) return;
+  std::fprintf(stderr, "\r%s %d/%zu\x1b[K", Wait.c_str(), Steps, CodeCount);
+  ProgressDrawn = true;
+}
+
+void TTerminalPerson::ClearProgress() {
+  if (!ProgressDrawn) return;
+  std::fputs("\r\x1b[K", stderr);
+  ProgressDrawn = false;
+}

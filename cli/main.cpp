@@ -1,0 +1,208 @@
+// vestra-cli: the subcommands as a table, the command line parsed by QCommandLineParser, and the
+// program's start (a never-shown form on the offscreen platform unless a display is chosen).
+#include <signal.h>
+
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <cstdio>
+#include <exception>
+#include <string_view>
+#include <vector>
+
+#include "cli/Cli.h"
+
+namespace {
+
+// The options beyond those every subcommand has.
+enum TOptionSet : unsigned {
+  OptPort = 1,
+  OptOutput = 2,
+  OptVerify = 4,
+  OptOptions = 8,  // the two stored options of the window, for one run
+  OptStation = 16,
+};
+
+struct TOptionRow {
+  unsigned Set;  // 0: every subcommand
+  std::vector<const char*> Names;
+  const char* Description;
+  const char* ValueName;  // nullptr: a flag
+};
+
+const TOptionRow kOptions[] = {
+    {OptPort,
+     {"port"},
+     "Порт: имя, как в окне (COM3), или путь к устройству (/dev/ttyACM0); без него — порт, "
+     "выбранный в опциях окна. Для provision также auto: любой порт, где отвечает Вестра.",
+     "NAME"},
+    {OptOutput,
+     {"o", "output"},
+     "Записать файл параметров в FILE, а не в стандартный вывод.",
+     "FILE"},
+    {OptVerify, {"no-verify"}, "Не проверять запись чтением.", nullptr},
+    {OptOptions, {"set-time"}, "Установить часы Вестры (как «Синхронизировать время»).", nullptr},
+    {OptOptions, {"no-set-time"}, "Не устанавливать часы Вестры.", nullptr},
+    {OptOptions,
+     {"manual-corr-coef"},
+     "Записывать коэф. калибровки из файла (как «Устанавливать коэф. калибровки вручную»).",
+     nullptr},
+    {OptOptions, {"no-manual-corr-coef"}, "Не записывать коэф. калибровки.", nullptr},
+    {OptStation,
+     {"units"},
+     "Таблица CSV: строка заголовка с ключами параметров и необязательным столбцом Unit, по "
+     "строке на блок (разделитель «,» или «;», UTF-8 или Windows-1251).",
+     "CSV"},
+    {OptStation,
+     {"log"},
+     "Журнал станции (CSV, дописывается); при повторном запуске строки, записанные успешно, "
+     "пропускаются.",
+     "FILE"},
+    {OptStation, {"count"}, "Остановиться после N блоков.", "N"},
+    {0, {"exchange-log"}, "Записать обмен с Вестрой в FILE, как его показывает окно.", "FILE"},
+    {0,
+     {"unsupported"},
+     "Ответ на вопрос о неподдерживаемом параметре или установке времени: skip — продолжить, "
+     "stop — прервать (по умолчанию).",
+     "skip|stop"},
+};
+
+struct TSubcommand {
+  const char* Name;
+  const char* Summary;
+  const char* Argument;  // the one positional argument, or nullptr
+  const char* ArgumentHelp;
+  unsigned Options;
+  int (*Run)(TSession&);
+};
+
+const TSubcommand kSubcommands[] = {
+    {"ports", "Имена COM1–COM24, их устройства и есть ли устройство.", nullptr, nullptr, 0,
+     RunPorts},
+    {"find", "Найти порт, к которому подключена Вестра, как кнопка «Найти».", nullptr, nullptr, 0,
+     RunFind},
+    {"version", "Считать версию прошивки Вестры.", nullptr, nullptr, OptPort, RunVersion},
+    {"read", "Прочитать параметры Вестры в файл параметров, как «Прочитать» и «Сохранить».",
+     nullptr, nullptr, OptPort | OptOutput, RunRead},
+    {"write", "Записать файл параметров в Вестру, как «Загрузить» и «Записать», и проверить.",
+     "FILE", "Файл параметров.", OptPort | OptVerify | OptOptions, RunWrite},
+    {"diff", "Сравнить то, что записал бы файл параметров, с тем, что хранит Вестра.", "FILE",
+     "Файл параметров.", OptPort, RunDiff},
+    {"provision", "Станция: записать и проверить блок за блоком по шаблону и таблице CSV.",
+     "TEMPLATE", "Файл параметров — шаблон для всех блоков.", OptPort | OptOptions | OptStation,
+     RunProvision},
+};
+
+const char* const kExitCodes =
+    "Коды завершения:\n"
+    "  0  выполнено\n"
+    "  1  операция не удалась (текст ошибки, как в окне)\n"
+    "  2  ошибка в командной строке или во входном файле\n"
+    "  3  не пройдены проверки формы\n"
+    "  4  найдены расхождения с Вестрой\n";
+
+void Print(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.data(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+QString GeneralHelp() {
+  QString text =
+      "Использование: vestra-cli КОМАНДА [параметры]\n"
+      "Конфигуратор Вестра из командной строки. Справка по команде: vestra-cli "
+      "КОМАНДА --help\n\nКоманды:\n";
+  for (const auto& command : kSubcommands)
+    text += QString("  %1 %2\n").arg(QString(command.Name), -10).arg(command.Summary);
+  return text + "\n" + kExitCodes;
+}
+
+int Usage(const QString& text) {
+  Print(stderr, "vestra-cli: " + text + "\n");
+  return ExitUsage;
+}
+
+int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QString(command.Summary) + "\n\n" + kExitCodes);
+  parser.addHelpOption();
+  for (const auto& row : kOptions) {
+    if (row.Set != 0 && (row.Set & command.Options) == 0) continue;
+    QStringList names;
+    for (const char* name : row.Names) names << name;
+    parser.addOption(row.ValueName ? QCommandLineOption(names, row.Description, row.ValueName)
+                                   : QCommandLineOption(names, row.Description));
+  }
+  if (command.Argument) parser.addPositionalArgument(command.Argument, command.ArgumentHelp);
+
+  // The program's name and the subcommand stand where the parser expects the program alone.
+  QStringList own = arguments.mid(2);
+  own.prepend(arguments.value(0));
+  if (!parser.parse(own)) return Usage(parser.errorText());
+  if (parser.isSet("help")) {
+    QString help = parser.helpText();
+    const QString program = QFileInfo(arguments.value(0)).fileName();
+    help.replace(help.indexOf(program), program.size(), program + " " + command.Name);
+    Print(stdout, help);
+    return ExitDone;
+  }
+  const auto expected = command.Argument ? 1 : 0;
+  if (parser.positionalArguments().size() != expected)
+    return Usage(command.Argument
+                     ? QString("нужен один аргумент %1").arg(command.Argument)
+                     : QString("лишние аргументы: ") + parser.positionalArguments().join(' '));
+  const QString unsupported = parser.value("unsupported");
+  if (parser.isSet("unsupported") && unsupported != "skip" && unsupported != "stop")
+    return Usage("--unsupported принимает skip или stop, а не " + unsupported);
+  for (const char* option : {"set-time", "manual-corr-coef"})
+    if (command.Options & OptOptions && parser.isSet(option) &&
+        parser.isSet(QString("no-") + option))
+      return Usage(QString("--%1 и --no-%1 исключают друг друга").arg(option));
+
+  try {
+    TSession session(parser);
+    return command.Run(session);
+  } catch (const EUsage& usage) {
+    return Usage(QString::fromStdString(usage.Text));
+  }
+}
+
+int RunCli(const QStringList& arguments) {
+  const QString name = arguments.value(1);
+  if (name.isEmpty() || name == "--help" || name == "-h" || name == "help") {
+    Print(name.isEmpty() ? stderr : stdout, GeneralHelp());
+    return name.isEmpty() ? ExitUsage : ExitDone;
+  }
+  for (const auto& command : kSubcommands)
+    if (name == command.Name) return RunSubcommand(command, arguments);
+  return Usage("неизвестная команда " + name + " (vestra-cli --help)");
+}
+
+// Qt's notes about the never-shown form and its platform are not for the person at the terminal.
+void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) Print(stderr, message + "\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The station stops only between units: the stop signals wait, blocked in every thread from
+  // the start, until it asks for them.
+  if (argc > 1 && std::string_view(argv[1]) == "provision") {
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  }
+  // The form is never shown: no display is needed unless one is chosen.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QuietQt);
+  QApplication app(argc, argv);
+  try {
+    return RunCli(QApplication::arguments());
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "Ошибка: %s\n", failure.what());
+    return ExitFailed;
+  }
+}

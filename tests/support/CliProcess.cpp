@@ -1,0 +1,113 @@
+#include "tests/support/CliProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+std::string TempFile(const char* suffix) {
+  std::filesystem::create_directories(VESTRA_TEST_TEMP);
+  std::string pattern = std::string(VESTRA_TEST_TEMP) + "/cli-XXXXXX" + suffix;
+  int fd = mkstemps(pattern.data(), static_cast<int>(std::strlen(suffix)));
+  if (fd < 0) throw std::runtime_error(std::string("mkstemps: ") + std::strerror(errno));
+  close(fd);
+  return pattern;
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TCliProcess::TCliProcess(std::vector<std::string> args)
+    : OutPath(TempFile(".out")), ErrPath(TempFile(".err")) {
+  args.insert(args.begin(), VESTRA_CLI_PATH);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t parent = getpid();
+  Pid = fork();
+  if (Pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+  if (Pid == 0) {
+    // Only async-signal-safe calls until exec.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(OutPath.c_str(), O_WRONLY | O_TRUNC);
+    int err = open(ErrPath.c_str(), O_WRONLY | O_TRUNC);
+    if (in < 0 || out < 0 || err < 0) _exit(127);
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+}
+
+TCliProcess::~TCliProcess() {
+  if (Pid > 0) {
+    kill(Pid, SIGKILL);
+    while (waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove(OutPath, ignored);
+  std::filesystem::remove(ErrPath, ignored);
+}
+
+int TCliProcess::Wait(std::chrono::milliseconds timeout) {
+  if (Pid <= 0) return -1;
+  int status = 0;
+  bool ended = WaitUntil([&] { return waitpid(Pid, &status, WNOHANG) == Pid; }, timeout);
+  if (!ended) return -1;
+  Pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void TCliProcess::Signal(int signal) {
+  if (Pid > 0) kill(Pid, signal);
+}
+
+std::string TCliProcess::Out() const { return Contents(OutPath); }
+
+std::string TCliProcess::Err() const { return Contents(ErrPath); }
+
+TCliResult RunCli(std::vector<std::string> args) {
+  TCliProcess process(std::move(args));
+  int exit = process.Wait();
+  return {exit, process.Out(), process.Err()};
+}
+
+bool WaitUntil(const std::function<bool()>& ready, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+    ++count;
+  return count;
+}

@@ -1,0 +1,46 @@
+// vestra-cli as a child process of a test or a benchmark.
+//
+// `TCliProcess` starts the program with the given arguments, standard input empty and standard
+// output and error each into a temporary file that can be read while it runs; the environment
+// (settings store, platform) is the caller's. It is killed if still running when it goes out of
+// scope. `RunCli` runs it to its end.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TCliProcess {
+ public:
+  explicit TCliProcess(std::vector<std::string> args);
+  ~TCliProcess();
+  TCliProcess(const TCliProcess&) = delete;
+  TCliProcess& operator=(const TCliProcess&) = delete;
+
+  // The exit code once it ended; -1 when it is still running after `timeout` or was killed by a
+  // signal.
+  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(120));
+  void Signal(int signal);
+  std::string Out() const;
+  std::string Err() const;
+
+ private:
+  pid_t Pid = -1;
+  std::string OutPath, ErrPath;
+};
+
+struct TCliResult {
+  int Exit;
+  std::string Out, Err;
+};
+TCliResult RunCli(std::vector<std::string> args);
+
+// Waits until `ready()` holds, at most `timeout`; whether it held.
+bool WaitUntil(const std::function<bool()>& ready,
+               std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// How often `part` occurs in `text`.
+std::size_t Occurrences(const std::string& text, const std::string& part);
