@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "form/Translations.h"
 
 namespace {
 
@@ -199,6 +200,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);
   QApplication app(argc, argv);
+  // Qt's own texts ("--help", "--version") in Russian, as the window's are.
+  InstallRussianTranslations(app);
   try {
     return RunCli(QApplication::arguments());
   } catch (const std::exception& failure) {
