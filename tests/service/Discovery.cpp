@@ -93,7 +93,10 @@ TEST_F(TDiscoveryTest, RunningMonitorIsDisconnectedAndReconnectsToTheFoundPort) 
   EXPECT_EQ(Sent(found), std::vector<std::string>{"#V"});
   EXPECT_TRUE(Sent(selected).empty());
 
-  // The next ticks listen to the unit that was found.
+  // The next ticks listen to the unit that was found. The first one opens its port, which drops
+  // whatever the line held before; only then does the unit speak.
+  Window->TimerTimer();
+  ASSERT_TRUE(PortOpen());
   found.Send("$FOUND\r");
   auto last = [this] { return Person.LogLines.empty() ? "" : Person.LogLines.back(); };
   for (int tick = 0; tick < 100 && last() != "$FOUND\r"; ++tick) Window->TimerTimer();
