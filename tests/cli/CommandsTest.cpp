@@ -2,6 +2,7 @@
 // their exit codes.
 #include <QSettings>
 #include <algorithm>
+#include <ostream>
 
 #include "tests/cli/CliFixture.h"
 
@@ -13,6 +14,9 @@ struct TExitCase {
   int Exit;
   const char* Said;  // a part of standard error
 };
+
+// A failing case names itself in the test's output instead of dumping its bytes.
+void PrintTo(const TExitCase& c, std::ostream* out) { *out << c.Name; }
 
 class ExitCodes : public TCliTest, public ::testing::WithParamInterface<TExitCase> {};
 
