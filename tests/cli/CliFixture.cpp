@@ -9,10 +9,16 @@
 
 TSimUnit& TCliTest::StartUnit(std::vector<std::string> args) {
   Unit.reset();
+  // COM3 leads to a link of the test's own, as /dev/serial/by-id does: while no unit runs it
+  // leads nowhere, so a station still probing COM3 never opens a terminal that the system has
+  // handed to another test since.
+  args.insert(args.end(), {"--link", UnitDevice()});
   Unit = std::make_unique<TSimUnit>(std::move(args));
-  MapPort("COM3", Unit->PtyPath());
+  MapPort("COM3", UnitDevice());
   return *Unit;
 }
+
+std::string TCliTest::UnitDevice() const { return PathOf("unit.tty"); }
 
 std::string TCliTest::PathOf(const std::string& name) const {
   return (Dir.path() + "/").toStdString() + name;

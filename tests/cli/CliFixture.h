@@ -22,6 +22,8 @@ class TCliTest : public TWindowTest {
 
   // Starts a unit with `args` and maps COM3 to it; an earlier unit goes first.
   TSimUnit& StartUnit(std::vector<std::string> args = {});
+  // The device COM3 is mapped to while a unit runs.
+  std::string UnitDevice() const;
   std::string PathOf(const std::string& name) const;
   // Writes `bytes` into the folder's file `name`; its path.
   std::string WriteFile(const std::string& name, const std::string& bytes) const;

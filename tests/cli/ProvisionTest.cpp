@@ -95,7 +95,7 @@ TEST_P(ProvisionTables, WritesThreeUnitsOneAfterAnother) {
   EXPECT_EQ(said[2].rfind("COM3 блок Блок №3 (3.00): записано", 0), 0u) << said[2];
   const auto logged = LoggedUnits(log);
   ASSERT_EQ(logged.size(), 3u);
-  EXPECT_NE(logged[2].find(R"("COM3",")" + Unit->PtyPath() + R"(","3.00","3","Блок №3","ok")"),
+  EXPECT_NE(logged[2].find(R"("COM3",")" + UnitDevice() + R"(","3.00","3","Блок №3","ok")"),
             std::string::npos)
       << logged[2];
 }
