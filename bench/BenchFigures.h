@@ -22,6 +22,14 @@ enum class TGoal {
   Paced,   // the unit answers after a delay on a paced line: within 1.3 times the physical floor
 };
 
+// One unit to measure against: its delay, its line's pace, and what it is held against.
+struct TScenario {
+  const char* Name;
+  int DelayMs;
+  long Baud;  // 0: no pacing
+  TGoal Goal;
+};
+
 constexpr double kOldQuietMs = 20;
 constexpr double kAtOnceMsPerCommand = 4;
 constexpr double kAtOnceSpeedUp = 5;

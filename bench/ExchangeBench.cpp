@@ -19,13 +19,6 @@ namespace {
 using TClock = std::chrono::steady_clock;
 using namespace BenchFigures;
 
-struct TScenario {
-  const char* Name;
-  int DelayMs;
-  long Baud;  // 0: no pacing
-  TGoal Goal;
-};
-
 void Measure(const TScenario& scenario) {
   constexpr int kRuns = 200;
   const std::string command = "#RG03\r";

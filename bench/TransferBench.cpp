@@ -26,13 +26,6 @@ namespace {
 
 using namespace BenchFigures;
 
-struct TScenario {
-  const char* Name;
-  int DelayMs;
-  int Baud;  // 0: no pacing
-  TGoal Goal;
-};
-
 // Runs `operation` and measures it against the unit's command log and the person's log.
 template <class TOperation>
 TFigures Measure(TFmMain& form, TScriptedPerson& person, TSimUnit& unit, TOperation operation) {
