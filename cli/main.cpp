@@ -30,13 +30,15 @@ struct TOptionRow {
   std::vector<const char*> Names;
   const char* Description;
   const char* ValueName;  // nullptr: a flag
+  bool Hidden = false;    // between the station and its workers only
 };
 
 const TOptionRow kOptions[] = {
     {OptPort,
      {"port"},
      "Порт: имя, как в окне (COM3), или путь к устройству (/dev/ttyACM0); без него — порт, "
-     "выбранный в опциях окна. Для provision также auto: любой порт, где отвечает Вестра.",
+     "выбранный в опциях окна. Для provision можно несколько: по слоту на порт, все блоки "
+     "сразу; auto — слот на каждый порт, где есть устройство.",
      "NAME"},
     {OptOutput,
      {"o", "output"},
@@ -61,6 +63,12 @@ const TOptionRow kOptions[] = {
      "пропускаются.",
      "FILE"},
     {OptStation, {"count"}, "Остановиться после N блоков.", "N"},
+    {OptStation,
+     {"json"},
+     "События станции в стандартный вывод, по объекту JSON в строке (JSON Lines).",
+     nullptr},
+    {OptStation, {"slot"}, "Рабочий процесс слота N станции.", "N", true},
+    {OptStation, {"claims"}, "Файл, через который слоты станции делят строки.", "FILE", true},
     {0, {"exchange-log"}, "Записать обмен с Вестрой в FILE, как его показывает окно.", "FILE"},
     {0,
      {"unsupported"},
@@ -131,8 +139,11 @@ int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
     if (row.Set != 0 && (row.Set & command.Options) == 0) continue;
     QStringList names;
     for (const char* name : row.Names) names << name;
-    parser.addOption(row.ValueName ? QCommandLineOption(names, row.Description, row.ValueName)
-                                   : QCommandLineOption(names, row.Description));
+    QCommandLineOption option = row.ValueName
+                                    ? QCommandLineOption(names, row.Description, row.ValueName)
+                                    : QCommandLineOption(names, row.Description);
+    if (row.Hidden) option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
   }
   if (command.Argument) parser.addPositionalArgument(command.Argument, command.ArgumentHelp);
 
@@ -188,12 +199,11 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
 
 int main(int argc, char** argv) {
   // The station stops only between units: the stop signals wait, blocked in every thread from
-  // the start, until it asks for them.
+  // the start, until it asks for them. Its slots' workers ending are taken the same way.
   if (argc > 1 && std::string_view(argv[1]) == "provision") {
     sigset_t stop;
     sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&stop, signal);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
   }
   // The form is never shown: no display is needed unless one is chosen.

@@ -1,0 +1,314 @@
+#include "cli/Slots.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/signalfd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "cli/SlotStatus.h"
+#include "cli/StationEvents.h"
+
+namespace {
+
+// The signals that stop a station; each worker is sent the one the station got.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// A worker killed this often in a row is left dead: something kills it at once.
+constexpr int kMostRestarts = 10;
+
+struct TWorker {
+  int Slot = 0;
+  std::string Port;
+  pid_t Pid = -1;
+  int Out = -1, Err = -1;  // read ends of its standard output (events) and error (notes)
+  std::string OutHeld, ErrHeld;
+  int Restarts = 0;
+  bool Running() const { return Pid > 0; }
+};
+
+class TStation {
+ public:
+  TStation(TSession& session, const TStationSetup& setup)
+      : Session(session), Setup(setup), Status(stderr, setup.Rows, setup.DoneBefore) {
+    if (!ClaimsDir.isValid()) throw std::runtime_error("Не удалось создать временную папку");
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kStopSignals) sigaddset(&set, signal);
+    sigaddset(&set, SIGCHLD);
+    SignalFd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (SignalFd < 0) throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));
+    // What the worker is given: the station's own command line without what only the station
+    // does (its ports, the count, the events on standard output).
+    const QStringList arguments = QCoreApplication::arguments();
+    Program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    for (int i = 1; i < arguments.size(); ++i) {
+      const QString& a = arguments[i];
+      if (a == "--port" || a == "--count") {
+        ++i;
+        continue;
+      }
+      if (a.startsWith("--port=") || a.startsWith("--count=") || a == "--json") continue;
+      WorkerArguments.push_back(a.toStdString());
+      Command += " " + Quoted(a.toStdString());
+    }
+    for (const std::string& port : Setup.Ports) Command += " --port " + Quoted(port);
+    if (Setup.Automatic) Command += " --port auto";
+  }
+  ~TStation() {
+    for (TWorker& worker : Workers) {
+      if (worker.Running()) {
+        kill(worker.Pid, SIGKILL);
+        while (waitpid(worker.Pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+      }
+      for (int fd : {worker.Out, worker.Err})
+        if (fd >= 0) close(fd);
+    }
+    close(SignalFd);
+  }
+  TStation(const TStation&) = delete;
+  TStation& operator=(const TStation&) = delete;
+
+  int Run() {
+    for (const std::string& port : Setup.Ports) AddSlot(port);
+    if (Setup.Automatic) ScanPorts();
+    while (!Stopping || AnyRunning()) {
+      std::vector<pollfd> fds{{SignalFd, POLLIN, 0}};
+      for (const TWorker& worker : Workers)
+        for (int fd : {worker.Out, worker.Err})
+          if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+      // Only the seconds on the screen, and the ports that --port auto watches, need a tick.
+      const int tick = Status.Terminal() || (Setup.Automatic && !Stopping) ? 1000 : -1;
+      if (poll(fds.data(), fds.size(), tick) < 0 && errno != EINTR)
+        throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+      for (TWorker& worker : Workers) Drain(worker);
+      TakeSignals();
+      if (Setup.Automatic && !Stopping) ScanPorts();
+      Status.Tick();
+    }
+    Status.Close();
+    if (Status.RowsLeft() > 0 || Status.Errors() > 0)
+      Status.Note(0, "Продолжить: vestra-cli" + Command);
+    if (StopSignal) return 128 + StopSignal;
+    if (Fatal || Status.Errors() > 0) return ExitFailed;
+    return Status.AnyDifferences() ? ExitDifferences : ExitDone;
+  }
+
+ private:
+  TSession& Session;
+  TStationSetup Setup;
+  TSlotStatus Status;
+  QTemporaryDir ClaimsDir;
+  int SignalFd = -1;
+  std::string Program, Command;
+  std::vector<std::string> WorkerArguments;
+  std::vector<TWorker> Workers;
+  bool Stopping = false, Fatal = false;
+  int StopSignal = 0;
+
+  static std::string Quoted(const std::string& word) {
+    if (!word.empty() && word.find_first_of(" \t\n'\"\\$`;&|<>()*?[]#~") == std::string::npos)
+      return word;
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  }
+
+  bool AnyRunning() const {
+    for (const TWorker& worker : Workers)
+      if (worker.Running()) return true;
+    return false;
+  }
+
+  void AddSlot(const std::string& port) {
+    Workers.push_back({});
+    Workers.back().Slot = static_cast<int>(Workers.size());
+    Workers.back().Port = port;
+    Status.AddSlot(port);
+    Start(Workers.back());
+  }
+
+  // Stand-in for device events: a slot for every port name whose device has appeared.
+  void ScanPorts() {
+    TComboBox* list = Session.Form->CBPort;
+    for (int i = 0; i < list->count(); ++i) {
+      const std::string name = list->itemText(i).toStdString();
+      const std::string device = Session.Form->Link.Resolver(name);
+      if (device.empty() || access(device.c_str(), F_OK) != 0) continue;
+      bool known = false;
+      for (const TWorker& worker : Workers) known |= worker.Port == name;
+      if (!known) AddSlot(name);
+    }
+  }
+
+  void Start(TWorker& worker) {
+    std::vector<std::string> args = {Program};
+    args.insert(args.end(), WorkerArguments.begin(), WorkerArguments.end());
+    args.insert(args.end(), {"--slot", std::to_string(worker.Slot), "--port", worker.Port,
+                             "--claims", ClaimsDir.filePath("claims").toStdString()});
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    if (pipe2(err, O_CLOEXEC) != 0) {
+      close(out[0]);
+      close(out[1]);
+      throw std::runtime_error("pipe");
+    }
+    sigset_t stop;
+    sigemptyset(&stop);
+    for (int signal : kStopSignals) sigaddset(&stop, signal);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      // Only async-signal-safe calls until exec. A worker outlives no station: it finishes its
+      // unit and ends.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      if (getppid() != parent) _exit(127);
+      dup2(out[1], STDOUT_FILENO);
+      dup2(err[1], STDERR_FILENO);
+      sigprocmask(SIG_SETMASK, &stop, nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    if (pid < 0) {
+      close(out[0]);
+      close(err[0]);
+      throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    }
+    for (int fd : {out[0], err[0]}) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    worker.Pid = pid;
+    worker.Out = out[0];
+    worker.Err = err[0];
+  }
+
+  // Reads what the worker has written, line by line; closes a pipe at its end.
+  void Drain(TWorker& worker) {
+    for (int* fd : {&worker.Out, &worker.Err}) {
+      std::string& held = fd == &worker.Out ? worker.OutHeld : worker.ErrHeld;
+      char buffer[4096];
+      while (*fd >= 0) {
+        const ssize_t n = read(*fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;  // nothing more now
+        if (n == 0) {
+          close(*fd);
+          *fd = -1;
+          if (!held.empty()) held += '\n';  // a last line without its end
+        }
+        held.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        for (std::size_t end; (end = held.find('\n')) != std::string::npos;) {
+          const std::string line = held.substr(0, end);
+          held.erase(0, end + 1);
+          if (fd == &worker.Out)
+            Take(worker, line);
+          else if (!line.empty())
+            Status.Note(worker.Slot, line);
+        }
+      }
+    }
+  }
+
+  void Take(TWorker& worker, const std::string& line) {
+    auto event = ParseEvent(QByteArray::fromStdString(line));
+    if (!event) {
+      if (!line.empty()) Status.Note(worker.Slot, line);
+      return;
+    }
+    event->Slot = worker.Slot;
+    event->Port = worker.Port;
+    Emit(*event);
+    if (event->Kind == TEventKind::Finished) worker.Restarts = 0;
+  }
+
+  void Emit(const TStationEvent& event) {
+    Status.Apply(event);
+    if (Setup.Json) {
+      PrintLine(EventJson(event).toStdString());
+    } else if (event.Kind == TEventKind::Finished) {
+      // The station's output stays one line per unit, as with one port.
+      const std::string name = !event.Label.empty() ? event.Label
+                               : event.Row > 0      ? std::to_string(event.Row)
+                                                    : std::string("(шаблон)");
+      const std::string said = event.Result == "ok" ? "записано и проверено"
+                               : event.Result == "differences" ? "расхождения: " + event.Detail
+                                                               : "ошибка: " + event.Detail;
+      PrintLine(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
+    }
+    // Every row done, or as many units as asked for: the workers end once their units are.
+    const bool enough = (Setup.Rows > 0 && Status.RowsLeft() == 0) ||
+                        (Setup.Count > 0 && Status.Done() >= Setup.Count);
+    if (enough && !Stopping) StopWorkers(SIGTERM);
+  }
+
+  void StopWorkers(int signal) {
+    Stopping = true;
+    for (const TWorker& worker : Workers)
+      if (worker.Running()) kill(worker.Pid, signal);
+  }
+
+  void TakeSignals() {
+    signalfd_siginfo info;
+    while (read(SignalFd, &info, sizeof info) == sizeof info) {
+      const int signal = static_cast<int>(info.ssi_signo);
+      if (signal != SIGCHLD) {
+        if (!StopSignal) {
+          StopSignal = signal;
+          Status.Note(0, "Остановка: каждый слот заканчивает свой блок...");
+        }
+        StopWorkers(signal);
+      }
+    }
+    int status = 0;
+    for (pid_t pid; (pid = waitpid(-1, &status, WNOHANG)) > 0;) {
+      for (TWorker& worker : Workers)
+        if (worker.Pid == pid) Ended(worker, status);
+    }
+  }
+
+  void Ended(TWorker& worker, int status) {
+    worker.Pid = -1;
+    // Whatever it wrote before it ended counts.
+    for (int* fd : {&worker.Out, &worker.Err})
+      if (*fd >= 0) fcntl(*fd, F_SETFL, fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
+    Drain(worker);
+    if (WIFSIGNALED(status) && !Stopping && worker.Restarts < kMostRestarts) {
+      ++worker.Restarts;
+      TStationEvent event;
+      event.Kind = TEventKind::Error;
+      event.Slot = worker.Slot;
+      event.Port = worker.Port;
+      event.Detail = "рабочий процесс слота завершён сигналом " + std::to_string(WTERMSIG(status)) +
+                     ", перезапуск";
+      Emit(event);
+      Start(worker);
+      return;
+    }
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    Status.Ended(worker.Slot, code == 0 ? "завершён" : "завершён с кодом " + std::to_string(code));
+    // A worker that gave up on its own (its record could not be written) stops the station.
+    if (code != 0 && !Stopping) {
+      Fatal = true;
+      StopWorkers(SIGTERM);
+    }
+  }
+};
+
+}  // namespace
+
+int SuperviseSlots(TSession& session, const TStationSetup& setup) {
+  TStation station(session, setup);
+  return station.Run();
+}
