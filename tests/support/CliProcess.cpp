@@ -111,3 +111,21 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
     ++count;
   return count;
 }
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  const std::string task = "/proc/" + std::to_string(parent) + "/task/";
+  std::vector<pid_t> children;
+  std::error_code ignored;
+  for (const auto& thread : std::filesystem::directory_iterator(task, ignored)) {
+    std::ifstream list(thread.path() / "children");
+    for (pid_t child; list >> child;) children.push_back(child);
+  }
+  return children;
+}
+
+std::string CommandLineOf(pid_t pid) {
+  std::string line = Contents("/proc/" + std::to_string(pid) + "/cmdline");
+  for (char& c : line)
+    if (c == '\0') c = ' ';
+  return line;
+}

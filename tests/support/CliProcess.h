@@ -24,6 +24,7 @@ class TCliProcess {
   // signal.
   int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(120));
   void Signal(int signal);
+  pid_t Id() const { return Pid; }
   std::string Out() const;
   std::string Err() const;
 
@@ -41,6 +42,11 @@ TCliResult RunCli(std::vector<std::string> args);
 // Waits until `ready()` holds, at most `timeout`; whether it held.
 bool WaitUntil(const std::function<bool()>& ready,
                std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// The processes that `parent` started and that still run.
+std::vector<pid_t> ChildrenOf(pid_t parent);
+// A process's command line, its arguments separated by blanks.
+std::string CommandLineOf(pid_t pid);
 
 // How often `part` occurs in `text`.
 std::size_t Occurrences(const std::string& text, const std::string& part);
