@@ -23,10 +23,12 @@ constexpr std::array<TPhaseLook, 6> kPhases = {{
 }};
 const char* const kReset = "\x1b[0m";
 
-// `text` padded with blanks (or cut) to `width` characters, however many bytes each takes.
-std::string Pad(const std::string& text, int width) {
+// `text` padded with blanks (or cut) to `width` characters, however many bytes each takes. A
+// device path keeps its end, where paths differ.
+std::string Pad(const std::string& text, int width, bool keepEnd = false) {
   QString padded = QString::fromStdString(text);
-  if (padded.size() > width) padded = padded.left(width - 1) + "…";
+  if (padded.size() > width)
+    padded = keepEnd ? "…" + padded.right(width - 2) : padded.left(width - 2) + "…";
   return padded.leftJustified(width).toStdString();
 }
 
@@ -138,7 +140,7 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
   if (slot.Phase == TPhase::Failed || slot.Phase == TPhase::Ended) phase += slot.Detail;
   const long seconds =
       std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - slot.Since).count();
-  std::string line = Pad(std::to_string(number), 3) + Pad(slot.Port, 10) +
+  std::string line = Pad(std::to_string(number), 3) + Pad(slot.Port, 14, true) +
                      (Colour ? look.Colour : "") + Pad(phase, 34) + (Colour ? kReset : "") + " " +
                      Pad(slot.Label, 20) + " " + std::to_string(seconds) + " с";
   return line;
