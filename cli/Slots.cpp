@@ -81,7 +81,8 @@ class TStation {
   int Run() {
     for (const std::string& port : Setup.Ports) AddSlot(port);
     if (Setup.Automatic) ScanPorts();
-    while (!Stopping || AnyRunning()) {
+    // --port auto goes on until stopped, waiting for devices; otherwise the workers end it.
+    while (AnyRunning() || (Setup.Automatic && !Stopping)) {
       std::vector<pollfd> fds{{SignalFd, POLLIN, 0}};
       for (const TWorker& worker : Workers)
         for (int fd : {worker.Out, worker.Err})
