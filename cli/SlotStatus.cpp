@@ -22,6 +22,7 @@ constexpr std::array<TPhaseLook, 6> kPhases = {{
     {"", "\x1b[2m"},
 }};
 const char* const kReset = "\x1b[0m";
+constexpr auto kProgressPace = std::chrono::milliseconds(100);
 
 // `text` padded with blanks (or cut) to `width` characters, however many bytes each takes. A
 // device path keeps its end, where paths differ.
@@ -106,6 +107,8 @@ void TSlotStatus::Apply(const TStationEvent& event) {
       break;
   }
   if (IsTerminal) {
+    // A unit's progress comes many times a second; the eye needs a few pictures of it.
+    if (event.Kind == TEventKind::Progress && TClock::now() - DrawnAt < kProgressPace) return;
     Erase();
     Draw();
   } else if (!said.empty()) {
@@ -141,8 +144,9 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
   const long seconds =
       std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - slot.Since).count();
   std::string line = Pad(std::to_string(number), 3) + Pad(slot.Port, 14, true) +
-                     (Colour ? look.Colour : "") + Pad(phase, 34) + (Colour ? kReset : "") + " " +
-                     Pad(slot.Label, 20) + " " + std::to_string(seconds) + " с";
+                     (Colour && *look.Colour ? look.Colour : "") + Pad(phase, 34) +
+                     (Colour && *look.Colour ? kReset : "") + " " + Pad(slot.Label, 20) + " " +
+                     std::to_string(seconds) + " с";
   return line;
 }
 
@@ -181,6 +185,7 @@ void TSlotStatus::Draw() {
   std::fputs(picture.c_str(), Out);
   std::fflush(Out);
   Drawn = static_cast<int>(Slots.size()) + 1;
+  DrawnAt = TClock::now();
 }
 
 void TSlotStatus::Close() {

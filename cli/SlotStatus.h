@@ -56,6 +56,7 @@ class TSlotStatus {
   std::vector<std::string> Failures;  // one text per failed attempt
   TClock::time_point Start = TClock::now();
   int Drawn = 0;  // lines of the picture on the screen
+  TClock::time_point DrawnAt{};
 
   void Enter(TSlot& slot, TPhase phase);
   std::string SlotLine(int number, const TSlot& slot) const;

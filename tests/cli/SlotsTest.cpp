@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "tests/cli/CliFixture.h"
@@ -177,4 +178,21 @@ TEST_F(Slots, JsonLinesCarryEveryEventWithItsFields) {
   for (const char* timing : {"wait_s", "write_s", "verify_s"})
     EXPECT_GE(finished[timing].toDouble(-1), 0) << timing;
   EXPECT_EQ(last["progress"]["steps"].toInt(), 44);
+}
+
+TEST_F(Slots, OnATerminalEachSlotHasALineColouredUnlessNoColor) {
+  for (const bool noColor : {false, true}) {
+    std::remove(PathOf("log.csv").c_str());  // each run starts the table afresh
+    if (noColor) qputenv("NO_COLOR", "1");
+    TCliProcess station(Station(2, 2), true);
+    qunsetenv("NO_COLOR");
+    auto unit = Plug(1);
+    ASSERT_TRUE(WaitUntil([&] {
+      return station.Err().find("готово — отключите блок") != std::string::npos;
+    })) << station.Err();
+    const std::string picture = station.Err();
+    EXPECT_NE(picture.find("ожидание"), std::string::npos) << picture;  // the other slot
+    EXPECT_NE(picture.find("готово 1, осталось 1, ошибок 0"), std::string::npos) << picture;
+    EXPECT_EQ(picture.find("\x1b[32m") != std::string::npos, !noColor) << picture;
+  }
 }

@@ -1,21 +1,25 @@
 // vestra-cli as a child process of a test or a benchmark.
 //
 // `TCliProcess` starts the program with the given arguments, standard input empty and standard
-// output and error each into a temporary file that can be read while it runs; the environment
-// (settings store, platform) is the caller's. It is killed if still running when it goes out of
+// output and error each into a temporary file that can be read while it runs (or standard error
+// on a pseudo-terminal, as a person's terminal); the environment (settings store, platform) is
+// the caller's. It is killed if still running when it goes out of
 // scope. `RunCli` runs it to its end.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class TCliProcess {
  public:
-  explicit TCliProcess(std::vector<std::string> args);
+  explicit TCliProcess(std::vector<std::string> args, bool errOnTerminal = false);
   ~TCliProcess();
   TCliProcess(const TCliProcess&) = delete;
   TCliProcess& operator=(const TCliProcess&) = delete;
@@ -31,6 +35,12 @@ class TCliProcess {
  private:
   pid_t Pid = -1;
   std::string OutPath, ErrPath;
+  // Standard error on a terminal: its other end, and what came out of it.
+  int Terminal = -1;
+  std::thread Reader;
+  std::atomic<bool> Ending{false};
+  mutable std::mutex Held;
+  std::string TerminalText;
 };
 
 struct TCliResult {
