@@ -384,7 +384,8 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
         refused.push_back({key, std::string(cell), "не записывается без --manual-corr-coef"});
       } else {
         // The form's edit shows an address dotted; the parameter set packs it.
-        const bool dotted = RowOf(key)->Written == TWritten::Address && IsDottedAddress(*value);
+        const TKeyRow* row = RowOf(key);
+        const bool dotted = row && row->Written == TWritten::Address && IsDottedAddress(*value);
         plan.Lines.push_back(key + "=" +
                              (dotted ? std::to_string(ParseIPAddress(*value)) : *value));
         said.emplace_back(key, *value);

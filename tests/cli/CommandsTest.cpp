@@ -67,17 +67,20 @@ TEST_P(ExitCodes, SayWhatHappened) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, ExitCodes,
-    ::testing::Values(TExitCase{"Done", {"version", "--port", "COM3"}, 0, ""},
-                      TExitCase{"Failed",
-                                {"version", "--port", "/dev/no-such-tty"},
-                                1,
-                                "Ошибка: /dev/no-such-tty: "},
-                      TExitCase{"UnknownOption", {"version", "--colour"}, 2, "colour"},
-                      TExitCase{"UnknownCommand", {"flash"}, 2, "неизвестная команда flash"},
-                      TExitCase{"ChecksFailed",
-                                {"write", "FILE", "--port", "COM3"},
-                                3,
-                                "Ошибка: Не выбран период оповещения"}),
+    ::testing::Values(
+        TExitCase{"Done", {"version", "--port", "COM3"}, 0, ""},
+        TExitCase{
+            "Failed", {"version", "--port", "/dev/no-such-tty"}, 1, "Ошибка: /dev/no-such-tty: "},
+        TExitCase{"UnknownOption", {"version", "--colour"}, 2, "colour"},
+        TExitCase{"UnknownCommand", {"flash"}, 2, "неизвестная команда flash"},
+        // Input files that cannot be read are usage, not a failed operation.
+        TExitCase{"MissingFile", {"write", "/no/such.ini", "--port", "COM3"}, 2, "/no/such.ini"},
+        TExitCase{
+            "MissingTemplate", {"provision", "/no/such.ini", "--port", "COM3"}, 2, "/no/such.ini"},
+        TExitCase{"ChecksFailed",
+                  {"write", "FILE", "--port", "COM3"},
+                  3,
+                  "Ошибка: Не выбран период оповещения"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Commands, VersionAndFindPrintTheUnitsVersionAndPortAndStoreNothing) {
