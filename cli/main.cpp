@@ -1,7 +1,5 @@
 // vestra-cli: the subcommands as a table, the command line parsed by QCommandLineParser, and the
 // program's start (a never-shown form on the offscreen platform unless a display is chosen).
-#include <signal.h>
-
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/StopSignals.h"
 #include "form/Translations.h"
 
 namespace {
@@ -97,11 +96,15 @@ const TSubcommand kSubcommands[] = {
 
 const char* const kExitCodes =
     "Коды завершения:\n"
-    "  0  выполнено\n"
-    "  1  операция не удалась (текст ошибки, как в окне)\n"
-    "  2  ошибка в командной строке или во входном файле\n"
-    "  3  не пройдены проверки формы\n"
-    "  4  найдены расхождения с Вестрой\n";
+    "  0    выполнено\n"
+    "  1    операция не удалась (текст ошибки, как в окне)\n"
+    "  2    ошибка в командной строке; входной файл не читается или не разбирается\n"
+    "  3    не пройдена проверка формы или отвергнуто значение (ячейка таблицы)\n"
+    "  4    найдены расхождения с Вестрой\n"
+    "  130  остановлено по SIGINT (Ctrl-C) после записи текущего блока\n"
+    "  143  остановлено по SIGTERM, так же\n"
+    "  129  остановлено по SIGHUP (закрыт терминал), так же\n"
+    "  131  остановлено по SIGQUIT, так же\n";
 
 void Print(std::FILE* stream, const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -187,15 +190,11 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The station stops only between units: the stop signals wait, blocked in every thread from
-  // the start, until it asks for them.
-  if (argc > 1 && std::string_view(argv[1]) == "provision") {
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
-  }
+  // A write must never stop half-way: the stop signals wait, blocked in every thread from the
+  // start, until `write` has sent its final command or the station is between units.
+  if (argc > 1 &&
+      (std::string_view(argv[1]) == "provision" || std::string_view(argv[1]) == "write"))
+    BlockStopSignals();
   // The form is never shown: no display is needed unless one is chosen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);
