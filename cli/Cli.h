@@ -51,10 +51,6 @@ class TSession {
   void SelectPort(const QString& port);
   // The device that the selected port name opens.
   std::string Device() const;
-  // Applies a parameter file as "Загрузить параметры..." does; false (told) when it failed.
-  bool ApplyFile(const QString& fileName);
-  // Gathers with every check; prints each failed check. False when any failed.
-  bool GatherChecked();
   // Applies a parameter file as "Загрузить параметры..." does and gathers it, printing a warning
   // for every value the form did not keep and every failed check. The exit code when it cannot
   // go on: 2 when the file cannot be read, 3 for a failed check or a control character inside

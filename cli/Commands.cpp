@@ -64,18 +64,6 @@ void TSession::SelectPort(const QString& port) {
 
 std::string TSession::Device() const { return Form->Link.Resolver(Form->PortName()); }
 
-bool TSession::ApplyFile(const QString& fileName) {
-  Person->ForgetFailure();
-  Form->ApplyParameters(fileName);
-  return !Person->Failure();
-}
-
-bool TSession::GatherChecked() {
-  const auto failures = Form->GatherAllParameters();
-  for (const auto& text : failures) Person->Say("Ошибка: " + text);
-  return failures.empty();
-}
-
 std::optional<int> TSession::ApplyJudged(const QString& fileName) {
   std::vector<std::string> lines;
   try {
