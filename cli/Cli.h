@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/TerminalPerson.h"
@@ -20,9 +21,10 @@
 enum TExit : int {
   ExitDone = 0,
   ExitFailed = 1,        // the operation failed; its text was printed as the window's box shows it
-  ExitUsage = 2,         // the command line or an input file is not usable
-  ExitChecksFailed = 3,  // the form's checks failed
+  ExitUsage = 2,         // the command line or an input file cannot be read or parsed
+  ExitChecksFailed = 3,  // the form's checks failed or a value was refused; nothing was sent
   ExitDifferences = 4,   // the unit holds other values than expected
+  // A stop signal ended the run once that was safe: 128 + the signal's number.
 };
 
 // A usage error found while running: printed, exit 2.
@@ -49,10 +51,11 @@ class TSession {
   void SelectPort(const QString& port);
   // The device that the selected port name opens.
   std::string Device() const;
-  // Applies a parameter file as "Загрузить параметры..." does; false (told) when it failed.
-  bool ApplyFile(const QString& fileName);
-  // Gathers with every check; prints each failed check. False when any failed.
-  bool GatherChecked();
+  // Applies a parameter file as "Загрузить параметры..." does and gathers it, printing a warning
+  // for every value the form did not keep and every failed check. The exit code when it cannot
+  // go on: 2 when the file cannot be read, 3 for a failed check or a control character inside
+  // a value.
+  std::optional<int> ApplyJudged(const QString& fileName);
 
  private:
   std::FILE* ExchangeLog = nullptr;

@@ -2,10 +2,13 @@
 // window: ports, find, version, read, write and diff.
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/StopSignals.h"
+#include "cli/UnitsTable.h"
 #include "form/QtText.h"
 #include "form/Settings.h"
 #include "params/ParamFile.h"
@@ -61,16 +64,24 @@ void TSession::SelectPort(const QString& port) {
 
 std::string TSession::Device() const { return Form->Link.Resolver(Form->PortName()); }
 
-bool TSession::ApplyFile(const QString& fileName) {
-  Person->ForgetFailure();
-  Form->ApplyParameters(fileName);
-  return !Person->Failure();
-}
-
-bool TSession::GatherChecked() {
-  const auto failures = Form->GatherAllParameters();
-  for (const auto& text : failures) Person->Say("Ошибка: " + text);
-  return failures.empty();
+std::optional<int> TSession::ApplyJudged(const QString& fileName) {
+  std::vector<std::string> lines;
+  try {
+    lines = ReadParamFile(fileName);
+  } catch (const std::exception& error) {
+    Form->ShowError(error.what());
+    return ExitUsage;
+  }
+  std::vector<std::string> checks;
+  // The window applies a file without judging it; a script is told what the form changed.
+  for (const auto& unkept :
+       JudgeThroughForm(*Form, lines, FileValues(lines, KnownKeys(*Form)), checks))
+    Person->Say("Предупреждение: " + unkept.Text());
+  const auto controls = ControlCharacters(Form->ParamList.Lines());
+  for (const auto& found : controls) Person->Say("Ошибка: " + found.Text());
+  for (const auto& text : checks) Person->Say("Ошибка: " + text);
+  if (!controls.empty() || !checks.empty()) return ExitChecksFailed;
+  return std::nullopt;
 }
 
 void PrintLine(const std::string& line) {
@@ -132,13 +143,11 @@ int RunRead(TSession& session) {
   return failures.empty() ? ExitDone : ExitChecksFailed;
 }
 
-int RunWrite(TSession& session) {
-  session.SelectPort();
-  if (!session.ApplyFile(session.Options.positionalArguments().value(0))) return ExitFailed;
-  if (!session.GatherChecked()) return ExitChecksFailed;
+namespace {
+
+// What became of a write and its verification.
+int WriteOutcome(TSession& session) {
   TFmMain& form = *session.Form;
-  form.VerifyAfterWrite = !session.Options.isSet("no-verify");
-  form.ActWriteExecute();
   if (session.Person->Failure()) return ExitFailed;
   if (!form.VerifyAfterWrite) return ExitDone;
   if (!form.LastDifferences) return ExitFailed;
@@ -148,10 +157,32 @@ int RunWrite(TSession& session) {
   return ExitDone;
 }
 
+}  // namespace
+
+int RunWrite(TSession& session) {
+  session.SelectPort();
+  if (auto refused = session.ApplyJudged(session.Options.positionalArguments().value(0)))
+    return *refused;
+  TFmMain& form = *session.Form;
+  form.VerifyAfterWrite = !session.Options.isSet("no-verify");
+  // The stop signals are blocked since main: one that came before the write keeps it from
+  // starting, one that comes during it is taken once the unit has its "#S".
+  TStopSignals stop;
+  auto stopped = [&] {
+    if (!stop.Wait(std::chrono::milliseconds(0))) return false;
+    session.Person->Say("Остановлено: " + stop.Name());
+    return true;
+  };
+  if (stopped()) return stop.ExitCode();
+  form.ActWriteExecute();
+  const int outcome = WriteOutcome(session);
+  return stopped() ? stop.ExitCode() : outcome;
+}
+
 int RunDiff(TSession& session) {
   session.SelectPort();
-  if (!session.ApplyFile(session.Options.positionalArguments().value(0))) return ExitFailed;
-  if (!session.GatherChecked()) return ExitChecksFailed;
+  if (auto refused = session.ApplyJudged(session.Options.positionalArguments().value(0)))
+    return *refused;
   TFmMain& form = *session.Form;
   form.ActCompareExecute();
   if (session.Person->Failure() || !form.LastDifferences) return ExitFailed;

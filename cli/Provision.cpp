@@ -5,7 +5,8 @@
 // every row, put into the form over the template, must pass the form's checks. A row is used up
 // only by a unit that was written and verified; after a failure it goes to the next unit. Having
 // handled a unit, the station waits until that unit is gone from its port before it takes
-// another there. The stop signals (blocked since main) are looked at only between units.
+// another there. The stop signals (blocked since main) are looked at only between units; the
+// table's judgement is cli/UnitsTable's.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -27,7 +28,8 @@
 #include "cli/SlotClaims.h"
 #include "cli/Slots.h"
 #include "cli/StationEvents.h"
-#include "cli/UnitsCsv.h"
+#include "cli/StopSignals.h"
+#include "cli/UnitsTable.h"
 #include "link/Text.h"
 #include "params/Encodings.h"
 #include "params/ParamFile.h"
@@ -40,134 +42,11 @@ namespace {
 using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const char* const kUnitColumn = "Unit";
 const char* const kVerifyWait = "Проверка записи...";
-
-// One unit's configuration: the template with one row of the table over it.
-struct TPlan {
-  int Row = 0;                     // 1-based row of the table; 0 without a table
-  std::string Label;               // the "Unit" column, UTF-8
-  std::vector<std::string> Lines;  // parameter lines, Windows-1251; the row's first, so they win
-};
 
 struct TUnit {
   std::string Port, Device, Version;
 };
-
-// The stop signals (SIGINT, SIGTERM, SIGHUP, SIGQUIT), blocked since main(), taken through a
-// descriptor when stopping is safe.
-class TStopSignals {
- public:
-  TStopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, signal);
-    Fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (Fd < 0) throw std::runtime_error("signalfd");
-  }
-  ~TStopSignals() { close(Fd); }
-  TStopSignals(const TStopSignals&) = delete;
-  TStopSignals& operator=(const TStopSignals&) = delete;
-
-  // Waits up to `timeout` for a stop signal; true once one came. The waiting between probes of
-  // the port is this wait, so that a stop is taken at once.
-  bool Wait(std::chrono::milliseconds timeout) {
-    if (Stopped) return true;
-    pollfd p{Fd, POLLIN, 0};
-    if (poll(&p, 1, static_cast<int>(timeout.count())) > 0) {
-      signalfd_siginfo info;
-      if (read(Fd, &info, sizeof info) == sizeof info) Stopped = true;
-    }
-    return Stopped;
-  }
-
- private:
-  int Fd = -1;
-  bool Stopped = false;
-};
-
-std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
-
-bool SameKey(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-// The 46 keys as the gathering writes them.
-std::vector<std::string> KnownKeys(TFmMain& form) {
-  form.GatherAllParameters();
-  std::vector<std::string> keys;
-  for (const auto& line : form.ParamList.Lines()) keys.push_back(KeyOf(line));
-  return keys;
-}
-
-// The row's cell for `key` as a parameter value, Windows-1251; an address column may hold the
-// dotted form, packed as the form packs it. Empty optional (and `problem` set) when unusable.
-std::optional<std::string> CellValue(const std::string& key, const std::string& cell,
-                                     std::string& problem) {
-  auto value = Utf8ToCp1251(cell);
-  if (!value) {
-    problem = key + ": символ, которого нет в Windows-1251";
-    return std::nullopt;
-  }
-  if (SameKey(key.substr(0, 10), "AddrServer") && !ToInteger(*value)) {
-    const std::int32_t packed = ParseIPAddress(*value);
-    if (packed == 0 && TrimControls(*value) != "0.0.0.0") {
-      problem = key + ": недопустимый адрес " + cell;
-      return std::nullopt;
-    }
-    return std::to_string(packed);
-  }
-  return value;
-}
-
-// Reads the table and turns each row into a plan; raises EUsage for unknown columns.
-std::vector<TPlan> PlansOf(const QString& csv, const std::vector<std::string>& templateLines,
-                           const std::vector<std::string>& known,
-                           std::vector<std::string>& problems) {
-  const TCsvTable table = ReadCsvTable(csv);
-  std::vector<std::string> keys;  // per column: the key, or empty for the label column
-  std::optional<std::size_t> labelColumn;
-  std::string unknown;
-  for (std::size_t c = 0; c < table.Header.size(); ++c) {
-    const std::string& name = table.Header[c];
-    if (SameKey(name, kUnitColumn)) {
-      labelColumn = c;
-      keys.emplace_back();
-      continue;
-    }
-    auto key = std::find_if(known.begin(), known.end(),
-                            [&](const std::string& k) { return SameKey(k, name); });
-    // A key given twice would leave it to chance which value a unit gets.
-    if (key == known.end() || std::find(keys.begin(), keys.end(), *key) != keys.end())
-      unknown += (unknown.empty() ? "" : ", ") + name;
-    keys.push_back(key == known.end() ? std::string() : *key);
-  }
-  if (!unknown.empty())
-    throw EUsage{csv.toStdString() + ": неизвестные или повторные столбцы: " + unknown};
-
-  std::vector<TPlan> plans;
-  for (std::size_t r = 0; r < table.Rows.size(); ++r) {
-    TPlan plan;
-    plan.Row = static_cast<int>(r) + 1;
-    const auto& cells = table.Rows[r];
-    if (labelColumn) plan.Label = cells[*labelColumn];
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      // An empty cell leaves the template's value.
-      if (keys[c].empty() || TrimControls(cells[c]).empty()) continue;
-      std::string problem;
-      if (auto value = CellValue(keys[c], cells[c], problem))
-        plan.Lines.push_back(keys[c] + "=" + *value);
-      else
-        problems.push_back("строка " + std::to_string(plan.Row) + ": " + problem);
-    }
-    plan.Lines.insert(plan.Lines.end(), templateLines.begin(), templateLines.end());
-    plans.push_back(std::move(plan));
-  }
-  return plans;
-}
 
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
@@ -277,35 +156,6 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
 std::string LocalTimeIso8601() {
   const QDateTime now = QDateTime::currentDateTime();
   return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
-}
-
-// The plans of the table (or the template alone), every one put into the form and checked.
-// Problems are printed; the exit code when there were any.
-std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
-  TFmMain& form = *session.Form;
-  const QString templateFile = session.Options.positionalArguments().value(0);
-  std::vector<std::string> problems;
-  try {
-    const std::vector<std::string> templateLines = ReadParamFile(templateFile);
-    if (session.Options.isSet("units"))
-      plans = PlansOf(session.Options.value("units"), templateLines, KnownKeys(form), problems);
-    else
-      plans.push_back({0, {}, templateLines});
-  } catch (const EUsage&) {
-    throw;
-  } catch (const std::exception& error) {
-    form.ShowError(error.what());
-    return ExitFailed;
-  }
-  for (const TPlan& plan : plans) {
-    form.ApplyParameterLines(plan.Lines);
-    for (const auto& text : form.GatherAllParameters())
-      problems.push_back((plan.Row > 0 ? "строка " + std::to_string(plan.Row) : "шаблон") +
-                         (plan.Label.empty() ? "" : " (" + plan.Label + ")") + ": " + text);
-  }
-  for (const auto& text : problems) session.Person->Say("Ошибка: " + text);
-  if (!problems.empty()) return ExitChecksFailed;
-  return std::nullopt;
 }
 
 }  // namespace
@@ -467,5 +317,9 @@ int RunProvision(TSession& session) {
   }
   // A worker's units are told by its events; its own exit is for failures of the slot itself.
   if (report.On()) return ExitDone;
+  if (stop.Signal()) {
+    person.Say("Остановлено: " + stop.Name());
+    return stop.ExitCode();
+  }
   return anyError ? ExitFailed : anyDifference ? ExitDifferences : ExitDone;
 }

@@ -1,8 +1,9 @@
 // CSV files of the batch station: the units table it reads and its log.
 //
 // A units table comes from spreadsheets: "," or ";" as separator (taken from the header line),
-// quoted fields, UTF-8 with or without a byte-order mark or Windows-1251 (a file that is not
-// valid UTF-8). Parsing is libcsv's. Fields come back as UTF-8 text.
+// quoted fields, UTF-8 with or without a byte-order mark, or Windows-1251 (a file that is not
+// UTF-8 and holds no UTF-8 multi-byte sequence at all; a mixture of the two is refused, never
+// guessed). Parsing is libcsv's. Fields come back as UTF-8 text.
 #pragma once
 
 #include <QString>
@@ -15,7 +16,8 @@ struct TCsvTable {
 };
 
 // Raises std::runtime_error with a Russian text when the file cannot be read, and EUsage when it
-// is not a table (a parse error, a row whose field count differs from the header's).
+// is not a table (its encoding, a parse error, a row whose field count differs from the
+// header's).
 TCsvTable ReadCsvTable(const QString& fileName);
 
 // Parses UTF-8 CSV text with `separator`; the same failures as ReadCsvTable, rows of any width.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/StopSignals.h"
 #include "form/Translations.h"
 
 namespace {
@@ -105,11 +106,15 @@ const TSubcommand kSubcommands[] = {
 
 const char* const kExitCodes =
     "Коды завершения:\n"
-    "  0  выполнено\n"
-    "  1  операция не удалась (текст ошибки, как в окне)\n"
-    "  2  ошибка в командной строке или во входном файле\n"
-    "  3  не пройдены проверки формы\n"
-    "  4  найдены расхождения с Вестрой\n";
+    "  0    выполнено\n"
+    "  1    операция не удалась (текст ошибки, как в окне)\n"
+    "  2    ошибка в командной строке; входной файл не читается или не разбирается\n"
+    "  3    не пройдена проверка формы или отвергнуто значение (ячейка таблицы)\n"
+    "  4    найдены расхождения с Вестрой\n"
+    "  130  остановлено по SIGINT (Ctrl-C) после записи текущего блока\n"
+    "  143  остановлено по SIGTERM, так же\n"
+    "  129  остановлено по SIGHUP (закрыт терминал), так же\n"
+    "  131  остановлено по SIGQUIT, так же\n";
 
 void Print(std::FILE* stream, const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -198,13 +203,18 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The station stops only between units: the stop signals wait, blocked in every thread from
-  // the start, until it asks for them. Its slots' workers ending are taken the same way.
+  // A write must never stop half-way: the stop signals wait, blocked in every thread from the
+  // start, until `write` has sent its final command or the station is between units.
+  if (argc > 1 &&
+      (std::string_view(argv[1]) == "provision" || std::string_view(argv[1]) == "write"))
+    BlockStopSignals();
+  // The station learns that a slot's worker ended through a descriptor as well, which only a
+  // signal blocked in every thread reaches.
   if (argc > 1 && std::string_view(argv[1]) == "provision") {
-    sigset_t stop;
-    sigemptyset(&stop);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) sigaddset(&stop, signal);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    sigset_t child;
+    sigemptyset(&child);
+    sigaddset(&child, SIGCHLD);
+    pthread_sigmask(SIG_BLOCK, &child, nullptr);
   }
   // The form is never shown: no display is needed unless one is chosen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

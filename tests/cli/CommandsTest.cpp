@@ -1,5 +1,7 @@
 // The subcommands that run one operation of the window: the same bytes, the same checks, and
 // their exit codes.
+#include <signal.h>
+
 #include <QSettings>
 #include <algorithm>
 #include <ostream>
@@ -65,17 +67,20 @@ TEST_P(ExitCodes, SayWhatHappened) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, ExitCodes,
-    ::testing::Values(TExitCase{"Done", {"version", "--port", "COM3"}, 0, ""},
-                      TExitCase{"Failed",
-                                {"version", "--port", "/dev/no-such-tty"},
-                                1,
-                                "Ошибка: /dev/no-such-tty: "},
-                      TExitCase{"UnknownOption", {"version", "--colour"}, 2, "colour"},
-                      TExitCase{"UnknownCommand", {"flash"}, 2, "неизвестная команда flash"},
-                      TExitCase{"ChecksFailed",
-                                {"write", "FILE", "--port", "COM3"},
-                                3,
-                                "Ошибка: Не выбран период оповещения"}),
+    ::testing::Values(
+        TExitCase{"Done", {"version", "--port", "COM3"}, 0, ""},
+        TExitCase{
+            "Failed", {"version", "--port", "/dev/no-such-tty"}, 1, "Ошибка: /dev/no-such-tty: "},
+        TExitCase{"UnknownOption", {"version", "--colour"}, 2, "colour"},
+        TExitCase{"UnknownCommand", {"flash"}, 2, "неизвестная команда flash"},
+        // Input files that cannot be read are usage, not a failed operation.
+        TExitCase{"MissingFile", {"write", "/no/such.ini", "--port", "COM3"}, 2, "/no/such.ini"},
+        TExitCase{
+            "MissingTemplate", {"provision", "/no/such.ini", "--port", "COM3"}, 2, "/no/such.ini"},
+        TExitCase{"ChecksFailed",
+                  {"write", "FILE", "--port", "COM3"},
+                  3,
+                  "Ошибка: Не выбран период оповещения"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Commands, VersionAndFindPrintTheUnitsVersionAndPortAndStoreNothing) {
@@ -150,3 +155,66 @@ TEST_F(Commands, DiffFindsExactlyTheChangedCodesAndWritesNothing) {
   EXPECT_EQ(lines[1].rfind("M02\tPeriod\t", 0), 0u) << lines[1];
   for (const auto& command : Unit->Commands()) EXPECT_NE(command.rfind("#W", 0), 0u) << command;
 }
+
+TEST_F(Commands, WriteWarnsOfEveryValueTheFormDidNotKeepAndRefusesAControlCharacter) {
+  StartUnit();
+  const std::string saved = ReadFile(SaveUnit("saved.ini"));
+  const std::string clamped = WriteFile(
+      "clamped.ini", WithValue(WithValue(saved, "RingLevel", "99"), "TimeZone", Cp1251("+3ч")));
+
+  const auto run = RunCli({"write", clamped, "--port", "COM3", "--no-verify"});
+
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  for (const char* said : {"Предупреждение: RingLevel: «99» — вне диапазона от 0 до 15",
+                           "Предупреждение: TimeZone: «+3ч» — не целое число"})
+    EXPECT_NE(run.Err.find(said), std::string::npos) << run.Err;
+
+  StartUnit();
+  const auto escaped =
+      RunCli({"write", WriteFile("escape.ini", WithValue(saved, "SMSPwd", "12\x1b#WL00")), "--port",
+              "COM3"});
+
+  EXPECT_EQ(escaped.Exit, 3) << escaped.Err;
+  EXPECT_NE(escaped.Err.find("Ошибка: SMSPwd: «12\\x1B#WL00» — управляющий символ (код 27)"),
+            std::string::npos)
+      << escaped.Err;
+  EXPECT_EQ(Unit->Commands(), std::vector<std::string>{});
+}
+
+namespace {
+
+struct TSignalCase {
+  const char* Name;
+  int Signal;
+  int Exit;
+};
+
+class SignalDuringWrite : public TCliTest, public ::testing::WithParamInterface<TSignalCase> {};
+
+}  // namespace
+
+TEST_P(SignalDuringWrite, IsTakenOnceTheUnitHasItsFinalCommand) {
+  const auto& c = GetParam();
+  StartUnit();
+  const std::string file = SaveUnit("unit.ini");
+  // A slow unit, so that the signal comes in the middle of the write.
+  StartUnit({"--delay", "40"});
+  TCliProcess write({"write", file, "--port", "COM3"});
+  ASSERT_TRUE(WaitUntil([&] { return Unit->Commands().size() >= 4; })) << write.Err();
+
+  write.Signal(c.Signal);
+
+  EXPECT_EQ(write.Wait(), c.Exit) << write.Err();
+  const auto commands = Unit->Commands();
+  EXPECT_EQ(std::count_if(commands.begin(), commands.end(),
+                          [](const std::string& s) { return s.rfind("#W", 0) == 0; }),
+            43);
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "#S"), commands.end());
+  EXPECT_NE(write.Err().find(std::string("Остановлено: ") + c.Name), std::string::npos)
+      << write.Err();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, SignalDuringWrite,
+                         ::testing::Values(TSignalCase{"SIGINT", SIGINT, 130},
+                                           TSignalCase{"SIGHUP", SIGHUP, 129}),
+                         [](const auto& info) { return std::string(info.param.Name); });

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <ostream>
 
 #include "tests/cli/CliFixture.h"
 
@@ -65,7 +66,8 @@ TEST_P(ProvisionTables, WritesThreeUnitsOneAfterAnother) {
   const auto& c = GetParam();
   StartUnit();
   const std::string templ = SaveUnit("template.ini");
-  std::string table = UnitsTable(3);
+  // Spreadsheets export trailing rows with nothing in them.
+  std::string table = UnitsTable(3) + ",,,\r\n , ,,\r\n";
   if (c.Semicolon) table = Semicolons(table);
   if (c.Windows1251) table = Cp1251(table);
   if (c.Bom) table = "\xEF\xBB\xBF" + table;
@@ -90,6 +92,7 @@ TEST_P(ProvisionTables, WritesThreeUnitsOneAfterAnother) {
   }
 
   EXPECT_EQ(station.Wait(), 0) << station.Err();
+  EXPECT_EQ(Occurrences(station.Err(), "пропущены пустые строки: 4, 5"), 1u) << station.Err();
   const auto said = Lines(station.Out());
   ASSERT_EQ(said.size(), 3u) << station.Out();
   EXPECT_EQ(said[2].rfind("COM3 блок Блок №3 (3.00): записано", 0), 0u) << said[2];
@@ -106,28 +109,95 @@ INSTANTIATE_TEST_SUITE_P(Cli, ProvisionTables,
                                            TTableCase{"Utf8WithMarkCommas", false, false, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-TEST_F(Provision, RefusesAnUnknownColumnOrAFailingRowBeforeSendingAnything) {
-  struct TCase {
-    std::string Table;
-    int Exit;
-    std::string Said;
-  };
+namespace {
+
+struct TRefusalCase {
+  const char* Name;
+  std::string Table;  // bytes
+  int Exit;
+  std::vector<std::string> Said;  // each a part of standard error
+};
+
+void PrintTo(const TRefusalCase& c, std::ostream* out) { *out << c.Name; }
+
+class RefusedTables : public TProvisionTest, public ::testing::WithParamInterface<TRefusalCase> {};
+
+}  // namespace
+
+TEST_P(RefusedTables, SayEveryFaultAndSendNothing) {
+  const auto& c = GetParam();
   StartUnit();
   const std::string templ = SaveUnit("template.ini");
-  Unit.reset();
   StartUnit();
-  const TCase cases[] = {
-      {"Unit,PhoneSMS1,Colour\nA,1,red\n", 2, "неизвестные или повторные столбцы: Colour"},
-      {"Unit;EnSMS2;phonesms2\nA;1;123\nB;1;12a\nC;1;\n", 3,
-       "Ошибка: строка 2 (B): Недопустимый символ в телефоне 2"},
-  };
-  for (const auto& c : cases) {
-    const auto run = RunCli({"provision", templ, "--units", WriteFile("units.csv", c.Table),
-                             "--port", "COM3", "--log", PathOf("log.csv")});
-    EXPECT_EQ(run.Exit, c.Exit) << run.Err;
-    EXPECT_NE(run.Err.find(c.Said), std::string::npos) << run.Err;
-  }
+
+  const auto run = RunCli({"provision", templ, "--units", WriteFile("units.csv", c.Table), "--port",
+                           "COM3", "--log", PathOf("log.csv")});
+
+  EXPECT_EQ(run.Exit, c.Exit) << run.Err;
+  for (const auto& said : c.Said) EXPECT_NE(run.Err.find(said), std::string::npos) << run.Err;
   EXPECT_EQ(Unit->Commands(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, RefusedTables,
+    ::testing::Values(
+        // Every refused cell of the table, in one run.
+        TRefusalCase{"Cells",
+                     "Unit;TimeZone;Period;RingLevel;SMSPwd;GPRSUser;LowBatMsg;AddrServer1\n"
+                     "A;+3ч;5 мин;99;123456789;日本;2;192.0.2.x\n"
+                     "B;-3;4;11;\"1234\r#WL00\";вход;1;192.0.2.10\n",
+                     3,
+                     {"строка 1 (A), TimeZone: «+3ч» — не целое число",
+                      "строка 1 (A), Period: «5 мин» — не целое число",
+                      "строка 1 (A), RingLevel: «99» — вне диапазона от 0 до 15",
+                      "строка 1 (A), SMSPwd: «123456789» — длиннее 8 символов",
+                      "строка 1 (A), GPRSUser: «日本» — символ «日» не из Windows-1251",
+                      "строка 1 (A), LowBatMsg: «2» — допустимо 0 или 1",
+                      "строка 1 (A), AddrServer1: «192.0.2.x» — не адрес вида 192.0.2.10",
+                      "строка 2 (B), SMSPwd: «1234\\r#WL00» — управляющий символ (код 13)"}},
+        TRefusalCase{"ListItemAndCorrCoef",
+                     "Period,CorrCoef\n9,95\n",
+                     3,
+                     {"строка 1, Period: «9» — в списке нет пункта 9 (есть от 0 до 7)",
+                      "строка 1, CorrCoef: «95» — не записывается без --manual-corr-coef"}},
+        TRefusalCase{"FormChecks",
+                     "Unit;EnSMS2;phonesms2\nA;1;123\nB;1;12a\n",
+                     3,
+                     {"строка 2 (B), PhoneSMS2: «12a» — допустимы только цифры",
+                      "Ошибка: строка 2 (B): Недопустимый символ в телефоне 2"}},
+        TRefusalCase{"Header",
+                     "Unit,,PhoneSMS1,Colour,phonesms1,unit\nA,1,2,3,4,5\n",
+                     2,
+                     {"столбец 2: нет имени", "столбец 4: неизвестный ключ «Colour»",
+                      "столбец 5: ключ PhoneSMS1 уже в столбце 3",
+                      "столбец 6: второй столбец Unit (первый — 1)"}},
+        // UTF-8 with one stray Windows-1251 byte, never read as mojibake.
+        TRefusalCase{"MixedEncoding",
+                     "Unit,GPRSUser\nA,вход\nB,\xA0\n",
+                     2,
+                     {"смешанная кодировка, строка 3"}},
+        TRefusalCase{"MarkBeforeWindows1251",
+                     "\xEF\xBB\xBFUnit,GPRSUser\nA,\xE2\xF5\xEE\xE4\n",
+                     2,
+                     {"метка UTF-8, но текст не в UTF-8, строка 2"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(Provision, StopsWhileWaitingWithACompleteRecord) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  TCliProcess station({"provision", templ, "--units", WriteFile("units.csv", UnitsTable(2)),
+                       "--port", "COM3", "--log", log});
+  // Handled, the unit stays plugged in: the station waits for it to go.
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
+
+  station.Signal(SIGTERM);
+
+  EXPECT_EQ(station.Wait(), 143) << station.Err();
+  EXPECT_NE(station.Err().find("Остановлено: SIGTERM"), std::string::npos) << station.Err();
+  const auto logged = LoggedUnits(log);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_NE(logged[0].find(R"("1","Блок №1","ok")"), std::string::npos) << logged[0];
 }
 
 TEST_F(Provision, StopsAfterTheCurrentUnitAndGoesOnWhereItStopped) {
@@ -151,7 +221,7 @@ TEST_F(Provision, StopsAfterTheCurrentUnitAndGoesOnWhereItStopped) {
 
   station.Signal(SIGINT);
 
-  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  EXPECT_EQ(station.Wait(), 130) << station.Err();
   ExpectWritten(2);
   auto logged = LoggedUnits(log);
   ASSERT_EQ(logged.size(), 2u);
