@@ -9,6 +9,9 @@ dir=build-package
 # No debugging information: the programs are stripped and no debug package is made, so it would
 # only slow the build.
 eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --export=sh)"
+# Dated by the changelog, as Debian's builds date what they make (the manual pages).
+SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l dist/changelog -STimestamp)
+export SOURCE_DATE_EPOCH
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DVESTRA_TESTS=OFF \
   -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
   -DCMAKE_STRIP="$PWD/dist/strip-for-debian" >/dev/null
