@@ -66,9 +66,11 @@ done
 
 # Every option the programs' own help names is in their manual pages, and vestra-cli's in its
 # completion too; so is every subcommand.
-completion=$share/bash-completion/completions/vestra-cli
-[ "$(pkg-config --variable=completionsdir bash-completion)" = /usr/share/bash-completion/completions ] &&
-  [ -f "$completion" ] || fail "no bash completion for vestra-cli"
+completion=/usr/share/bash-completion/completions/vestra-cli
+[ "$(pkg-config --variable=completionsdir bash-completion)" = "${completion%/*}" ] ||
+  fail "bash-completion looks elsewhere than ${completion%/*}"
+[ -f "$root$completion" ] || fail "no bash completion for vestra-cli"
+completion=$root$completion
 options() { grep -oE -- '^ +-[-a-z]+(, --[-a-z]+)?' | grep -oE -- '-[-a-z]+'; }
 documents() {  # page word...: each word appears in the page
   local page=$1 word
@@ -77,10 +79,11 @@ documents() {  # page word...: each word appears in the page
     zcat "$page" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" || fail "$(basename "$page") lacks $word"
   done
 }
-documents "$share/man/man1/vestra-sim.1.gz" $("$bin/vestra-sim" --help | options)
+mapfile -t words < <("$bin/vestra-sim" --help | options)
+documents "$share/man/man1/vestra-sim.1.gz" "${words[@]}"
 commands=$("$bin/vestra-cli" --help | awk '/^Команды:/ { list = 1; next } !NF { list = 0 } list { print $1 }')
 for command in $commands; do
-  words=("$command" $("$bin/vestra-cli" "$command" --help | options))
+  mapfile -t words < <(echo "$command" && "$bin/vestra-cli" "$command" --help | options)
   documents "$share/man/man1/vestra-cli.1.gz" "${words[@]}"
   for word in "${words[@]}"; do
     grep -qE -- "(^|[ '\"])$word([ '\"]|$)" "$completion" || fail "completion lacks $command $word"
