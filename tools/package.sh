@@ -4,7 +4,7 @@
 # functions, read-only relocations bound at start, PIE), stripped as Debian strips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh
+tools/setup.sh >&2  # standard output carries only the package's path
 dir=build-package
 # No debugging information: the programs are stripped and no debug package is made, so it would
 # only slow the build.
