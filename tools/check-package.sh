@@ -82,6 +82,7 @@ documents() {  # page word...: each word appears in the page
 mapfile -t words < <("$bin/vestra-sim" --help | options)
 documents "$share/man/man1/vestra-sim.1.gz" "${words[@]}"
 commands=$("$bin/vestra-cli" --help | awk '/^Команды:/ { list = 1; next } !NF { list = 0 } list { print $1 }')
+[ -n "$commands" ] || fail "vestra-cli --help lists no commands under «Команды:»"
 for command in $commands; do
   mapfile -t words < <(echo "$command" && "$bin/vestra-cli" "$command" --help | options)
   documents "$share/man/man1/vestra-cli.1.gz" "${words[@]}"
