@@ -278,7 +278,7 @@ void TFmMain::FormCreate() {
   PGSIM->setCurrentWidget(TSExtSIM);
   UpdatePortDevice();
   const QString startup = StartupFileName();
-  if (QFileInfo(startup).isFile()) Handle([this, &startup] { ApplyParameters(startup); });
+  if (!startup.isEmpty()) Handle([this, &startup] { ApplyParameters(startup); });
 }
 
 void TFmMain::FormShow() {
@@ -314,7 +314,12 @@ void TFmMain::ActOptionExecute() {
 }
 
 QString TFmMain::StartupFileName() const {
-  return QCoreApplication::applicationDirPath() + "/Vestra.ini";
+  // Beside the program first: a build folder and a portable copy keep using their own file.
+  for (const QString& folder : {QCoreApplication::applicationDirPath(), SystemStartupFolder}) {
+    const QString name = folder + "/Vestra.ini";
+    if (QFileInfo(name).isFile()) return name;
+  }
+  return {};
 }
 
 void TFmMain::showEvent(QShowEvent* event) {

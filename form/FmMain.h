@@ -175,7 +175,12 @@ class TFmMain : public QMainWindow {
   void FormDestroy();
   void N1Click();
   void ActOptionExecute();
-  QString StartupFileName() const;  // executable's folder + "/Vestra.ini"
+  // The start-up file to apply: "Vestra.ini" beside the program, else in
+  // `SystemStartupFolder`; empty when neither exists.
+  QString StartupFileName() const;
+  // The system-wide start-up file's folder, where a package manager keeps a person's edits.
+  // Tests point it at a folder of their own, so that the machine's file never reaches them.
+  static inline QString SystemStartupFolder = "/etc/vestra";
 
   // --- Interlocks (form/) ---
   void UpdateCorrCoefEnabled();

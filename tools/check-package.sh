@@ -1,13 +1,30 @@
 #!/usr/bin/env bash
-# Checks a Debian package of the configurator as an installation sees it: unpacks it into a
-# temporary folder, checks that each file is where the desktop looks for it, validates the menu
-# entry and the AppStream file in place, and runs the packaged programs.
+# Checks a Debian package of the configurator as Debian and an installation see it: lintian
+# reports nothing that the package does not override with a reason; unpacked into a temporary
+# folder, each file is where the desktop, man and bash look for it, the menu entry and the
+# AppStream file validate in place, the manual pages render and the completion completes, and
+# the packaged programs run.
 set -euo pipefail
 deb=$(realpath "$1")
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 fail() { echo "$deb: $*" >&2; exit 1; }
+
+# Every tag lintian knows, down to the pedantic and experimental ones, unless overridden; and
+# every override says why (a comment above it).
+report=$(lintian --pedantic --display-info --display-experimental "$deb" 2>&1) ||
+  fail "lintian failed: $report"
+report=$(grep -v '^running with root privileges' <<<"$report" || true)
+[ -z "$report" ] || fail "lintian reports:"$'\n'"$report"
+overrides=$root/usr/share/lintian/overrides/vestra
+if [ -f "$overrides" ]; then
+  unexplained=$(awk '/^#/ { why = 1; next } /^[^#[:space:]]/ && !why { print } { why = 0 }' "$overrides")
+  [ -z "$unexplained" ] || fail "overrides without a reason: $unexplained"
+fi
+version=$(dpkg-deb -f "$deb" Version)
+zcat "$root/usr/share/doc/vestra/changelog.Debian.gz" | head -n1 | grep -qF "($version)" ||
+  fail "changelog.Debian does not begin with version $version"
 
 # The libraries' packages come from the programs, so the Qt libraries must be among them.
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -34,8 +51,58 @@ done
 
 # The programs run from where the package puts them.
 export QT_QPA_PLATFORM=offscreen
-"$root/usr/bin/vestra-sim" --help >/dev/null || fail "vestra-sim --help failed"
-if [ -e "$root/usr/bin/vestra-cli" ]; then
-  "$root/usr/bin/vestra-cli" --help >/dev/null || fail "vestra-cli --help failed"
-fi
-echo "$(basename "$deb"): contents checked"
+bin=$root/usr/bin
+for program in vestra-sim vestra-cli; do
+  "$bin/$program" --help >/dev/null || fail "$program --help failed"
+done
+
+# Each program has its manual page, which man renders without a warning.
+for program in "$bin"/*; do
+  page=$share/man/man1/$(basename "$program").1.gz
+  [ -f "$page" ] || fail "no manual page for $(basename "$program")"
+  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$page: $warnings"
+done
+
+# Every option the programs' own help names is in their manual pages, and vestra-cli's in its
+# completion too; so is every subcommand.
+completion=/usr/share/bash-completion/completions/vestra-cli
+[ "$(pkg-config --variable=completionsdir bash-completion)" = "${completion%/*}" ] ||
+  fail "bash-completion looks elsewhere than ${completion%/*}"
+[ -f "$root$completion" ] || fail "no bash completion for vestra-cli"
+completion=$root$completion
+options() { grep -oE -- '^ +-[-a-z]+(, --[-a-z]+)?' | grep -oE -- '-[-a-z]+'; }
+documents() {  # page word...: each word appears in the page
+  local page=$1 word
+  shift
+  for word in "$@"; do
+    zcat "$page" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" || fail "$(basename "$page") lacks $word"
+  done
+}
+mapfile -t words < <("$bin/vestra-sim" --help | options)
+documents "$share/man/man1/vestra-sim.1.gz" "${words[@]}"
+commands=$("$bin/vestra-cli" --help | awk '/^Команды:/ { list = 1; next } !NF { list = 0 } list { print $1 }')
+[ -n "$commands" ] || fail "vestra-cli --help lists no commands under «Команды:»"
+for command in $commands; do
+  mapfile -t words < <(echo "$command" && "$bin/vestra-cli" "$command" --help | options)
+  documents "$share/man/man1/vestra-cli.1.gz" "${words[@]}"
+  for word in "${words[@]}"; do
+    grep -qE -- "(^|[ '\"])$word([ '\"]|$)" "$completion" || fail "completion lacks $command $word"
+  done
+done
+
+# The completion offers the subcommands and the port names.
+completes() {  # words...: prints what completing the last of the typed words offers
+  bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" && shift &&
+    COMP_WORDS=("$@") && COMP_CWORD=$(($# - 1)) && COMP_LINE="$*" && COMP_POINT=${#COMP_LINE} &&
+    _vestra_cli vestra-cli "${COMP_WORDS[-1]}" &&
+    echo "${COMPREPLY[*]}"' sh "$completion" "$@"
+}
+[ "$(completes vestra-cli wr)" = write ] || fail "completion: vestra-cli wr gives $(completes vestra-cli wr)"
+[[ " $(completes vestra-cli read --port CO) " == *" COM24 "* ]] || fail "completion: no port COM24"
+
+# The start-up file: the programs look for /etc/vestra/Vestra.ini, which belongs to the
+# administrator, so the package ships none.
+grep -qaF /etc/vestra "$bin/vestra" || fail "vestra does not look in /etc/vestra"
+if dpkg-deb -c "$deb" | grep -q 'Vestra\.ini'; then fail "the package ships a start-up file"; fi
+echo "$(basename "$deb"): lintian clean, contents checked"

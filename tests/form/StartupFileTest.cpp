@@ -1,32 +1,32 @@
-// The parameter file "Vestra.ini" beside the program is applied while the window is created.
+// The parameter file "Vestra.ini" is applied while the window is created: the one beside the
+// program, else the system-wide one (a folder of the test's own stands in for /etc/vestra).
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include "tests/support/WindowTest.h"
 
 namespace {
 
-// Puts a start-up file beside the test program for as long as it lives.
+// Puts a start-up file into `folder` for as long as it lives.
 class TStartupFile {
  public:
-  explicit TStartupFile(const QByteArray& bytes)
-      : Name(QCoreApplication::applicationDirPath() + "/Vestra.ini") {
+  TStartupFile(const QString& folder, const QByteArray& bytes) : Name(folder + "/Vestra.ini") {
+    QDir().mkpath(folder);
     QFile file(Name);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
   }
   ~TStartupFile() { QFile::remove(Name); }
-
- private:
-  QString Name;
+  const QString Name;
 };
 
 }  // namespace
 
 TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
-  TStartupFile startup(
-      "AddrServer1=167903424\r\nAddrServer2=0\r\nPeriod=2\r\nVibroMode=178\r\n"
-      "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\n");
+  TStartupFile startup(QCoreApplication::applicationDirPath(),
+                       "AddrServer1=167903424\r\nAddrServer2=0\r\nPeriod=2\r\nVibroMode=178\r\n"
+                       "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\n");
   auto window = NewWindow();
   ASSERT_FALSE(window->isVisible());
   EXPECT_EQ(window->EdServer1->Text(), "192.0.2.10");
@@ -39,4 +39,19 @@ TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
   EXPECT_TRUE(window->CBSleepKeyb->isEnabled()) << "the sleep rule ran";
   EXPECT_EQ(window->CBPhone1->ItemIndex(), 1);
   EXPECT_EQ(window->EdPhone1->Text(), "1234567");
+}
+
+// An installed program has no file beside it and takes the system-wide one; a file beside the
+// program (a build folder, a portable copy) still comes first.
+TEST_F(TWindowTest, SystemStartupFileServesWhenNoneLiesBesideTheProgram) {
+  TStartupFile system(TFmMain::SystemStartupFolder, "Period=3\r\n");
+  {
+    auto window = NewWindow();
+    EXPECT_EQ(window->StartupFileName(), system.Name);
+    EXPECT_EQ(window->CBPeriod->ItemIndex(), 3);
+  }
+  TStartupFile beside(QCoreApplication::applicationDirPath(), "Period=1\r\n");
+  auto window = NewWindow();
+  EXPECT_EQ(window->StartupFileName(), beside.Name);
+  EXPECT_EQ(window->CBPeriod->ItemIndex(), 1);
 }

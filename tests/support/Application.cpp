@@ -3,6 +3,7 @@
 #include <QFile>
 #include <filesystem>
 
+#include "form/FmMain.h"
 #include "form/Translations.h"
 
 TApplicationEnvironment::TApplicationEnvironment(const char* programName) : Name(programName) {
@@ -17,6 +18,8 @@ void TApplicationEnvironment::SetUp() {
   HadHome = qEnvironmentVariableIsSet("HOME");
   RealHome = qgetenv("HOME");
   qputenv("HOME", QFile::encodeName(Home->path()));
+  // A start-up file in the machine's /etc must not reach the tests; they put theirs here.
+  TFmMain::SystemStartupFolder = Home->path() + "/etc/vestra";
   App = std::make_unique<QApplication>(Argc, Argv);
   // The dialogs that tests click speak Russian, as they do in the program.
   InstallRussianTranslations(*App);

@@ -1,0 +1,77 @@
+# Bash completion for vestra-cli: the subcommands, each one's options, the port names COM1..COM24
+# (and device paths), and files where a file is asked for.
+
+_vestra_cli() {
+  local cur prev words cword
+  _init_completion || return
+
+  if ((cword == 1)); then
+    COMPREPLY=($(compgen -W 'ports find version read write diff provision report --help' \
+      -- "$cur"))
+    return
+  fi
+  local command=${words[1]}
+
+  case $prev in
+    --port)
+      if [[ $cur == /* ]]; then
+        _filedir
+      else
+        local names=(COM{1..24})
+        [[ $command == provision ]] && names+=(auto)
+        COMPREPLY=($(compgen -W "${names[*]}" -- "$cur"))
+      fi
+      return
+      ;;
+    -o | --output | --exchange-log | --log)
+      _filedir
+      return
+      ;;
+    --units)
+      _filedir '@(csv|CSV)'
+      return
+      ;;
+    --db) # a file; a postgresql:// address is typed by hand
+      _filedir '@(db|sqlite)'
+      return
+      ;;
+    --unsupported)
+      COMPREPLY=($(compgen -W 'skip stop' -- "$cur"))
+      return
+      ;;
+    --format)
+      COMPREPLY=($(compgen -W 'csv json' -- "$cur"))
+      return
+      ;;
+    --settle | --count | --station)
+      return
+      ;;
+  esac
+
+  local options='-h --help --help-all --exchange-log --unsupported' file=''
+  local unit_options='--set-time --no-set-time --manual-corr-coef --no-manual-corr-coef'
+  case $command in
+    version) options+=' --port' ;;
+    read) options+=' --port -o --output' ;;
+    write)
+      options+=" --port --no-verify --settle $unit_options"
+      file=ini
+      ;;
+    diff)
+      options+=' --port'
+      file=ini
+      ;;
+    provision)
+      options+=" --port --units --db --station --log --count --json --settle $unit_options"
+      file=ini
+      ;;
+    report) options+=' --db --format' ;;
+  esac
+
+  if [[ $cur == -* || -z $file ]]; then
+    COMPREPLY=($(compgen -W "$options" -- "$cur"))
+  else
+    _filedir '@(ini|INI)'
+  fi
+}
+complete -F _vestra_cli vestra-cli
