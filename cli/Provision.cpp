@@ -1,9 +1,12 @@
 // The batch station: one template, one row of the units table per unit, unit after unit on one
-// port (or on whichever port a unit answers), each written, verified, logged and printed.
+// port (or on whichever port a unit answers), each written, verified, recorded and printed.
 //
 // Everything is judged before anything is sent: the table's columns must be parameter keys, and
-// every row, put into the form over the template, must pass the form's checks. A row is used up
-// only by a unit that was written and verified; after a failure it goes to the next unit. Having
+// every row, put into the form over the template, must pass the form's checks. The rows are a
+// queue in the station's store (cli/StationStore.h), which other stations may share: a row is
+// claimed when a unit is there, the attempt is recorded before the first command, and the row is
+// used up only by a unit that was written and verified; after a failure it goes to the next
+// unit. Having
 // handled a unit, the station waits until that unit is gone from its port before it takes
 // another there. The stop signals (blocked since main) are looked at only between units.
 #include <poll.h>
@@ -11,20 +14,22 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <QDateTime>
+#include <QFile>
+#include <QSysInfo>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "cli/ProvisionLog.h"
+#include "cli/StationStore.h"
 #include "cli/UnitsCsv.h"
 #include "link/Text.h"
+#include "link/VestraError.h"
 #include "params/Encodings.h"
 #include "params/ParamFile.h"
 #include "params/ParamList.h"
@@ -169,12 +174,6 @@ std::string UnitName(const TPlan& plan, int ordinal) {
   return std::to_string(plan.Row > 0 ? plan.Row : ordinal);
 }
 
-std::string Seconds(TClock::duration span) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(span).count());
-  return text;
-}
-
 // The firmware version of a unit on `port`, empty when none answers there.
 std::string Probe(TLink& link, const std::string& port) {
   std::string version;
@@ -243,11 +242,6 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
   return outcome;
 }
 
-std::string LocalTimeIso8601() {
-  const QDateTime now = QDateTime::currentDateTime();
-  return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
-}
-
 // The plans of the table (or the template alone), every one put into the form and checked.
 // Problems are printed; the exit code when there were any.
 std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
@@ -277,6 +271,25 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
   return std::nullopt;
 }
 
+double Seconds(TClock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+// The rows of the table as the store keeps them, identified by the template and their content.
+std::vector<TStoreRow> StoreRows(const QByteArray& templateBytes, std::size_t templateLines,
+                                 const std::vector<TPlan>& plans) {
+  std::vector<TStoreRow> rows;
+  std::map<std::string, int> seen;  // equal rows are rows of their own, told apart by order
+  for (const TPlan& plan : plans) {
+    std::vector<std::string> own(plan.Lines.begin(),
+                                 plan.Lines.end() - static_cast<long>(templateLines));
+    std::string values;
+    for (auto& line : own) values += (values.empty() ? "" : "\n") + (line = Cp1251ToUtf8(line));
+    const std::string content = plan.Label + '\0' + values;
+    rows.push_back({TStationStore::RowIdentity(templateBytes, plan.Label, own, seen[content]++),
+                    plan.Row, plan.Label, values});
+  }
+  return rows;
+}
+
 }  // namespace
 
 int RunProvision(TSession& session) {
@@ -302,14 +315,36 @@ int RunProvision(TSession& session) {
     ports.push_back(form.PortName());
   }
 
+  const bool queue = session.Options.isSet("units");
+  const std::string station = session.Options.isSet("station")
+                                  ? session.Options.value("station").toStdString()
+                                  : QSysInfo::machineHostName().toStdString() + ":" +
+                                        (automatic ? std::string("auto") : ports.front());
+  // The store and the log are ready, or the station stops, before anything is sent.
+  std::unique_ptr<TStationStore> store;
   std::unique_ptr<TProvisionLog> log;
   try {
+    const QString templateFile = session.Options.positionalArguments().value(0);
+    QFile file(templateFile);
+    if (!file.open(QIODevice::ReadOnly))
+      throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
+    const QByteArray templateBytes = file.readAll();
+    const auto storeRows = queue
+                               ? StoreRows(templateBytes, ReadParamFile(templateFile).size(), plans)
+                               : std::vector<TStoreRow>();
+    store = std::make_unique<TStationStore>(StationDb(session), station);
+    store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
     log = std::make_unique<TProvisionLog>(session.Options.value("log"));
+    for (const TAttemptRecord& interrupted : store->MarkInterrupted()) {
+      log->Append(TProvisionLog::Fields(interrupted));
+      person.Say("Прервана попытка " + interrupted.Time + " на " + interrupted.Port +
+                 (interrupted.Position > 0 ? ", строка " + std::to_string(interrupted.Position)
+                                           : std::string()));
+    }
   } catch (const std::exception& error) {
     form.ShowError(error.what());
     return ExitFailed;
   }
-  std::set<int> done = log->DoneRows();
   // The station's output is one line per unit; the differing codes go with the other notes.
   person.DifferencesTo = stderr;
   form.VerifyAfterWrite = true;
@@ -318,40 +353,50 @@ int RunProvision(TSession& session) {
   int handled = 0;
   bool anyError = false, anyDifference = false;
   std::map<std::string, std::string> leaving;  // port -> device of the unit handled there last
-  for (;;) {
-    auto next = std::find_if(plans.begin(), plans.end(),
-                             [&](const TPlan& plan) { return done.count(plan.Row) == 0; });
-    if (next == plans.end()) {
-      person.Say("Все строки таблицы записаны");
-      break;
-    }
-    if ((count > 0 && handled >= count) || stop.Wait(0ms)) break;
+  try {
+    for (;;) {
+      if (queue && store->Counts().Left == 0) {
+        person.Say("Все строки таблицы записаны");
+        break;
+      }
+      if ((count > 0 && handled >= count) || stop.Wait(0ms)) break;
 
-    person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
-               "...");
-    const auto waitStart = TClock::now();
-    std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop);
-    if (!unit) break;
-    const auto writeStart = TClock::now();
-    const TOutcome outcome = WriteUnit(session, *unit, *next);
-    ++handled;
-    anyError |= outcome.Result == "error";
-    anyDifference |= outcome.Result == "differences";
-    try {
-      log->Append({LocalTimeIso8601(), unit->Port, unit->Device, unit->Version,
-                   next->Row > 0 ? std::to_string(next->Row) : std::string(), next->Label,
-                   outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
-                   Seconds(outcome.VerifyStart - writeStart),
-                   Seconds(outcome.End - outcome.VerifyStart)});
-    } catch (const std::exception& error) {
-      // A station that cannot log must not go on writing units nobody will know of.
-      form.ShowError(error.what());
-      return ExitFailed;
+      person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
+                 "...");
+      const auto waitStart = TClock::now();
+      std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop);
+      if (!unit) break;
+      std::optional<TClaim> claim;
+      if (queue && !(claim = store->Claim())) {
+        // Every open row is another station's now; one may come back when its unit fails.
+        if (store->Counts().Left > 0) person.Say("Свободных строк нет: их пишут другие станции");
+        if (stop.Wait(1000ms)) break;
+        continue;
+      }
+      const TPlan& plan = claim ? plans[static_cast<std::size_t>(claim->Position - 1)] : plans[0];
+      const long long attempt =
+          store->StartAttempt(claim ? &*claim : nullptr, unit->Port, unit->Device, unit->Version);
+      const auto writeStart = TClock::now();
+      const TOutcome outcome = WriteUnit(session, *unit, plan);
+      ++handled;
+      anyError |= outcome.Result == "error";
+      anyDifference |= outcome.Result == "differences";
+      const bool own = store->CompleteAttempt(
+          attempt, claim ? &*claim : nullptr,
+          {outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
+           Seconds(outcome.VerifyStart - writeStart), Seconds(outcome.End - outcome.VerifyStart)});
+      log->Append(TProvisionLog::Fields(store->Attempt(attempt)));
+      PrintLine(unit->Port + " блок " + UnitName(plan, handled) + " (" + unit->Version +
+                "): " + outcome.Said);
+      if (!own)
+        person.Say("Внимание: строку " + std::to_string(plan.Row) +
+                   " уже записала другая станция, пока эта станция не продлевала захват");
+      leaving[unit->Port] = unit->Device;
     }
-    PrintLine(unit->Port + " блок " + UnitName(*next, handled) + " (" + unit->Version +
-              "): " + outcome.Said);
-    if (outcome.Result == "ok" && next->Row > 0) done.insert(next->Row);
-    leaving[unit->Port] = unit->Device;
+  } catch (const std::exception& error) {
+    // A station that cannot keep its record must not go on writing units nobody will know of.
+    form.ShowError(error.what());
+    return ExitFailed;
   }
   return anyError ? ExitFailed : anyDifference ? ExitDifferences : ExitDone;
 }
