@@ -208,25 +208,33 @@ TStationStore::TStationStore(const QString& db, const std::string& station) {
     throw EVestraError(std::string("Нет драйвера базы данных ") + Impl->Dialect.Driver +
                        (postgres ? " (пакет libqt6sql6-psql)" : " (пакет libqt6sql6-sqlite)"));
   Impl->Db = QSqlDatabase::addDatabase(Impl->Dialect.Driver, Impl->Name);
-  if (postgres) {
-    Impl->Db.setConnectOptions(ConnectionWords(db));
-  } else {
-    Impl->Db.setDatabaseName(db);
-    // Another station's transaction holds the file for milliseconds; wait for it.
-    Impl->Db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=60000");
+  try {
+    if (postgres) {
+      Impl->Db.setConnectOptions(ConnectionWords(db));
+    } else {
+      Impl->Db.setDatabaseName(db);
+      // Another station's transaction holds the file for milliseconds; wait for it.
+      Impl->Db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=60000");
+    }
+    if (!Impl->Db.open())
+      throw EVestraError("Не удалось открыть базу данных станции " +
+                         (postgres ? std::string() : db.toStdString() + " ") + "(" +
+                         Impl->Db.lastError().text().toStdString() + ")");
+    if (!postgres) {
+      // Many readers beside one writer, and a commit on disk before the station goes on.
+      if (Impl->Value("PRAGMA journal_mode=WAL").toString() != "wal")
+        throw EVestraError("База данных станции " + db.toStdString() +
+                           ": не удалось включить журнал WAL");
+      Impl->Run("PRAGMA synchronous=FULL");
+    }
+    Impl->CreateSchema();
+  } catch (...) {
+    // The destructor does not run for a store that never opened.
+    const QString name = Impl->Name;
+    Impl.reset();
+    QSqlDatabase::removeDatabase(name);
+    throw;
   }
-  if (!Impl->Db.open())
-    throw EVestraError("Не удалось открыть базу данных станции " +
-                       (postgres ? std::string() : db.toStdString() + " ") + "(" +
-                       Impl->Db.lastError().text().toStdString() + ")");
-  if (!postgres) {
-    // Many readers beside one writer, and a commit on disk before the station goes on.
-    if (Impl->Value("PRAGMA journal_mode=WAL").toString() != "wal")
-      throw EVestraError("База данных станции " + db.toStdString() +
-                         ": не удалось включить журнал WAL");
-    Impl->Run("PRAGMA synchronous=FULL");
-  }
-  Impl->CreateSchema();
 }
 
 TStationStore::~TStationStore() {
