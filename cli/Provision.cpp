@@ -366,21 +366,28 @@ int RunProvision(TSession& session) {
       const auto waitStart = TClock::now();
       std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop);
       if (!unit) break;
+      // The attempt is on record before the first command of the write.
       std::optional<TClaim> claim;
-      if (queue && !(claim = store->Claim())) {
+      long long attempt = 0;
+      if (!queue) {
+        attempt = store->StartAttempt(unit->Port, unit->Device, unit->Version);
+      } else if ((claim = store->Claim(unit->Port, unit->Device, unit->Version))) {
+        attempt = claim->Attempt;
+      } else {
         // Every open row is another station's now; one may come back when its unit fails.
         if (store->Counts().Left > 0) person.Say("Свободных строк нет: их пишут другие станции");
         if (stop.Wait(1000ms)) break;
         continue;
       }
       const TPlan& plan = claim ? plans[static_cast<std::size_t>(claim->Position - 1)] : plans[0];
-      const long long attempt =
-          store->StartAttempt(claim ? &*claim : nullptr, unit->Port, unit->Device, unit->Version);
+      std::optional<TLeaseKeeper> keeper;
+      if (claim) keeper.emplace(StationDb(session), station, *claim);
       const auto writeStart = TClock::now();
       const TOutcome outcome = WriteUnit(session, *unit, plan);
       ++handled;
       anyError |= outcome.Result == "error";
       anyDifference |= outcome.Result == "differences";
+      keeper.reset();
       const bool own = store->CompleteAttempt(
           attempt, claim ? &*claim : nullptr,
           {outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),

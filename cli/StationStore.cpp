@@ -162,6 +162,19 @@ struct TStationStore::TImpl {
     write.Commit();
   }
 
+  long long InsertAttempt(const QVariant& row, int position, const QString& label,
+                          const std::string& port, const std::string& device,
+                          const std::string& firmware) {
+    return Value(
+               "INSERT INTO attempts (batch_id, row_id, position, label, station, port, device, "
+               "firmware, result, detail, started_at) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'started', '', ?) RETURNING id",
+               {Batch, row, position, label, QString::fromStdString(Station),
+                QString::fromStdString(port), QString::fromStdString(device),
+                QString::fromStdString(firmware), QString::fromStdString(LocalTimeIso8601())})
+        .toLongLong();
+  }
+
   TAttemptRecord Record(const QSqlQuery& q) const {
     TAttemptRecord r;
     r.Id = q.value(0).toLongLong();
@@ -222,7 +235,17 @@ TStationStore::TStationStore(const QString& db, const std::string& station) {
                          Impl->Db.lastError().text().toStdString() + ")");
     if (!postgres) {
       // Many readers beside one writer, and a commit on disk before the station goes on.
-      if (Impl->Value("PRAGMA journal_mode=WAL").toString() != "wal")
+      // Stations that start together on a new file may both ask for WAL; SQLite refuses one of
+      // them at once rather than let both wait, and that one finds WAL set when it asks again.
+      QString mode;
+      for (int tries = 0; tries < 10 && mode != "wal"; ++tries) {
+        try {
+          mode = Impl->Value("PRAGMA journal_mode=WAL").toString();
+        } catch (const EVestraError&) {
+          if (tries == 9) throw;
+        }
+      }
+      if (mode != "wal")
         throw EVestraError("База данных станции " + db.toStdString() +
                            ": не удалось включить журнал WAL");
       Impl->Run("PRAGMA synchronous=FULL");
@@ -303,57 +326,44 @@ std::vector<TAttemptRecord> TStationStore::MarkInterrupted() {
   return marked;
 }
 
-std::optional<TClaim> TStationStore::Claim() {
+std::optional<TClaim> TStationStore::Claim(const std::string& port, const std::string& device,
+                                           const std::string& firmware) {
   TImpl& s = *Impl;
   TImpl::Transaction write(s);
-  QSqlQuery next = s.Run(
-      QString("SELECT r.id, b.position FROM queue_rows r JOIN batch_rows b ON b.row_id = r.id "
-              "WHERE b.batch_id = ? AND r.done = 0 AND "
-              "(r.claimed_by IS NULL OR r.lease_until < {now}) "
-              "ORDER BY b.position LIMIT 1") +
-          s.Dialect.ClaimLock,
-      {s.Batch});
+  QSqlQuery next = s.Run(QString("SELECT r.id, b.position, r.label FROM queue_rows r "
+                                 "JOIN batch_rows b ON b.row_id = r.id "
+                                 "WHERE b.batch_id = ? AND r.done = 0 AND "
+                                 "(r.claimed_by IS NULL OR r.lease_until < {now}) "
+                                 "ORDER BY b.position LIMIT 1") +
+                             s.Dialect.ClaimLock,
+                         {s.Batch});
   if (!next.next()) return std::nullopt;  // rolled back: nothing was written
-  const TClaim claim{next.value(0).toLongLong(), next.value(1).toInt()};
+  TClaim claim{next.value(0).toLongLong(), next.value(1).toInt(), 0};
+  const QString label = next.value(2).toString();
   next.finish();
   // A station that let its lease run out died in the middle of its attempt.
   s.Run("UPDATE attempts SET result = 'interrupted' WHERE row_id = ? AND result = 'started'",
         {claim.RowId});
   s.Run(
-      "UPDATE queue_rows SET claimed_by = ?, lease_until = {now} + CAST(? AS BIGINT) WHERE id = ?",
+      "UPDATE queue_rows SET claimed_by = ?, lease_until = {now} + CAST(? AS BIGINT) "
+      "WHERE id = ?",
       {QString::fromStdString(s.Station), kLeaseMs, claim.RowId});
+  claim.Attempt = s.InsertAttempt(claim.RowId, claim.Position, label, port, device, firmware);
   write.Commit();
   return claim;
 }
 
 void TStationStore::RenewLease(const TClaim& claim) {
   Impl->Run(
-      "UPDATE queue_rows SET lease_until = {now} + CAST(? AS BIGINT) WHERE id = ? AND claimed_by = "
-      "?",
+      "UPDATE queue_rows SET lease_until = {now} + CAST(? AS BIGINT) WHERE id = ? AND "
+      "claimed_by = ?",
       {kLeaseMs, claim.RowId, QString::fromStdString(Impl->Station)});
 }
 
-long long TStationStore::StartAttempt(const TClaim* claim, const std::string& port,
-                                      const std::string& device, const std::string& firmware) {
-  TImpl& s = *Impl;
-  TImpl::Transaction write(s);
-  QVariant label = QString();
-  if (claim) {
-    RenewLease(*claim);
-    label = s.Value("SELECT label FROM queue_rows WHERE id = ?", {claim->RowId}).toString();
-  }
-  const long long id =
-      s.Value(
-           "INSERT INTO attempts (batch_id, row_id, position, label, station, port, device, "
-           "firmware, result, detail, started_at) "
-           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'started', '', ?) RETURNING id",
-           {s.Batch, claim ? QVariant(claim->RowId) : QVariant(QMetaType::fromType<qlonglong>()),
-            claim ? claim->Position : 0, label, QString::fromStdString(s.Station),
-            QString::fromStdString(port), QString::fromStdString(device),
-            QString::fromStdString(firmware), QString::fromStdString(LocalTimeIso8601())})
-          .toLongLong();
-  write.Commit();
-  return id;
+long long TStationStore::StartAttempt(const std::string& port, const std::string& device,
+                                      const std::string& firmware) {
+  return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(), port, device,
+                             firmware);
 }
 
 bool TStationStore::CompleteAttempt(long long attempt, const TClaim* claim,
@@ -412,4 +422,29 @@ TStoreCounts TStationStore::Counts() {
   for (QSqlQuery q = s.Run("SELECT result, COUNT(*) FROM attempts GROUP BY result"); q.next();)
     counts.Attempts[q.value(0).toString().toStdString()] = q.value(1).toInt();
   return counts;
+}
+
+TLeaseKeeper::TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim) {
+  Thread = std::thread([this, db, station, claim] {
+    std::unique_ptr<TStationStore> store;  // opened only when a renewal is due
+    std::unique_lock<std::mutex> lock(Mutex);
+    while (!Stop.wait_for(lock, std::chrono::milliseconds(TStationStore::kLeaseMs / 5),
+                          [this] { return Stopping; })) {
+      try {
+        if (!store) store = std::make_unique<TStationStore>(db, station);
+        store->RenewLease(claim);
+      } catch (const std::exception&) {
+        store.reset();  // tried again next time
+      }
+    }
+  });
+}
+
+TLeaseKeeper::~TLeaseKeeper() {
+  {
+    std::lock_guard<std::mutex> lock(Mutex);
+    Stopping = true;
+  }
+  Stop.notify_one();
+  Thread.join();
 }

@@ -16,10 +16,13 @@
 #pragma once
 
 #include <QString>
+#include <condition_variable>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A row of the table as the store keeps it.
@@ -30,10 +33,11 @@ struct TStoreRow {
   std::string Values;    // "key=value" lines, UTF-8, for the record
 };
 
-// A row claimed by this station.
+// A row claimed by this station, with the attempt started on it.
 struct TClaim {
   long long RowId = 0;
   int Position = 0;
+  long long Attempt = 0;
 };
 
 // One attempt as the record holds it; the fields of the station's log, plus the station.
@@ -81,18 +85,21 @@ class TStationStore {
   // This station's attempts left "started" by an earlier run become "interrupted" and its claims
   // are released; the attempts so marked.
   std::vector<TAttemptRecord> MarkInterrupted();
-  // The next open row of the batch, now leased to this station; none when every open row is
+  // The next open row of the batch, now leased to this station, and an attempt on it recorded
+  // as "started" for the unit on `port`, all in one transaction; none when every open row is
   // done or claimed by a station whose lease runs.
-  std::optional<TClaim> Claim();
+  std::optional<TClaim> Claim(const std::string& port, const std::string& device,
+                              const std::string& firmware);
   void RenewLease(const TClaim& claim);
-  // Records an attempt as "started" (renewing the lease of `claim`, if any); its id.
-  long long StartAttempt(const TClaim* claim, const std::string& port, const std::string& device,
+  // Records an attempt that has no row (the template alone) as "started"; its id.
+  long long StartAttempt(const std::string& port, const std::string& device,
                          const std::string& firmware);
   // Completes the attempt; an "ok" makes the claimed row done in the same transaction, any other
   // result gives the row back to the queue. False when the row was done by another attempt
   // meanwhile (this station had lost its claim).
   bool CompleteAttempt(long long attempt, const TClaim* claim, const TOutcomeRecord& outcome);
   TAttemptRecord Attempt(long long id);
+  TAttemptRecord Attempt(const TClaim& claim) { return Attempt(claim.Attempt); }
   // Every attempt of the store, in the order they were started.
   std::vector<TAttemptRecord> Attempts();
   // The rows of this batch (or of the batch used last, when none was opened) and the attempts by
@@ -102,4 +109,21 @@ class TStationStore {
  private:
   struct TImpl;
   std::unique_ptr<TImpl> Impl;
+};
+
+// Keeps a claim's lease running while it lives: a unit's write holds the station's thread for
+// its whole length, so a thread of its own renews the lease, over a connection of its own, every
+// fifth of the lease. A renewal that fails is left to the completion, which finds the claim lost.
+class TLeaseKeeper {
+ public:
+  TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim);
+  ~TLeaseKeeper();
+  TLeaseKeeper(const TLeaseKeeper&) = delete;
+  TLeaseKeeper& operator=(const TLeaseKeeper&) = delete;
+
+ private:
+  std::mutex Mutex;
+  std::condition_variable Stop;
+  bool Stopping = false;
+  std::thread Thread;
 };

@@ -79,7 +79,7 @@ class TStationTest : public TCliTest {
   }
 
   // Runs the stations to their end, giving each a fresh unit once it has handled one and seen
-  // it go. False when they did not end in time.
+  // it go; each must end with exit code 0. False when they did not end in time.
   bool Serve(std::vector<TStation>& stations) {
     for (auto& s : stations) {
       s.Unit = NewUnit(s.Port);
@@ -98,7 +98,10 @@ class TStationTest : public TCliTest {
               ++s.Gone;
               s.Unit = NewUnit(s.Port);
             }
-            if (s.Process->Wait(0ms) == 0) s.Process.reset();
+            if (const int exit = s.Process->Wait(0ms); exit >= 0) {
+              EXPECT_EQ(exit, 0) << s.Port << ": " << err;
+              s.Process.reset();
+            }
             running |= s.Process != nullptr;
           }
           return !running;
