@@ -1,6 +1,7 @@
 // vestra-cli report: every attempt of the station's record, one CSV line (the log's columns and
 // the station) or one JSON object per line, and on standard error the summary of the batch used
 // last: rows done, rows left, attempts by result.
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -9,6 +10,7 @@
 #include "cli/ProvisionLog.h"
 #include "cli/StationStore.h"
 #include "cli/UnitsCsv.h"
+#include "link/VestraError.h"
 
 QString StationDb(const TSession& session) {
   return session.Options.isSet("db") ? session.Options.value("db") : QString("station.db");
@@ -21,7 +23,11 @@ int RunReport(TSession& session) {
   std::vector<std::string> columns = TProvisionLog::Columns();
   columns.push_back("station");
   try {
-    TStationStore store(StationDb(session));
+    // Reporting never makes a database of its own.
+    const QString db = StationDb(session);
+    if (!TStationStore::IsPostgres(db) && !QFileInfo::exists(db))
+      throw EVestraError("Нет базы данных станции " + db.toStdString());
+    TStationStore store(db);
     if (format == "csv") PrintLine(CsvLine(columns));
     for (const TAttemptRecord& attempt : store.Attempts()) {
       std::vector<std::string> fields = TProvisionLog::Fields(attempt);

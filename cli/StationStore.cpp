@@ -213,9 +213,12 @@ struct TStationStore::TImpl {
   };
 };
 
+bool TStationStore::IsPostgres(const QString& db) {
+  return db.startsWith("postgresql://") || db.startsWith("postgres://") || db.contains('=');
+}
+
 TStationStore::TStationStore(const QString& db, const std::string& station) {
-  const bool postgres =
-      db.startsWith("postgresql://") || db.startsWith("postgres://") || db.contains('=');
+  const bool postgres = IsPostgres(db);
   Impl = std::make_unique<TImpl>(postgres ? kPostgres : kSqlite, station);
   if (!QSqlDatabase::isDriverAvailable(Impl->Dialect.Driver))
     throw EVestraError(std::string("Нет драйвера базы данных ") + Impl->Dialect.Driver +

@@ -66,6 +66,9 @@ class TStationStore {
   static constexpr int kSchemaVersion = 1;
   static constexpr long long kLeaseMs = 5 * 60 * 1000;
 
+  // Whether `db` names a PostgreSQL database rather than a SQLite file.
+  static bool IsPostgres(const QString& db);
+
   // Opens the store named by `db` for the station `station`, creating its schema on first use.
   explicit TStationStore(const QString& db, const std::string& station = {});
   ~TStationStore();
