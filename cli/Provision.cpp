@@ -6,9 +6,8 @@
 // queue in the station's store (cli/StationStore.h), which other stations may share: a row is
 // claimed when a unit is there, the attempt is recorded before the first command, and the row is
 // used up only by a unit that was written and verified; after a failure it goes to the next
-// unit. Having
-// handled a unit, the station waits until that unit is gone from its port before it takes
-// another there. The stop signals (blocked since main) are looked at only between units.
+// unit. Having handled a unit, the station waits until that unit is gone from its port before it
+// takes another there. The stop signals (blocked since main) are looked at only between units.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -371,13 +370,16 @@ int RunProvision(TSession& session) {
       long long attempt = 0;
       if (!queue) {
         attempt = store->StartAttempt(unit->Port, unit->Device, unit->Version);
-      } else if ((claim = store->Claim(unit->Port, unit->Device, unit->Version))) {
-        attempt = claim->Attempt;
       } else {
-        // Every open row is another station's now; one may come back when its unit fails.
-        if (store->Counts().Left > 0) person.Say("Свободных строк нет: их пишут другие станции");
-        if (stop.Wait(1000ms)) break;
-        continue;
+        claim = store->Claim(unit->Port, unit->Device, unit->Version);
+        if (!claim && store->Counts().Left > 0) {
+          // Every open row is another station's now; one comes back when its unit fails.
+          person.Say("Свободных строк нет: их пишут другие станции");
+          while (!claim && store->Counts().Left > 0 && !stop.Wait(1000ms))
+            claim = store->Claim(unit->Port, unit->Device, unit->Version);
+        }
+        if (!claim) continue;  // all done, or stopped: the top of the loop tells which
+        attempt = claim->Attempt;
       }
       const TPlan& plan = claim ? plans[static_cast<std::size_t>(claim->Position - 1)] : plans[0];
       std::optional<TLeaseKeeper> keeper;

@@ -122,8 +122,10 @@ struct TStationStore::TImpl {
     Name = QString("vestra-store-%1").arg(++counter);
   }
 
+  std::string Where;  // the file, in error texts; never a connection string with its password
+
   [[noreturn]] void Fail(const QSqlError& error) const {
-    throw EVestraError("База данных станции: " + error.text().toStdString());
+    throw EVestraError("База данных станции" + Where + ": " + error.text().toStdString());
   }
 
   // `text` with the dialect's words put in, prepared and run with `values` bound in order.
@@ -223,6 +225,7 @@ TStationStore::TStationStore(const QString& db, const std::string& station) {
   if (!QSqlDatabase::isDriverAvailable(Impl->Dialect.Driver))
     throw EVestraError(std::string("Нет драйвера базы данных ") + Impl->Dialect.Driver +
                        (postgres ? " (пакет libqt6sql6-psql)" : " (пакет libqt6sql6-sqlite)"));
+  if (!postgres) Impl->Where = " " + db.toStdString();
   Impl->Db = QSqlDatabase::addDatabase(Impl->Dialect.Driver, Impl->Name);
   try {
     if (postgres) {
@@ -233,8 +236,7 @@ TStationStore::TStationStore(const QString& db, const std::string& station) {
       Impl->Db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=60000");
     }
     if (!Impl->Db.open())
-      throw EVestraError("Не удалось открыть базу данных станции " +
-                         (postgres ? std::string() : db.toStdString() + " ") + "(" +
+      throw EVestraError("Не удалось открыть базу данных станции" + Impl->Where + " (" +
                          Impl->Db.lastError().text().toStdString() + ")");
     if (!postgres) {
       // Many readers beside one writer, and a commit on disk before the station goes on.
@@ -249,7 +251,7 @@ TStationStore::TStationStore(const QString& db, const std::string& station) {
         }
       }
       if (mode != "wal")
-        throw EVestraError("База данных станции " + db.toStdString() +
+        throw EVestraError("База данных станции" + Impl->Where +
                            ": не удалось включить журнал WAL");
       Impl->Run("PRAGMA synchronous=FULL");
     }
