@@ -5,6 +5,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <cstdio>
 #include <map>
 #include <random>
@@ -277,6 +279,40 @@ TEST_F(StationRecord, ResumesAnEditedTableByContentAndReportsEveryAttempt) {
   ASSERT_EQ(report.size(), 6u);
   ASSERT_EQ(log.size(), 6u);
   for (std::size_t i = 0; i < log.size(); ++i) EXPECT_EQ(report[i].rfind(log[i], 0), 0u) << log[i];
+}
+
+TEST_F(StationRecord, OffersTheRowOfADeadStationToAnotherOnceItsLeaseRanOut) {
+  const std::string db = PathOf("station.db"), table = WriteFile("units.csv", Table(Labels(2)));
+  // Station A dies in the middle of row 1.
+  auto unit = std::make_unique<TSimUnit>(
+      std::vector<std::string>{"--link", PathOf("COM3"), "--delay", "20"});
+  MapPort("COM3", PathOf("COM3"));
+  auto dying = Start("COM3", db, table, {"--station", "A"});
+  ASSERT_TRUE(WaitUntil([&] { return Wrote(unit->Commands()); })) << dying->Err();
+  dying.reset();
+  Retire(unit);
+  // While A's lease runs, station B gets row 2 only.
+  std::vector<TStation> stations(1);
+  stations[0].Port = "COM4";
+  stations[0].Process = Start("COM4", db, table, {"--station", "B", "--count", "1"});
+  ASSERT_TRUE(Serve(stations));
+  {
+    // Five minutes later, as far as the lease knows.
+    QSqlDatabase sql = QSqlDatabase::addDatabase("QSQLITE", "later");
+    sql.setDatabaseName(QString::fromStdString(db));
+    ASSERT_TRUE(sql.open());
+    EXPECT_TRUE(QSqlQuery(sql).exec("UPDATE queue_rows SET lease_until = lease_until - 300001"));
+  }
+  QSqlDatabase::removeDatabase("later");
+  stations[0].Process = Start("COM4", db, table, {"--station", "B"});
+  ASSERT_TRUE(Serve(stations));
+
+  std::vector<std::string> attempts;
+  for (const auto& a : Report(db))
+    attempts.push_back(a["station"].toString().toStdString() + " " +
+                       std::to_string(a["row"].toInt()) + " " +
+                       a["result"].toString().toStdString());
+  EXPECT_EQ(attempts, (std::vector<std::string>{"A 1 interrupted", "B 2 ok", "B 1 ok"}));
 }
 
 TEST_F(StationRecord, RefusesAStoreItCannotOpenOrWriteBeforeSendingAnything) {
