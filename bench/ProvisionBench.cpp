@@ -56,8 +56,8 @@ void Run() {
     for (int n = 1; n <= kUnits; ++n) table << "unit" << n << ",+7900000" << 1000 + n << "\n";
   }
 
-  TCliProcess station({"provision", templ, "--units", units, "--port", "COM3", "--log", log,
-                       "--count", std::to_string(kUnits)});
+  TCliProcess station({"provision", templ, "--units", units, "--port", "COM3", "--log", log, "--db",
+                       folder + "/station.db", "--count", std::to_string(kUnits)});
   for (int n = 1; n <= kUnits; ++n) {
     if (n > 1) {
       unit.reset();

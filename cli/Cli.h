@@ -61,7 +61,7 @@ class TSession {
   std::FILE* ExchangeLog = nullptr;
 };
 
-// The subcommands (cli/Commands.cpp, cli/Provision.cpp).
+// The subcommands (cli/Commands.cpp, cli/Provision.cpp, cli/Report.cpp).
 int RunPorts(TSession& session);
 int RunFind(TSession& session);
 int RunVersion(TSession& session);
@@ -69,6 +69,10 @@ int RunRead(TSession& session);
 int RunWrite(TSession& session);
 int RunDiff(TSession& session);
 int RunProvision(TSession& session);
+int RunReport(TSession& session);
+
+// The station's database: --db, or station.db in the current folder.
+QString StationDb(const TSession& session);
 
 // Standard output, one line, UTF-8.
 void PrintLine(const std::string& line);

@@ -1,36 +1,40 @@
 // The batch station: one template, one row of the units table per unit, unit after unit on one
-// port (or on whichever port a unit answers), each written, verified, logged and printed.
+// port (or on whichever port a unit answers), each written, verified, recorded and printed.
 //
 // Everything is judged before anything is sent: the table's columns must be parameter keys, and
-// every row, put into the form over the template, must pass the form's checks. A row is used up
-// only by a unit that was written and verified; after a failure it goes to the next unit. Having
-// handled a unit, the station waits until that unit is gone from its port before it takes
-// another there. The stop signals (blocked since main) are looked at only between units; the
-// table's judgement is cli/UnitsTable's.
+// every row, put into the form over the template, must pass the form's checks. The rows are a
+// queue in the station's store (cli/StationStore.h), which other stations may share: a row is
+// claimed when a unit is there, the attempt is recorded before the first command, and the row is
+// used up only by a unit that was written and verified; after a failure it goes to the next
+// unit. Having handled a unit, the station waits until that unit is gone from its port before it
+// takes another there. The stop signals (blocked since main) are looked at only between units;
+// the table's judgement is cli/UnitsTable's.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <QDateTime>
+#include <QFile>
+#include <QSysInfo>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "cli/ProvisionLog.h"
-#include "cli/SlotClaims.h"
 #include "cli/Slots.h"
 #include "cli/StationEvents.h"
+#include "cli/StationStore.h"
 #include "cli/StopSignals.h"
 #include "cli/UnitsTable.h"
 #include "link/Text.h"
+#include "link/VestraError.h"
 #include "params/Encodings.h"
 #include "params/ParamFile.h"
 #include "params/ParamList.h"
@@ -51,12 +55,6 @@ struct TUnit {
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
   return std::to_string(plan.Row > 0 ? plan.Row : ordinal);
-}
-
-std::string Seconds(TClock::duration span) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(span).count());
-  return text;
 }
 
 // The firmware version of a unit on `port`, empty when none answers there.
@@ -153,9 +151,23 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
   return outcome;
 }
 
-std::string LocalTimeIso8601() {
-  const QDateTime now = QDateTime::currentDateTime();
-  return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+double Seconds(TClock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+// The rows of the table as the store keeps them, identified by the template and their content.
+std::vector<TStoreRow> StoreRows(const QByteArray& templateBytes, std::size_t templateLines,
+                                 const std::vector<TPlan>& plans) {
+  std::vector<TStoreRow> rows;
+  std::map<std::string, int> seen;  // equal rows are rows of their own, told apart by order
+  for (const TPlan& plan : plans) {
+    std::vector<std::string> own(plan.Lines.begin(),
+                                 plan.Lines.end() - static_cast<long>(templateLines));
+    std::string values;
+    for (auto& line : own) values += (values.empty() ? "" : "\n") + (line = Cp1251ToUtf8(line));
+    const std::string content = plan.Label + '\0' + values;
+    rows.push_back({TStationStore::RowIdentity(templateBytes, plan.Label, own, seen[content]++),
+                    plan.Row, plan.Label, values});
+  }
+  return rows;
 }
 
 }  // namespace
@@ -196,36 +208,60 @@ int RunProvision(TSession& session) {
     }
   }
 
+  const bool queue = session.Options.isSet("units");
+  // Several ports, any port, or events asked for: a station of slots, a worker for each.
+  const bool supervising =
+      slot == 0 && (ports.size() > 1 || automatic || session.Options.isSet("json"));
+  // A slot is a station of the record in its own right: a restarted worker marks its own
+  // predecessor's attempt interrupted and releases its claim, never another slot's.
+  std::string station = session.Options.isSet("station")
+                            ? session.Options.value("station").toStdString()
+                            : QSysInfo::machineHostName().toStdString() + ":" +
+                                  (automatic ? std::string("auto") : ports.front());
+  if (slot > 0 && session.Options.isSet("station"))
+    station += "/" + std::to_string(slot) + ":" + ports.front();
+  // The store and the log are ready, or the station stops, before anything is sent.
+  std::unique_ptr<TStationStore> store;
   std::unique_ptr<TProvisionLog> log;
   try {
+    const QString templateFile = session.Options.positionalArguments().value(0);
+    QFile file(templateFile);
+    if (!file.open(QIODevice::ReadOnly))
+      throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
+    const QByteArray templateBytes = file.readAll();
+    const auto storeRows = queue
+                               ? StoreRows(templateBytes, ReadParamFile(templateFile).size(), plans)
+                               : std::vector<TStoreRow>();
+    store = std::make_unique<TStationStore>(StationDb(session), station);
+    store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
     log = std::make_unique<TProvisionLog>(session.Options.value("log"));
+    // The supervisor's name is no worker's; each worker marks its own slot's attempts.
+    for (const TAttemptRecord& interrupted :
+         supervising ? std::vector<TAttemptRecord>() : store->MarkInterrupted()) {
+      log->Append(TProvisionLog::Fields(interrupted));
+      person.Say("Прервана попытка " + interrupted.Time + " на " + interrupted.Port +
+                 (interrupted.Position > 0 ? ", строка " + std::to_string(interrupted.Position)
+                                           : std::string()));
+    }
   } catch (const std::exception& error) {
     form.ShowError(error.what());
     return ExitFailed;
   }
-  std::set<int> done = log->DoneRows();
-  std::vector<int> rows;  // the table's, in order
-  for (const TPlan& plan : plans)
-    if (plan.Row > 0) rows.push_back(plan.Row);
-
-  // Several ports, any port, or events asked for: a station of slots, a worker for each.
-  if (slot == 0 && (ports.size() > 1 || automatic || session.Options.isSet("json"))) {
+  if (supervising) {
     TStationSetup setup;
     setup.Ports = automatic ? std::vector<std::string>() : ports;
     setup.Automatic = automatic;
-    setup.Rows = static_cast<int>(rows.size());
-    for (int row : rows) setup.DoneBefore += done.count(row) ? 1 : 0;
+    if (queue) {
+      const TStoreCounts counts = store->Counts();
+      setup.Rows = counts.Done + counts.Left;
+      setup.DoneBefore = counts.Done;
+    }
     setup.Count = count;
     setup.Json = session.Options.isSet("json");
     log.reset();  // made, with its header, before any worker appends to it
     return SuperviseSlots(session, setup);
   }
   TSlotReport report(slot);
-  // The slots of one station share the rows through the station's claims file, a stand-in
-  // until the queue and its claims live in the station's database.
-  std::unique_ptr<TSlotClaims> claims;
-  if (session.Options.isSet("claims") && !rows.empty())
-    claims = std::make_unique<TSlotClaims>(session.Options.value("claims"), done);
 
   // The station's output is one line per unit; the differing codes go with the other notes.
   person.DifferencesTo = stderr;
@@ -246,74 +282,84 @@ int RunProvision(TSession& session) {
   int handled = 0;
   bool anyError = false, anyDifference = false;
   std::map<std::string, std::string> leaving;  // port -> device of the unit handled there last
-  auto open = [&](const TPlan& plan) { return done.count(plan.Row) == 0; };
-  for (;;) {
-    auto next = claims ? (claims->AllDone(rows) ? plans.end() : plans.begin())
-                       : std::find_if(plans.begin(), plans.end(), open);
-    if (next == plans.end()) {
-      person.Say("Все строки таблицы записаны");
-      break;
-    }
-    if ((count > 0 && handled >= count) || stop.Wait(0ms)) break;
-
-    if (!report.On())
-      person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
-                 "...");
-    const auto waitStart = TClock::now();
-    std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop, report);
-    if (!unit) break;
-    report.Unit = {};
-    report.Unit.Port = unit->Port;
-    report.Unit.Device = unit->Device;
-    report.Unit.Firmware = unit->Version;
-    report.Send(TEventKind::Arrived);
-    if (claims) {
-      bool allDone = false;
-      const std::optional<int> row = claims->Claim(rows, allDone);
-      if (!row) {
-        if (allDone) continue;
-        person.Say(unit->Port + ": свободных строк нет, остальные пишут другие слоты");
-        leaving[unit->Port] = unit->Device;
-        continue;
+  try {
+    for (;;) {
+      if (queue && store->Counts().Left == 0) {
+        person.Say("Все строки таблицы записаны");
+        break;
       }
-      next = std::find_if(plans.begin(), plans.end(),
-                          [&](const TPlan& plan) { return plan.Row == *row; });
+      if ((count > 0 && handled >= count) || stop.Wait(0ms)) break;
+
+      if (!report.On())
+        person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
+                   "...");
+      const auto waitStart = TClock::now();
+      std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop, report);
+      if (!unit) break;
+      report.Unit = {};
+      report.Unit.Port = unit->Port;
+      report.Unit.Device = unit->Device;
+      report.Unit.Firmware = unit->Version;
+      report.Send(TEventKind::Arrived);
+      // The attempt is on record before the first command of the write.
+      std::optional<TClaim> claim;
+      long long attempt = 0;
+      if (!queue) {
+        attempt = store->StartAttempt(unit->Port, unit->Device, unit->Version);
+      } else {
+        claim = store->Claim(unit->Port, unit->Device, unit->Version);
+        if (!claim && store->Counts().Left > 0) {
+          // Every open row is another station's now; one comes back when its unit fails.
+          person.Say("Свободных строк нет: их пишут другие станции");
+          while (!claim && store->Counts().Left > 0 && !stop.Wait(1000ms))
+            claim = store->Claim(unit->Port, unit->Device, unit->Version);
+        }
+        if (!claim) continue;  // all done, or stopped: the top of the loop tells which
+        attempt = claim->Attempt;
+      }
+      // The claim names the table's row; empty rows were left out, so look it up by number.
+      const TPlan& plan =
+          claim ? *std::find_if(plans.begin(), plans.end(),
+                                [&](const TPlan& p) { return p.Row == claim->Position; })
+                : plans[0];
+      report.Unit.Row = plan.Row;
+      report.Unit.Label = plan.Label;
+      report.Send(TEventKind::Claimed);
+      std::optional<TLeaseKeeper> keeper;
+      if (claim) keeper.emplace(StationDb(session), station, *claim);
+      const auto writeStart = TClock::now();
+      const TOutcome outcome = WriteUnit(session, *unit, plan);
+      ++handled;
+      anyError |= outcome.Result == "error";
+      anyDifference |= outcome.Result == "differences";
+      keeper.reset();
+      const bool own = store->CompleteAttempt(
+          attempt, claim ? &*claim : nullptr,
+          {outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
+           Seconds(outcome.VerifyStart - writeStart), Seconds(outcome.End - outcome.VerifyStart)});
+      log->Append(TProvisionLog::Fields(store->Attempt(attempt)));
+      report.Unit.Firmware = unit->Version;
+      if (outcome.Result == "ok") report.Send(TEventKind::Verified);
+      report.Send(TEventKind::Finished, [&](TStationEvent& event) {
+        event.Result = outcome.Result;
+        event.Detail = outcome.Detail;
+        event.WaitS = Seconds(writeStart - waitStart);
+        event.WriteS = Seconds(outcome.VerifyStart - writeStart);
+        event.VerifyS = Seconds(outcome.End - outcome.VerifyStart);
+      });
+      if (!report.On())
+        PrintLine(unit->Port + " блок " + UnitName(plan, handled) + " (" + unit->Version +
+                  "): " + outcome.Said);
+      if (!own)
+        person.Say("Внимание: строку " + std::to_string(plan.Row) +
+                   " уже записала другая станция, пока эта станция не продлевала захват");
+      leaving[unit->Port] = unit->Device;
     }
-    report.Unit.Row = next->Row;
-    report.Unit.Label = next->Label;
-    report.Send(TEventKind::Claimed);
-    const auto writeStart = TClock::now();
-    const TOutcome outcome = WriteUnit(session, *unit, *next);
-    ++handled;
-    anyError |= outcome.Result == "error";
-    anyDifference |= outcome.Result == "differences";
-    try {
-      log->Append({LocalTimeIso8601(), unit->Port, unit->Device, unit->Version,
-                   next->Row > 0 ? std::to_string(next->Row) : std::string(), next->Label,
-                   outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
-                   Seconds(outcome.VerifyStart - writeStart),
-                   Seconds(outcome.End - outcome.VerifyStart)});
-    } catch (const std::exception& error) {
-      // A station that cannot log must not go on writing units nobody will know of.
-      report.Send(TEventKind::Error, [&](TStationEvent& event) { event.Detail = error.what(); });
-      form.ShowError(error.what());
-      return ExitFailed;
-    }
-    if (claims) claims->Finish(next->Row, outcome.Result == "ok");
-    report.Unit.Firmware = unit->Version;
-    if (outcome.Result == "ok") report.Send(TEventKind::Verified);
-    report.Send(TEventKind::Finished, [&](TStationEvent& event) {
-      event.Result = outcome.Result;
-      event.Detail = outcome.Detail;
-      event.WaitS = std::chrono::duration<double>(writeStart - waitStart).count();
-      event.WriteS = std::chrono::duration<double>(outcome.VerifyStart - writeStart).count();
-      event.VerifyS = std::chrono::duration<double>(outcome.End - outcome.VerifyStart).count();
-    });
-    if (!report.On())
-      PrintLine(unit->Port + " блок " + UnitName(*next, handled) + " (" + unit->Version +
-                "): " + outcome.Said);
-    if (outcome.Result == "ok" && next->Row > 0) done.insert(next->Row);
-    leaving[unit->Port] = unit->Device;
+  } catch (const std::exception& error) {
+    // A station that cannot keep its record must not go on writing units nobody will know of.
+    report.Send(TEventKind::Error, [&](TStationEvent& event) { event.Detail = error.what(); });
+    form.ShowError(error.what());
+    return ExitFailed;
   }
   // A worker's units are told by its events; its own exit is for failures of the slot itself.
   if (report.On()) return ExitDone;

@@ -6,16 +6,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
+#include "cli/StationStore.h"
 #include "cli/UnitsCsv.h"
-#include "params/ParamList.h"
 
 namespace {
-
-const std::size_t kRowColumn = 4;
-const std::size_t kResultColumn = 6;
 
 std::runtime_error Failure(const std::string& what, const std::string& path) {
   return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
@@ -30,23 +28,40 @@ const std::vector<std::string>& TProvisionLog::Columns() {
   return columns;
 }
 
+std::vector<std::string> TProvisionLog::Fields(const TAttemptRecord& a) {
+  auto seconds = [](const std::optional<double>& value) {
+    if (!value) return std::string();
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", *value);
+    return std::string(text);
+  };
+  return {a.Time,
+          a.Port,
+          a.Device,
+          a.Firmware,
+          a.Position > 0 ? std::to_string(a.Position) : std::string(),
+          a.Label,
+          a.Result,
+          a.Detail,
+          seconds(a.WaitS),
+          seconds(a.WriteS),
+          seconds(a.VerifyS)};
+}
+
 TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(fileName)) {
   if (fileName.isEmpty()) return;
   QFile old(fileName);
-  if (old.exists()) {
-    if (!old.open(QIODevice::ReadOnly)) throw Failure("Не удалось открыть журнал", Path);
-    const QByteArray text = old.readAll();
-    // A line cut short by a crash is no unit done, and the next line must start on its own.
-    Torn = !text.isEmpty() && !text.endsWith('\n');
-    for (const auto& fields : ParseCsv(text.toStdString(), ',', false)) {
-      if (fields.size() <= kResultColumn || fields[kResultColumn] != "ok") continue;
-      if (auto row = ToInteger(fields[kRowColumn]); row && *row > 0) Done.insert(*row);
-    }
+  bool torn = false;
+  if (old.exists() && old.size() > 0) {
+    // A line cut short by a crash or a full disk must not swallow the next one.
+    if (!old.open(QIODevice::ReadOnly) || !old.seek(old.size() - 1))
+      throw Failure("Не удалось открыть журнал", Path);
+    torn = old.read(1) != "\n";
   }
   const bool fresh = !old.exists() || old.size() == 0;
   Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
   if (Fd < 0) throw Failure("Не удалось открыть журнал", Path);
-  if (Torn) WriteDurably("\n");
+  if (torn) WriteDurably("\n");
   if (fresh) {
     WriteDurably(CsvLine(Columns()) + "\n");
     // The new file's name must survive a power cut as well as its lines.

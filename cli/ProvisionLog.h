@@ -1,11 +1,13 @@
-// The batch station's log: one CSV line per unit, appended and on disk (fsync) before the
-// station goes on, so that a crash or a power cut loses no line that was written.
+// The batch station's log: one CSV line per attempt, appended and on disk (fsync) before the
+// station goes on. It is an export of the station's record for people and spreadsheets; the
+// station never reads it back (its queue and record are the store's).
 #pragma once
 
 #include <QString>
-#include <set>
 #include <string>
 #include <vector>
+
+struct TAttemptRecord;
 
 class TProvisionLog {
  public:
@@ -19,16 +21,15 @@ class TProvisionLog {
   TProvisionLog(const TProvisionLog&) = delete;
   TProvisionLog& operator=(const TProvisionLog&) = delete;
 
-  // Row numbers logged as "ok" before this run.
-  const std::set<int>& DoneRows() const { return Done; }
+  // The fields of Columns() for an attempt of the record.
+  static std::vector<std::string> Fields(const TAttemptRecord& attempt);
+
   // Appends one line with the fields of Columns() and waits until it is on disk.
   void Append(const std::vector<std::string>& fields);
 
  private:
   int Fd = -1;
   std::string Path;
-  std::set<int> Done;
-  bool Torn = false;  // the old log ends in the middle of a line
 
   void WriteDurably(const std::string& line);
 };

@@ -24,6 +24,8 @@ enum TOptionSet : unsigned {
   OptVerify = 4,
   OptOptions = 8,  // the two stored options of the window, for one run
   OptStation = 16,
+  OptStore = 32,  // the station's database
+  OptReport = 64,
 };
 
 struct TOptionRow {
@@ -58,11 +60,22 @@ const TOptionRow kOptions[] = {
      "Таблица CSV: строка заголовка с ключами параметров и необязательным столбцом Unit, по "
      "строке на блок (разделитель «,» или «;», UTF-8 или Windows-1251).",
      "CSV"},
+    {OptStore,
+     {"db"},
+     "База данных станции: очередь строк и запись каждой попытки. Файл SQLite (по умолчанию "
+     "station.db в текущей папке) или PostgreSQL, общий для линии станций: "
+     "postgresql://пользователь@хост/база или строка подключения libpq (host=... dbname=...). "
+     "При повторном запуске строки, записанные успешно, пропускаются.",
+     "DB"},
+    {OptStation,
+     {"station"},
+     "Имя станции в базе данных (по умолчанию имя компьютера и порт, например pc1:COM3).",
+     "ID"},
     {OptStation,
      {"log"},
-     "Журнал станции (CSV, дописывается); при повторном запуске строки, записанные успешно, "
-     "пропускаются.",
+     "Журнал станции (CSV, дописывается): по строке на попытку, выгрузка из базы данных.",
      "FILE"},
+    {OptReport, {"format"}, "Формат: csv (по умолчанию) или json (JSON Lines).", "csv|json"},
     {OptStation, {"count"}, "Остановиться после N блоков.", "N"},
     {OptStation,
      {"json"},
@@ -100,8 +113,11 @@ const TSubcommand kSubcommands[] = {
     {"diff", "Сравнить то, что записал бы файл параметров, с тем, что хранит Вестра.", "FILE",
      "Файл параметров.", OptPort, RunDiff},
     {"provision", "Станция: записать и проверить блок за блоком по шаблону и таблице CSV.",
-     "TEMPLATE", "Файл параметров — шаблон для всех блоков.", OptPort | OptOptions | OptStation,
-     RunProvision},
+     "TEMPLATE", "Файл параметров — шаблон для всех блоков.",
+     OptPort | OptOptions | OptStation | OptStore, RunProvision},
+    {"report",
+     "Все попытки станции из базы данных (CSV или JSON Lines); итог — в стандартный поток ошибок.",
+     nullptr, nullptr, OptStore | OptReport, RunReport},
 };
 
 const char* const kExitCodes =

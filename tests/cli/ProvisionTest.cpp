@@ -1,5 +1,5 @@
 // The batch station: units one after another from a template and a table, everything judged
-// before anything is sent, a log that survives a stop and lets the next run go on.
+// before anything is sent, a record that survives a stop and lets the next run go on.
 #include <signal.h>
 
 #include <algorithm>
@@ -74,8 +74,8 @@ TEST_P(ProvisionTables, WritesThreeUnitsOneAfterAnother) {
   const std::string units = WriteFile("units.csv", table);
   const std::string log = PathOf("log.csv");
 
-  TCliProcess station(
-      {"provision", templ, "--units", units, "--port", "COM3", "--log", log, "--count", "3"});
+  TCliProcess station({"provision", templ, "--units", units, "--port", "COM3", "--log", log,
+                       "--count", "3", "--db", PathOf("station.db")});
   for (int n = 1; n <= 3; ++n) {
     // The station takes a unit only once the one before has gone.
     if (n > 1) {
@@ -205,8 +205,9 @@ TEST_F(Provision, StopsAfterTheCurrentUnitAndGoesOnWhereItStopped) {
   const std::string templ = SaveUnit("template.ini");
   const std::string units = WriteFile("units.csv", UnitsTable(3));
   const std::string log = PathOf("log.csv");
-  const std::vector<std::string> args = {"provision", templ,  "--units", units,
-                                         "--port",    "COM3", "--log",   log};
+  const std::vector<std::string> args = {
+      "provision", templ,   "--units", units,  "--port",
+      "COM3",      "--log", log,       "--db", PathOf("station.db")};
   TCliProcess station(args);
   ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
   Unit->Stop();

@@ -35,9 +35,9 @@ class TSlotsTest : public TCliTest {
     std::string table = "Unit,PhoneSMS1\n";
     for (int n = 1; n <= rows; ++n)
       table += "R" + std::to_string(n) + ",+790000000" + std::to_string(n) + "\n";
-    std::vector<std::string> args = {"provision", Template,
-                                     "--units",   WriteFile("units.csv", table),
-                                     "--log",     PathOf("log.csv")};
+    std::vector<std::string> args = {
+        "provision", Template,          "--units", WriteFile("units.csv", table),
+        "--log",     PathOf("log.csv"), "--db",    PathOf("station.db")};
     for (int slot = 1; slot <= ports; ++slot) args.insert(args.end(), {"--port", SlotPort(slot)});
     args.insert(args.end(), more.begin(), more.end());
     return args;
@@ -182,7 +182,7 @@ TEST_F(Slots, JsonLinesCarryEveryEventWithItsFields) {
 
 TEST_F(Slots, OnATerminalEachSlotHasALineColouredUnlessNoColor) {
   for (const bool noColor : {false, true}) {
-    std::remove(PathOf("log.csv").c_str());  // each run starts the table afresh
+    std::remove(PathOf("station.db").c_str());  // each run starts the table afresh
     if (noColor) qputenv("NO_COLOR", "1");
     TCliProcess station(Station(2, 2), true);
     qunsetenv("NO_COLOR");

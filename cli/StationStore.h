@@ -1,0 +1,132 @@
+// The batch station's queue and record: a database that every station of a line may share.
+//
+// A batch is a template and a table. Its rows are identified by their content, never by their
+// number, so an edited table keeps what was done with the rows it still holds. A station claims
+// the next open row of its batch with a lease (a station that dies loses its claim once the
+// lease runs out), records an attempt as "started" before the first command goes to the unit,
+// and completes it with the result; a row becomes done in the transaction that records its "ok".
+// A started attempt that was never completed reads "interrupted" once a later start (or the
+// claim of its expired row) finds it.
+//
+// Two back ends through Qt SQL, with one schema and one set of statements except the claim:
+// SQLite (a file; WAL, synchronous FULL, one writer at a time with a busy timeout) and
+// PostgreSQL (`postgresql://...` or a libpq "key=value" string; the claim skips rows locked by
+// other stations). Several processes may use one store at once. Every failure raises
+// EVestraError with a Russian text.
+#pragma once
+
+#include <QString>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A row of the table as the store keeps it.
+struct TStoreRow {
+  std::string Identity;  // from its content (see RowIdentity)
+  int Position = 0;      // 1-based, in this batch's table
+  std::string Label;     // UTF-8
+  std::string Values;    // "key=value" lines, UTF-8, for the record
+};
+
+// A row claimed by this station, with the attempt started on it.
+struct TClaim {
+  long long RowId = 0;
+  int Position = 0;
+  long long Attempt = 0;
+};
+
+// One attempt as the record holds it; the fields of the station's log, plus the station.
+struct TAttemptRecord {
+  long long Id = 0;
+  std::string Time, Port, Device, Firmware;
+  int Position = 0;  // 0: the template alone, no row
+  std::string Label, Result, Detail;
+  std::optional<double> WaitS, WriteS, VerifyS;
+  std::string Station;
+};
+
+struct TStoreCounts {
+  int Done = 0, Left = 0;               // rows of the batch
+  std::map<std::string, int> Attempts;  // by result
+};
+
+// What the station reports when it completes an attempt.
+struct TOutcomeRecord {
+  std::string Result, Detail;
+  double WaitS = 0, WriteS = 0, VerifyS = 0;
+};
+
+class TStationStore {
+ public:
+  static constexpr int kSchemaVersion = 1;
+  static constexpr long long kLeaseMs = 5 * 60 * 1000;
+
+  // Whether `db` names a PostgreSQL database rather than a SQLite file.
+  static bool IsPostgres(const QString& db);
+
+  // Opens the store named by `db` for the station `station`, creating its schema on first use.
+  explicit TStationStore(const QString& db, const std::string& station = {});
+  ~TStationStore();
+  TStationStore(const TStationStore&) = delete;
+  TStationStore& operator=(const TStationStore&) = delete;
+
+  // The identity of a batch from its template's bytes and its rows' identities.
+  static std::string BatchIdentity(const QByteArray& templateBytes,
+                                   const std::vector<TStoreRow>& rows);
+  // The identity of a row from the template's bytes, its label and its own values (any order);
+  // `occurrence` tells apart rows that are equal in everything (0 for the first).
+  static std::string RowIdentity(const QByteArray& templateBytes, const std::string& label,
+                                 std::vector<std::string> values, int occurrence);
+
+  // Makes this batch the station's: records it and adds the rows the store does not hold yet.
+  void OpenBatch(const std::string& identity, const std::vector<TStoreRow>& rows);
+  // This station's attempts left "started" by an earlier run become "interrupted" and its claims
+  // are released; the attempts so marked.
+  std::vector<TAttemptRecord> MarkInterrupted();
+  // The next open row of the batch, now leased to this station, and an attempt on it recorded
+  // as "started" for the unit on `port`, all in one transaction; none when every open row is
+  // done or claimed by a station whose lease runs.
+  std::optional<TClaim> Claim(const std::string& port, const std::string& device,
+                              const std::string& firmware);
+  void RenewLease(const TClaim& claim);
+  // Records an attempt that has no row (the template alone) as "started"; its id.
+  long long StartAttempt(const std::string& port, const std::string& device,
+                         const std::string& firmware);
+  // Completes the attempt; an "ok" makes the claimed row done in the same transaction, any other
+  // result gives the row back to the queue. False when the row was done by another attempt
+  // meanwhile (this station had lost its claim).
+  bool CompleteAttempt(long long attempt, const TClaim* claim, const TOutcomeRecord& outcome);
+  TAttemptRecord Attempt(long long id);
+  TAttemptRecord Attempt(const TClaim& claim) { return Attempt(claim.Attempt); }
+  // Every attempt of the store, in the order they were started.
+  std::vector<TAttemptRecord> Attempts();
+  // The rows of this batch (or of the batch used last, when none was opened) and the attempts by
+  // result.
+  TStoreCounts Counts();
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> Impl;
+};
+
+// Keeps a claim's lease running while it lives: a unit's write holds the station's thread for
+// its whole length, so a thread of its own renews the lease, over a connection of its own, every
+// fifth of the lease. A renewal that fails is left to the completion, which finds the claim lost.
+class TLeaseKeeper {
+ public:
+  TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim);
+  ~TLeaseKeeper();
+  TLeaseKeeper(const TLeaseKeeper&) = delete;
+  TLeaseKeeper& operator=(const TLeaseKeeper&) = delete;
+
+ private:
+  std::mutex Mutex;
+  std::condition_variable Stop;
+  bool Stopping = false;
+  std::thread Thread;
+};
