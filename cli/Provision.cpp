@@ -251,11 +251,7 @@ int RunProvision(TSession& session) {
     TStationSetup setup;
     setup.Ports = automatic ? std::vector<std::string>() : ports;
     setup.Automatic = automatic;
-    if (queue) {
-      const TStoreCounts counts = store->Counts();
-      setup.Rows = counts.Done + counts.Left;
-      setup.DoneBefore = counts.Done;
-    }
+    setup.Store = queue ? store.get() : nullptr;
     setup.Count = count;
     setup.Json = session.Options.isSet("json");
     log.reset();  // made, with its header, before any worker appends to it

@@ -35,12 +35,10 @@ std::string Pad(const std::string& text, int width, bool keepEnd = false) {
 
 }  // namespace
 
-TSlotStatus::TSlotStatus(std::FILE* out, int rows, int doneBefore)
+TSlotStatus::TSlotStatus(std::FILE* out)
     : Out(out),
       IsTerminal(isatty(fileno(out)) == 1),
-      Colour(IsTerminal && qEnvironmentVariableIsEmpty("NO_COLOR")),
-      Rows(rows),
-      DoneRows(doneBefore) {}
+      Colour(IsTerminal && qEnvironmentVariableIsEmpty("NO_COLOR")) {}
 
 void TSlotStatus::AddSlot(const std::string& port) {
   Erase();
@@ -84,7 +82,6 @@ void TSlotStatus::Apply(const TStationEvent& event) {
     case TEventKind::Finished:
       if (event.Result == "ok") {
         ++DoneUnits;
-        if (event.Row > 0) ++DoneRows;
         said = kPhases[static_cast<std::size_t>(TPhase::Done)].Text;
         Enter(slot, TPhase::Done);
         break;
@@ -153,7 +150,7 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
 std::string TSlotStatus::SummaryLine() const {
   const double hours = std::chrono::duration<double>(TClock::now() - Start).count() / 3600;
   std::string line = "готово " + std::to_string(DoneUnits);
-  if (Rows > 0) line += ", осталось " + std::to_string(Rows - DoneRows);
+  if (Left >= 0) line += ", осталось " + std::to_string(Left);
   line += ", ошибок " + std::to_string(Failures.size());
   if (DoneUnits > 0 && hours > 0)
     line += ", " + std::to_string(static_cast<long>(DoneUnits / hours)) + " блоков/ч";
@@ -196,7 +193,7 @@ void TSlotStatus::Close() {
   }
   std::string total =
       "Итог: записано " + std::to_string(DoneUnits) + ", ошибок " + std::to_string(Failures.size());
-  if (Rows > 0) total += ", осталось строк " + std::to_string(Rows - DoneRows);
+  if (Left >= 0) total += ", осталось строк " + std::to_string(Left);
   Plain(0, total);
   for (const std::string& failure : Failures) Plain(0, "  " + failure);
 }

@@ -18,11 +18,12 @@ class TSlotStatus {
  public:
   using TClock = std::chrono::steady_clock;
 
-  // `rows`: rows of the table (0 without one), `doneBefore` of them done by earlier runs.
-  TSlotStatus(std::FILE* out, int rows, int doneBefore);
+  explicit TSlotStatus(std::FILE* out);
 
   // A slot with its port; slots are numbered from 1 in the order they are added.
   void AddSlot(const std::string& port);
+  // The table's rows left, by whichever station; never called without a table.
+  void SetRowsLeft(int left) { Left = left; }
   void Apply(const TStationEvent& event);
   // A line of a slot's own (a worker's note), or of the station's (slot 0).
   void Note(int slot, const std::string& text);
@@ -37,7 +38,7 @@ class TSlotStatus {
   int Errors() const { return static_cast<int>(Failures.size()); }
   bool AnyDifferences() const { return Differences > 0; }
   // Rows of the table not yet done; -1 without a table.
-  int RowsLeft() const { return Rows > 0 ? Rows - DoneRows : -1; }
+  int RowsLeft() const { return Left; }
   bool Terminal() const { return IsTerminal; }
 
  private:
@@ -51,7 +52,7 @@ class TSlotStatus {
 
   std::FILE* Out;
   bool IsTerminal, Colour;
-  int Rows, DoneRows, DoneUnits = 0, Differences = 0;
+  int Left = -1, DoneUnits = 0, Differences = 0;
   std::vector<TSlot> Slots;
   std::vector<std::string> Failures;  // one text per failed attempt
   TClock::time_point Start = TClock::now();

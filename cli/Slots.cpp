@@ -10,13 +10,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
 #include "cli/SlotStatus.h"
 #include "cli/StationEvents.h"
+#include "cli/StationStore.h"
 
 namespace {
 
@@ -38,8 +38,8 @@ struct TWorker {
 class TStation {
  public:
   TStation(TSession& session, const TStationSetup& setup)
-      : Session(session), Setup(setup), Status(stderr, setup.Rows, setup.DoneBefore) {
-    if (!ClaimsDir.isValid()) throw std::runtime_error("Не удалось создать временную папку");
+      : Session(session), Setup(setup), Status(stderr) {
+    CountRows();
     sigset_t set;
     sigemptyset(&set);
     for (int signal : kStopSignals) sigaddset(&set, signal);
@@ -108,7 +108,6 @@ class TStation {
   TSession& Session;
   TStationSetup Setup;
   TSlotStatus Status;
-  QTemporaryDir ClaimsDir;
   int SignalFd = -1;
   std::string Program, Command;
   std::vector<std::string> WorkerArguments;
@@ -154,8 +153,7 @@ class TStation {
   void Start(TWorker& worker) {
     std::vector<std::string> args = {Program};
     args.insert(args.end(), WorkerArguments.begin(), WorkerArguments.end());
-    args.insert(args.end(), {"--slot", std::to_string(worker.Slot), "--port", worker.Port,
-                             "--claims", ClaimsDir.filePath("claims").toStdString()});
+    args.insert(args.end(), {"--slot", std::to_string(worker.Slot), "--port", worker.Port});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -234,7 +232,14 @@ class TStation {
     if (event->Kind == TEventKind::Finished) worker.Restarts = 0;
   }
 
+  // The rows done and left as the store has them: other stations may be writing the same batch.
+  void CountRows() {
+    if (!Setup.Store) return;
+    Status.SetRowsLeft(Setup.Store->Counts().Left);
+  }
+
   void Emit(const TStationEvent& event) {
+    if (event.Kind == TEventKind::Finished) CountRows();
     Status.Apply(event);
     if (Setup.Json) {
       PrintLine(EventJson(event).toStdString());
@@ -249,7 +254,7 @@ class TStation {
       PrintLine(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
     }
     // Every row done, or as many units as asked for: the workers end once their units are.
-    const bool enough = (Setup.Rows > 0 && Status.RowsLeft() == 0) ||
+    const bool enough = (Setup.Store && Status.RowsLeft() == 0) ||
                         (Setup.Count > 0 && Status.Done() >= Setup.Count);
     if (enough && !Stopping) StopWorkers(SIGTERM);
   }

@@ -13,12 +13,15 @@
 
 #include "cli/Cli.h"
 
+class TStationStore;
+
 struct TStationSetup {
   std::vector<std::string> Ports;  // one slot each
   bool Automatic = false;          // a slot for every port name whose device exists
-  int Rows = 0;                    // rows of the table; 0 without one
-  int DoneBefore = 0;              // of them, done by earlier runs
-  int Count = 0;                   // stop after this many units; 0: no limit
+  // The batch's store when there is a table: the rows done and left are its, since other
+  // stations may share them.
+  TStationStore* Store = nullptr;
+  int Count = 0;  // stop after this many units; 0: no limit
   bool Json = false;
 };
 

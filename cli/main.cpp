@@ -82,7 +82,6 @@ const TOptionRow kOptions[] = {
      "События станции в стандартный вывод, по объекту JSON в строке (JSON Lines).",
      nullptr},
     {OptStation, {"slot"}, "Рабочий процесс слота N станции.", "N", true},
-    {OptStation, {"claims"}, "Файл, через который слоты станции делят строки.", "FILE", true},
     {0, {"exchange-log"}, "Записать обмен с Вестрой в FILE, как его показывает окно.", "FILE"},
     {0,
      {"unsupported"},

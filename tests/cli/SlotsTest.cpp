@@ -124,6 +124,15 @@ TEST_F(Slots, AWorkerKilledMidWriteIsReplacedAndItsRowGoesToAnotherUnit) {
 
   EXPECT_EQ(station.Wait(), 0) << station.Err();
   EXPECT_EQ(RowOf(*next), 1);
+  // The record keeps the killed write: row 1's first attempt, on the first slot's port.
+  const auto record = RunCli({"report", "--db", PathOf("station.db"), "--format", "json"});
+  const auto attempts = Lines(record.Out);
+  ASSERT_EQ(attempts.size(), 3u) << record.Out << record.Err;
+  const QJsonObject killed =
+      QJsonDocument::fromJson(QByteArray::fromStdString(attempts[0])).object();
+  EXPECT_EQ(killed["result"].toString(), "interrupted") << attempts[0];
+  EXPECT_EQ(killed["row"].toInt(), 1) << attempts[0];
+  EXPECT_EQ(killed["port"].toString().toStdString(), SlotPort(1)) << attempts[0];
 }
 
 TEST_F(Slots, AStopLetsEverySlotFinishItsUnitThenExits130) {
