@@ -44,7 +44,13 @@ TRun Station(const std::string& folder, const std::string& templ, int ports) {
     table << "Unit,PhoneSMS1\n";
     for (int n = 1; n <= ports; ++n) table << "unit" << n << ",+7900000" << 1000 + n << "\n";
   }
-  std::vector<std::string> args = {"provision", templ, "--units", units, "--json"};
+  std::vector<std::string> args = {"provision",
+                                   templ,
+                                   "--units",
+                                   units,
+                                   "--json",
+                                   "--db",
+                                   folder + "/station" + std::to_string(ports) + ".db"};
   std::vector<std::unique_ptr<TSimUnit>> plugged;
   const QDateTime plug = QDateTime::currentDateTime();
   for (int n = 1; n <= ports; ++n) {
