@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "form/QtText.h"
 #include "form/Settings.h"
+#include "link/Integer.h"
 #include "params/ParamFile.h"
 
 TSession::TSession(const QCommandLineParser& options) : Options(options) {
@@ -30,6 +31,12 @@ TSession::TSession(const QCommandLineParser& options) : Options(options) {
   };
   flag("set-time", Form->CBSetTime);
   flag("manual-corr-coef", Form->CBManualCorrCoef);
+  if (given.contains("settle")) {
+    // Beyond 10 s the unit would have hardly any of the check's 15 s left to answer in.
+    auto ms = ToInteger(options.value("settle").toStdString());
+    if (!ms || *ms < 0 || *ms > 10000) throw EUsage{"--settle принимает число мс от 0 до 10000"};
+    Form->SettleAfterSave = std::chrono::milliseconds(*ms);
+  }
   Person->ForgetFailure();  // a start-up file's complaint is not this run's failure
 }
 

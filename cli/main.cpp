@@ -23,6 +23,7 @@ enum TOptionSet : unsigned {
   OptVerify = 4,
   OptOptions = 8,  // the two stored options of the window, for one run
   OptStation = 16,
+  OptSettle = 32,  // the check after a write
 };
 
 struct TOptionRow {
@@ -43,6 +44,11 @@ const TOptionRow kOptions[] = {
      "Записать файл параметров в FILE, а не в стандартный вывод.",
      "FILE"},
     {OptVerify, {"no-verify"}, "Не проверять запись чтением.", nullptr},
+    {OptSettle,
+     {"settle"},
+     "Перед проверкой записи дать Вестре MS мс сохранить параметры после «#S» (по умолчанию "
+     "500): блок может ответить и перезапуститься чуть позже.",
+     "MS"},
     {OptOptions, {"set-time"}, "Установить часы Вестры (как «Синхронизировать время»).", nullptr},
     {OptOptions, {"no-set-time"}, "Не устанавливать часы Вестры.", nullptr},
     {OptOptions,
@@ -87,12 +93,12 @@ const TSubcommand kSubcommands[] = {
     {"read", "Прочитать параметры Вестры в файл параметров, как «Прочитать» и «Сохранить».",
      nullptr, nullptr, OptPort | OptOutput, RunRead},
     {"write", "Записать файл параметров в Вестру, как «Загрузить» и «Записать», и проверить.",
-     "FILE", "Файл параметров.", OptPort | OptVerify | OptOptions, RunWrite},
+     "FILE", "Файл параметров.", OptPort | OptVerify | OptOptions | OptSettle, RunWrite},
     {"diff", "Сравнить то, что записал бы файл параметров, с тем, что хранит Вестра.", "FILE",
      "Файл параметров.", OptPort, RunDiff},
     {"provision", "Станция: записать и проверить блок за блоком по шаблону и таблице CSV.",
-     "TEMPLATE", "Файл параметров — шаблон для всех блоков.", OptPort | OptOptions | OptStation,
-     RunProvision},
+     "TEMPLATE", "Файл параметров — шаблон для всех блоков.",
+     OptPort | OptOptions | OptStation | OptSettle, RunProvision},
 };
 
 const char* const kExitCodes =

@@ -41,7 +41,8 @@ class TLink {
   int RxCount = 0;
 
   // Empty text on success (also at once when already open, keeping the buffer); otherwise
-  // name + ": " + system text. A successful open empties the buffer.
+  // name + ": " + system text, or for a device that another program holds, who holds it
+  // (`BusyPortText`). A successful open empties the buffer.
   std::string OpenPort(const std::string& name);
   // Harmless when closed; keeps the buffer.
   void ClosePort();

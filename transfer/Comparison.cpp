@@ -165,27 +165,6 @@ std::vector<TCodeDifference> CompareWithUnit(TFmMain& form, std::span<const TCod
   return differences;
 }
 
-std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeValue> sent) {
-  using TClock = std::chrono::steady_clock;
-  // A restarting unit drops what it gets, so the question is asked again now and then; each
-  // time the unit gets longer to answer, so that a slow unit's late answer is not taken for
-  // the answer to a later command.
-  const auto deadline = TClock::now() + RestartDeadline;
-  auto patience = std::chrono::milliseconds(1000);
-  for (bool answered = false; !answered;) {
-    if (TClock::now() >= deadline) throw EVestraError("Нет ответа от RAD");
-    form.Link.SendCommand("#V\r");
-    const auto giveUp = std::min(TClock::now() + patience, deadline);
-    patience += std::chrono::milliseconds(1000);
-    while (!answered && TClock::now() < giveUp) {
-      std::string message = form.Link.ReadAnswer();
-      if (!message.empty()) form.Person->Log(message);
-      answered = !message.empty() && message[0] == '#';
-    }
-  }
-  return CompareWithUnit(form, sent);
-}
-
 TDifferenceView DescribeDifference(const TFmMain& form, const TCodeDifference& difference) {
   TDifferenceView view{difference.Code, difference.Code, "", Cp1251ToUtf8(difference.Expected),
                        Cp1251ToUtf8(difference.Actual)};

@@ -46,9 +46,12 @@ std::vector<TCodeValue> PlannedWrite(const TFmMain& form, int versionNumber);
 // returns the codes whose text differs, in the order given.
 std::vector<TCodeDifference> CompareWithUnit(TFmMain& form, std::span<const TCodeValue> expected);
 
-// After a write's final command: waits until the unit answers "#V" again (up to
-// `RestartDeadline`), then CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when
-// the unit stays silent.
+// After a write's final command (transfer/Verification.cpp): lets the unit settle for the
+// form's `SettleAfterSave`, then asks "#V" until an answer beginning with "#V" comes, dropping
+// every other message (an "#OK" to "#S" is not the unit being back). When the device goes away
+// meanwhile (a USB unit restarting drops off the bus) the port is closed and opened again once a
+// device is back under the same port name. All of it within `RestartDeadline` of the call; then
+// CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when the unit stays away.
 std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeValue> sent);
 
 // How one difference reads for a person (UTF-8): `Own` is the expected text, `Unit` the unit's.
