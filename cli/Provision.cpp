@@ -5,7 +5,8 @@
 // every row, put into the form over the template, must pass the form's checks. A row is used up
 // only by a unit that was written and verified; after a failure it goes to the next unit. Having
 // handled a unit, the station waits until that unit is gone from its port before it takes
-// another there. The stop signals (blocked since main) are looked at only between units.
+// another there (cli/Arrivals.cpp). The stop signals (blocked since main) are looked at only
+// between units.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -14,13 +15,13 @@
 #include <QDateTime>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cli/Arrivals.h"
 #include "cli/Cli.h"
 #include "cli/ProvisionLog.h"
 #include "cli/UnitsCsv.h"
@@ -45,10 +46,6 @@ struct TPlan {
   std::vector<std::string> Lines;  // parameter lines, Windows-1251; the row's first, so they win
 };
 
-struct TUnit {
-  std::string Port, Device, Version;
-};
-
 // SIGINT and SIGTERM, blocked since main(), taken through a descriptor when stopping is safe.
 class TStopSignals {
  public:
@@ -64,8 +61,10 @@ class TStopSignals {
   TStopSignals(const TStopSignals&) = delete;
   TStopSignals& operator=(const TStopSignals&) = delete;
 
-  // Waits up to `timeout` for a stop signal; true once one came. The waiting between probes of
-  // the port is this wait, so that a stop is taken at once.
+  // Readable while a stop signal waits; the wait for a unit watches it, so that a stop is taken
+  // at once.
+  int Descriptor() const { return Fd; }
+  // Waits up to `timeout` for a stop signal; true once one came.
   bool Wait(std::chrono::milliseconds timeout) {
     if (Stopped) return true;
     pollfd p{Fd, POLLIN, 0};
@@ -173,40 +172,6 @@ std::string Seconds(TClock::duration span) {
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", std::chrono::duration<double>(span).count());
   return text;
-}
-
-// The firmware version of a unit on `port`, empty when none answers there.
-std::string Probe(TLink& link, const std::string& port) {
-  std::string version;
-  if (link.OpenPort(port).empty()) {
-    try {
-      version = link.ReadVersion();
-    } catch (const std::exception&) {
-      // No unit, or not one that answers as a unit: nothing there.
-    }
-  }
-  link.ClosePort();
-  return version;
-}
-
-// Waits, probing about once a second, for a unit on one of `ports` that is not the unit handled
-// there last (`leaving`, which forgets a unit once it is gone). None when a stop signal came.
-std::optional<TUnit> WaitForUnit(TFmMain& form, TTerminalPerson& person,
-                                 const std::vector<std::string>& ports,
-                                 std::map<std::string, std::string>& leaving, TStopSignals& stop) {
-  for (;;) {
-    for (const std::string& port : ports) {
-      const std::string device = form.Link.Resolver(port);
-      const std::string version = Probe(form.Link, port);
-      if (auto last = leaving.find(port); last != leaving.end()) {
-        if (last->second == device && !version.empty()) continue;  // still the last one
-        leaving.erase(last);
-        person.Say(port + ": блок отключён");
-      }
-      if (!version.empty()) return TUnit{port, device, Cp1251ToUtf8(version)};
-    }
-    if (stop.Wait(1000ms)) return std::nullopt;
-  }
 }
 
 // What became of one unit, in the log's words and the station's.
@@ -317,7 +282,7 @@ int RunProvision(TSession& session) {
 
   int handled = 0;
   bool anyError = false, anyDifference = false;
-  std::map<std::string, std::string> leaving;  // port -> device of the unit handled there last
+  TArrivals arrivals(form, person, ports, stop.Descriptor());
   for (;;) {
     auto next = std::find_if(plans.begin(), plans.end(),
                              [&](const TPlan& plan) { return done.count(plan.Row) == 0; });
@@ -330,7 +295,7 @@ int RunProvision(TSession& session) {
     person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
                "...");
     const auto waitStart = TClock::now();
-    std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop);
+    std::optional<TUnit> unit = arrivals.WaitForUnit();
     if (!unit) break;
     const auto writeStart = TClock::now();
     const TOutcome outcome = WriteUnit(session, *unit, *next);
@@ -351,7 +316,7 @@ int RunProvision(TSession& session) {
     PrintLine(unit->Port + " блок " + UnitName(*next, handled) + " (" + unit->Version +
               "): " + outcome.Said);
     if (outcome.Result == "ok" && next->Row > 0) done.insert(next->Row);
-    leaving[unit->Port] = unit->Device;
+    arrivals.Handled(*unit);
   }
   return anyError ? ExitFailed : anyDifference ? ExitDifferences : ExitDone;
 }

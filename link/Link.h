@@ -59,6 +59,8 @@ class TLink {
   void FlushInput();
   // The system's text for the last error (errno saved by the failing call).
   std::string LastErrorText() const;
+  // That error's errno value.
+  int LastError() const { return LastErrno; }
 
   // Sends and waits up to 5000 ms for a message beginning with "#"; "$" messages are logged
   // and skipped. Empty text when no answer came in time, also while "$" messages keep coming.
@@ -70,8 +72,9 @@ class TLink {
   std::string ReadParameter(const std::string& code);
   // Returns after "#OK", or when unsupported and the person chose to go on.
   void WriteParameter(const std::string& code, const std::string& value);
-  // Firmware version text, never empty; also sets the caption of `LbVersion` (UTF-8).
-  std::string ReadVersion();
+  // Firmware version text, never empty; also sets the caption of `LbVersion` (UTF-8). Asks
+  // "#V" up to `attempts` times while no answer comes.
+  std::string ReadVersion(int attempts = 2);
 
   // The pieces every command with an answer is judged by, for the operations that send their
   // own commands ("#T", "#P", "#WL00"):

@@ -1,0 +1,190 @@
+// The station's ports: device events in, units out, and every handled unit held until it leaves.
+#include "cli/Arrivals.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <stdexcept>
+
+#include "cli/TerminalPerson.h"
+#include "form/FmMain.h"
+#include "link/DeviceWatch.h"
+#include "link/PortHolder.h"
+#include "link/Text.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How long a device that exists but may not be opened yet is tried: udev sets its group and
+// mode a moment after the node appears.
+constexpr auto kAccessGrace = 1s;
+
+enum class TPhase {
+  Absent,  // no device, or one that could not be opened: awaiting one that appears
+  ToProbe,
+  Silent,  // opened but did not answer: left alone until it goes and comes back
+  Busy,    // another program holds it: tried again when one lets a device go
+  Held,    // a unit handled: held until it leaves
+};
+
+bool Exists(const std::string& path) {
+  struct stat node {};
+  return stat(path.c_str(), &node) == 0;
+}
+
+}  // namespace
+
+struct TArrivals::TState {
+  struct TPort {
+    std::string Name, Path;
+    TPhase Phase = TPhase::Absent;
+    int Held = -1;  // the handled unit's device, while its port is held
+  };
+
+  TFmMain& Form;
+  TTerminalPerson& Person;
+  int Stop;
+  std::vector<TPort> Ports;
+  std::unique_ptr<TDeviceWatch> Watch;
+
+  TState(TFmMain& form, TTerminalPerson& person, int stop)
+      : Form(form), Person(person), Stop(stop) {}
+  ~TState() {
+    for (TPort& port : Ports)
+      if (port.Held >= 0) close(port.Held);
+  }
+
+  void Leave(TPort& port) {
+    if (port.Held >= 0) close(port.Held);
+    port.Held = -1;
+    Person.Say(port.Name + ": блок отключён");
+    // Whatever is there now came after the unit: a unit plugged in at once is the next one.
+    port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
+  }
+
+  void Apply(const TDeviceWatch::TEvent& event) {
+    TPort& port = Ports[event.Index];
+    switch (event.Change) {
+      case TDeviceWatch::TChange::Gone:
+        if (port.Phase == TPhase::Held)
+          Leave(port);
+        else
+          port.Phase = TPhase::Absent;
+        break;
+      case TDeviceWatch::TChange::Appeared:
+        // A new device where a unit is held: the held one went, unseen.
+        if (port.Phase == TPhase::Held) Leave(port);
+        port.Phase = TPhase::ToProbe;
+        break;
+      case TDeviceWatch::TChange::Released:
+        if (port.Phase == TPhase::Busy) port.Phase = TPhase::ToProbe;
+        break;
+    }
+  }
+
+  void TakeEvents(const TPort* except = nullptr) {
+    for (const auto& event : Watch->TakeEvents())
+      if (&Ports[event.Index] != except) Apply(event);
+  }
+
+  // Opens `port` on the form's link; false (its phase set) when that cannot be done now.
+  bool Open(TPort& port) {
+    const auto grace = TClock::now() + kAccessGrace;
+    for (;;) {
+      const std::string failure = Form.Link.OpenPort(port.Name);
+      if (failure.empty()) return true;
+      Form.Link.ClosePort();  // an open that failed half-way still holds the device
+      const int error = Form.Link.LastError();
+      if (error == EBUSY) {
+        Person.Say(failure);
+        port.Phase = TPhase::Busy;
+        return false;
+      }
+      if (error != EACCES || !Watch->Wait(grace)) {
+        port.Phase = error == EACCES ? TPhase::Silent : TPhase::Absent;
+        return false;
+      }
+      // The change may be the mode of this very device; a departure ends the attempt.
+      TakeEvents();
+      if (port.Phase != TPhase::ToProbe) return false;
+    }
+  }
+
+  // One "#V" to a device that just appeared (or was there at the start).
+  std::optional<TUnit> Probe(TPort& port) {
+    port.Phase = TPhase::ToProbe;
+    if (!Open(port)) return std::nullopt;
+    std::string version;
+    try {
+      version = Form.Link.ReadVersion(1);
+    } catch (const std::exception&) {
+      // Not a unit, or not one that answers as a unit.
+    }
+    Form.Link.ClosePort();
+    if (version.empty()) {
+      port.Phase = TPhase::Silent;
+      return std::nullopt;
+    }
+    return TUnit{port.Name, port.Path, Cp1251ToUtf8(version)};
+  }
+
+  // Waits for anything: a stop, a device event, a held unit hanging up. False on a stop.
+  bool Wait() {
+    std::vector<pollfd> fds = {{Stop, POLLIN, 0}, {Watch->Descriptor(), POLLIN, 0}};
+    // No input is asked for: only a hang-up (or an error) wakes the station on a held port.
+    for (const TPort& port : Ports) fds.push_back({port.Held, 0, 0});
+    while (poll(fds.data(), fds.size(), -1) < 0)
+      if (errno != EINTR) throw std::runtime_error("poll");
+    if (fds[0].revents) return false;
+    for (std::size_t i = 0; i < Ports.size(); ++i)
+      if (fds[i + 2].revents) Leave(Ports[i]);
+    if (fds[1].revents) TakeEvents();
+    return true;
+  }
+};
+
+TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<std::string>& ports,
+                     int stopDescriptor)
+    : State(std::make_unique<TState>(form, person, stopDescriptor)) {
+  std::vector<std::string> paths;
+  for (const std::string& name : ports) {
+    paths.push_back(form.Link.Resolver(name));
+    State->Ports.push_back({name, paths.back()});
+  }
+  State->Watch = std::make_unique<TDeviceWatch>(paths);
+  if (!State->Watch->UsesUdev())
+    person.Say("udev не запущен: устройства отслеживаются только по их папкам (inotify)");
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (State->Watch->Present(i)) State->Ports[i].Phase = TPhase::ToProbe;
+}
+
+TArrivals::~TArrivals() = default;
+
+std::optional<TUnit> TArrivals::WaitForUnit() {
+  for (;;) {
+    for (auto& port : State->Ports)
+      if (port.Phase == TPhase::ToProbe)
+        if (auto unit = State->Probe(port)) return unit;
+    if (!State->Wait()) return std::nullopt;
+  }
+}
+
+void TArrivals::Handled(const TUnit& unit) {
+  for (auto& port : State->Ports) {
+    if (port.Name != unit.Port) continue;
+    State->TakeEvents(&port);
+    port.Phase = TPhase::Held;
+    // Held plainly, neither exclusive nor locked, and never read: the window may still read the
+    // unit meanwhile, and what the unit sends is left to whoever asked for it.
+    port.Held = open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Gone already, or gone between the write and now. Busy (another program took it first, as
+    // the superuser alone may): its device going away is the unit leaving.
+    if (port.Held < 0 && errno != EBUSY) State->Leave(port);
+  }
+}
