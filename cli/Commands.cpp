@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "form/QtText.h"
 #include "form/Settings.h"
+#include "link/DeviceWatch.h"
 #include "link/Integer.h"
 #include "params/ParamFile.h"
 
@@ -95,7 +96,13 @@ int RunPorts(TSession& session) {
     char line[512];
     std::snprintf(line, sizeof line, "%-6s %-40s %s%s", name.c_str(), device.c_str(),
                   present ? "есть" : "нет", index == list->ItemIndex() ? " (выбран)" : "");
-    PrintLine(line);
+    std::string text = line;
+    // What a udev rule for the unit's slot is written from.
+    if (auto usb = present ? DescribeUsbDevice(device) : std::nullopt)
+      text += " USB " + usb->VendorId + ":" + usb->ProductId +
+              (usb->Serial.empty() ? "" : " серийный " + usb->Serial) +
+              (usb->ByPath.empty() ? "" : " " + usb->ByPath);
+    PrintLine(text);
   }
   return ExitDone;
 }

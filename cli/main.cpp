@@ -85,8 +85,8 @@ struct TSubcommand {
 };
 
 const TSubcommand kSubcommands[] = {
-    {"ports", "Имена COM1–COM24, их устройства и есть ли устройство.", nullptr, nullptr, 0,
-     RunPorts},
+    {"ports", "Имена COM1–COM24 и их устройства; у USB — коды, серийный номер, by-path.", nullptr,
+     nullptr, 0, RunPorts},
     {"find", "Найти порт, к которому подключена Вестра, как кнопка «Найти».", nullptr, nullptr, 0,
      RunFind},
     {"version", "Считать версию прошивки Вестры.", nullptr, nullptr, OptPort, RunVersion},

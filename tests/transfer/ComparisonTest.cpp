@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "form/Captions.h"
 #include "link/Text.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/Comparison.h"
