@@ -44,7 +44,8 @@ struct TArrivals::TState {
   struct TPort {
     std::string Name, Path;
     TPhase Phase = TPhase::Absent;
-    int Held = -1;  // the handled unit's device, while its port is held
+    int Held = -1;         // the handled unit's device, while its port is held
+    std::string BusyText;  // what was said when it was last found busy
   };
 
   TFmMain& Form;
@@ -88,9 +89,11 @@ struct TArrivals::TState {
     }
   }
 
-  void TakeEvents(const TPort* except = nullptr) {
+  // Applies what the watcher reports; for `except`, only what `keep` lets through.
+  void TakeEvents(const TPort* except = nullptr,
+                  bool (*keep)(const TDeviceWatch::TEvent&) = nullptr) {
     for (const auto& event : Watch->TakeEvents())
-      if (&Ports[event.Index] != except) Apply(event);
+      if (&Ports[event.Index] != except || (keep && keep(event))) Apply(event);
   }
 
   // Opens `port` on the form's link; false (its phase set) when that cannot be done now.
@@ -102,8 +105,14 @@ struct TArrivals::TState {
       Form.Link.ClosePort();  // an open that failed half-way still holds the device
       const int error = Form.Link.LastError();
       if (error == EBUSY) {
-        Person.Say(failure);
+        if (failure != port.BusyText) Person.Say(failure);
+        port.BusyText = failure;
         port.Phase = TPhase::Busy;
+        // Our own attempt opened the device and closed it again: that is no program letting it
+        // go, or a busy port would be tried without end.
+        TakeEvents(&port, [](const TDeviceWatch::TEvent& e) {
+          return e.Change != TDeviceWatch::TChange::Released;
+        });
         return false;
       }
       if (error != EACCES || !Watch->Wait(grace)) {
@@ -127,6 +136,7 @@ struct TArrivals::TState {
       // Not a unit, or not one that answers as a unit.
     }
     Form.Link.ClosePort();
+    port.BusyText.clear();
     if (version.empty()) {
       port.Phase = TPhase::Silent;
       return std::nullopt;
@@ -155,7 +165,7 @@ TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<s
   std::vector<std::string> paths;
   for (const std::string& name : ports) {
     paths.push_back(form.Link.Resolver(name));
-    State->Ports.push_back({name, paths.back()});
+    State->Ports.push_back({name, paths.back(), TPhase::Absent, -1, {}});
   }
   State->Watch = std::make_unique<TDeviceWatch>(paths);
   if (!State->Watch->UsesUdev())

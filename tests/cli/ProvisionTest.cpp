@@ -229,3 +229,20 @@ TEST_F(Provision, AutoLeavesASilentDeviceAloneAndWritesAUnitAppearingElsewhere) 
   EXPECT_NE(LoggedUnits(log).at(0).find(R"("COM3",)"), std::string::npos);
   EXPECT_EQ(silent.Commands(), std::vector<std::string>{"#V"});
 }
+
+TEST_F(Provision, ABusyPortIsNamedWithItsHolderAndTakenOnceLetGo) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  auto other = std::make_unique<THeldPort>(UnitDevice());
+  TCliProcess station(
+      {"provision", templ, "--port", "COM3", "--log", PathOf("log.csv"), "--count", "1"});
+  const std::string said = "COM3 (" + UnitDevice() + "): порт занят программой test_cli (PID " +
+                           std::to_string(other->Pid()) + ")";
+  ASSERT_TRUE(WaitUntil([&] { return station.Err().find(said) != std::string::npos; }))
+      << station.Err();
+
+  other.reset();
+
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  EXPECT_EQ(Occurrences(station.Err(), said), 1u) << station.Err();
+}

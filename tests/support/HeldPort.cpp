@@ -1,5 +1,6 @@
 #include "tests/support/HeldPort.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +11,8 @@
 
 THeldPort::THeldPort(const std::string& path) {
   int ready[2], hold[2];
-  if (pipe(ready) != 0) throw std::runtime_error("pipe");
-  if (pipe(hold) != 0) {
+  if (pipe2(ready, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  if (pipe2(hold, O_CLOEXEC) != 0) {
     close(ready[0]);
     close(ready[1]);
     throw std::runtime_error("pipe");
