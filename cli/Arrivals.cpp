@@ -188,13 +188,18 @@ std::optional<TUnit> TArrivals::WaitForUnit() {
 void TArrivals::Handled(const TUnit& unit) {
   for (auto& port : State->Ports) {
     if (port.Name != unit.Port) continue;
+    // What the write itself went through (a restart that dropped the unit off the bus) is no
+    // news; the device the write ended on tells whether the unit is still there.
     State->TakeEvents(&port);
     port.Phase = TPhase::Held;
     // Held plainly, neither exclusive nor locked, and never read: the window may still read the
     // unit meanwhile, and what the unit sends is left to whoever asked for it.
     port.Held = open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    // Gone already, or gone between the write and now. Busy (another program took it first, as
-    // the superuser alone may): its device going away is the unit leaving.
-    if (port.Held < 0 && errno != EBUSY) State->Leave(port);
+    // Busy: another program took it first (only the superuser may); its going is still seen.
+    const bool busy = port.Held < 0 && errno == EBUSY;
+    const auto now = DeviceIdentityOf(port.Path);
+    // Gone, or swapped for another unit, since the write.
+    if ((port.Held < 0 && !busy) || !now || now != State->Form.Link.OpenedDevice)
+      State->Leave(port);
   }
 }

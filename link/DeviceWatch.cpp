@@ -36,30 +36,23 @@ std::string RealPath(const std::string& path) {
   return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
 }
 
-// What tells one device at a path from the next one there: the link and the node.
-struct TIdentity {
-  dev_t LinkDevice = 0, Device = 0;
-  ino_t LinkInode = 0, Inode = 0;
-  bool operator==(const TIdentity&) const = default;
-};
+bool UdevDaemonRuns() { return access("/run/udev/control", F_OK) == 0; }
 
-std::optional<TIdentity> IdentityOf(const std::string& path) {
+}  // namespace
+
+std::optional<TDeviceIdentity> DeviceIdentityOf(const std::string& path) {
   struct stat link {
   }, node{};
   if (lstat(path.c_str(), &link) != 0 || stat(path.c_str(), &node) != 0) return std::nullopt;
   if (!S_ISCHR(node.st_mode)) return std::nullopt;
-  return TIdentity{link.st_dev, node.st_rdev, link.st_ino, node.st_ino};
+  return TDeviceIdentity{link.st_dev, node.st_rdev, link.st_ino, node.st_ino};
 }
-
-bool UdevDaemonRuns() { return access("/run/udev/control", F_OK) == 0; }
-
-}  // namespace
 
 struct TDeviceWatch::TState {
   struct TWatched {
     std::string Path;
     std::string Target;  // the device node it led to when last seen
-    std::optional<TIdentity> Identity;
+    std::optional<TDeviceIdentity> Identity;
     int NodeWatch = -1;
   };
 
@@ -101,7 +94,7 @@ struct TDeviceWatch::TState {
   }
 
   void Look(TWatched& w) {
-    w.Identity = IdentityOf(w.Path);
+    w.Identity = DeviceIdentityOf(w.Path);
     if (w.Identity) w.Target = RealPath(w.Path);
   }
 

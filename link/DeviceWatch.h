@@ -14,12 +14,24 @@
 // path; a station for every port name watches them all.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+// What tells one device at a path from the next one there: the link (when the path is one) and
+// the device node are made anew each time a device comes, even under the same names.
+struct TDeviceIdentity {
+  dev_t LinkDevice = 0, Device = 0;
+  ino_t LinkInode = 0, Inode = 0;
+  bool operator==(const TDeviceIdentity&) const = default;
+};
+// The identity of the device at `path`; none while no character device is there.
+std::optional<TDeviceIdentity> DeviceIdentityOf(const std::string& path);
 
 class TDeviceWatch {
  public:

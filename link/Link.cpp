@@ -45,6 +45,7 @@ std::string TLink::OpenPort(const std::string& name) {
     return name + ": " + LastErrorText();
   }
   RxCount = 0;
+  OpenedDevice = DeviceIdentityOf(path);
   return {};
 }
 

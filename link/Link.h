@@ -14,7 +14,10 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "link/DeviceWatch.h"
 
 class TPerson;
 
@@ -37,6 +40,9 @@ class TLink {
 
   // Link state. -1 means closed.
   int PortHandle = -1;
+  // The device the last successful open found (a unit that dropped off the bus and came back is
+  // another device under the same name).
+  std::optional<TDeviceIdentity> OpenedDevice;
   char RxBuffer[2000] = {};
   int RxCount = 0;
 
