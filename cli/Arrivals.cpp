@@ -3,15 +3,18 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <stdexcept>
 
 #include "cli/TerminalPerson.h"
 #include "form/FmMain.h"
+#include "form/Settings.h"
 #include "link/DeviceWatch.h"
 #include "link/PortHolder.h"
 #include "link/Text.h"
@@ -24,6 +27,7 @@ using namespace std::chrono_literals;
 // How long a device that exists but may not be opened yet is tried: udev sets its group and
 // mode a moment after the node appears.
 constexpr auto kAccessGrace = 1s;
+constexpr auto kRetryStep = 50ms;
 
 enum class TPhase {
   Absent,  // no device, or one that could not be opened: awaiting one that appears
@@ -53,10 +57,14 @@ struct TArrivals::TState {
   int Stop;
   std::vector<TPort> Ports;
   std::unique_ptr<TDeviceWatch> Watch;
+  // The settings store's folder: a port name given another device there (as the simulated
+  // unit's --com does) is seen at once.
+  int Settings = -1;
 
   TState(TFmMain& form, TTerminalPerson& person, int stop)
       : Form(form), Person(person), Stop(stop) {}
   ~TState() {
+    if (Settings >= 0) close(Settings);
     for (TPort& port : Ports)
       if (port.Held >= 0) close(port.Held);
   }
@@ -96,6 +104,27 @@ struct TArrivals::TState {
       if (&Ports[event.Index] != except || (keep && keep(event))) Apply(event);
   }
 
+  void WatchPorts() {
+    std::vector<std::string> paths;
+    for (const TPort& port : Ports) paths.push_back(port.Path);
+    Watch = std::make_unique<TDeviceWatch>(paths);
+  }
+
+  // Ports whose name now leads to another device: watched there from now on, and probed when a
+  // device is there.
+  void Rebind() {
+    bool moved = false;
+    for (TPort& port : Ports) {
+      std::string path = Form.Link.Resolver(port.Name);
+      if (path == port.Path) continue;
+      port.Path = std::move(path);
+      moved = true;
+      if (port.Phase != TPhase::Held)
+        port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
+    }
+    if (moved) WatchPorts();
+  }
+
   // Opens `port` on the form's link; false (its phase set) when that cannot be done now.
   bool Open(TPort& port) {
     const auto grace = TClock::now() + kAccessGrace;
@@ -115,10 +144,15 @@ struct TArrivals::TState {
         });
         return false;
       }
-      if (error != EACCES || !Watch->Wait(grace)) {
-        port.Phase = error == EACCES ? TPhase::Silent : TPhase::Absent;
+      // Not accessible yet (udev sets the group a moment after the node appears) or not ready
+      // yet (a terminal still locked): tried again for a moment, on its next change or soon.
+      const bool early = error == EACCES || error == EIO || error == ENXIO;
+      if (!early || TClock::now() >= grace) {
+        if (early) Person.Say(failure);
+        port.Phase = early ? TPhase::Silent : TPhase::Absent;
         return false;
       }
+      Watch->Wait(std::min(grace, TClock::now() + kRetryStep));
       // The change may be the mode of this very device; a departure ends the attempt.
       TakeEvents();
       if (port.Phase != TPhase::ToProbe) return false;
@@ -146,15 +180,22 @@ struct TArrivals::TState {
 
   // Waits for anything: a stop, a device event, a held unit hanging up. False on a stop.
   bool Wait() {
-    std::vector<pollfd> fds = {{Stop, POLLIN, 0}, {Watch->Descriptor(), POLLIN, 0}};
+    std::vector<pollfd> fds = {
+        {Stop, POLLIN, 0}, {Watch->Descriptor(), POLLIN, 0}, {Settings, POLLIN, 0}};
     // No input is asked for: only a hang-up (or an error) wakes the station on a held port.
     for (const TPort& port : Ports) fds.push_back({port.Held, 0, 0});
     while (poll(fds.data(), fds.size(), -1) < 0)
       if (errno != EINTR) throw std::runtime_error("poll");
     if (fds[0].revents) return false;
     for (std::size_t i = 0; i < Ports.size(); ++i)
-      if (fds[i + 2].revents) Leave(Ports[i]);
+      if (fds[i + 3].revents) Leave(Ports[i]);
     if (fds[1].revents) TakeEvents();
+    if (fds[2].revents) {
+      char events[4096];
+      while (read(Settings, events, sizeof events) > 0) {
+      }
+      Rebind();
+    }
     return true;
   }
 };
@@ -162,15 +203,19 @@ struct TArrivals::TState {
 TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<std::string>& ports,
                      int stopDescriptor)
     : State(std::make_unique<TState>(form, person, stopDescriptor)) {
-  std::vector<std::string> paths;
-  for (const std::string& name : ports) {
-    paths.push_back(form.Link.Resolver(name));
-    State->Ports.push_back({name, paths.back(), TPhase::Absent, -1, {}});
-  }
-  State->Watch = std::make_unique<TDeviceWatch>(paths);
+  for (const std::string& name : ports)
+    State->Ports.push_back({name, form.Link.Resolver(name), TPhase::Absent, -1, {}});
+  State->WatchPorts();
+  const std::string settings = SettingsFileName();
+  const std::string folder = settings.substr(0, settings.find_last_of('/'));
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  State->Settings = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (State->Settings >= 0)
+    inotify_add_watch(State->Settings, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
   if (!State->Watch->UsesUdev())
     person.Say("udev не запущен: устройства отслеживаются только по их папкам (inotify)");
-  for (std::size_t i = 0; i < paths.size(); ++i)
+  for (std::size_t i = 0; i < ports.size(); ++i)
     if (State->Watch->Present(i)) State->Ports[i].Phase = TPhase::ToProbe;
 }
 

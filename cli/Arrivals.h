@@ -5,10 +5,10 @@
 // the devices already present; never on a timer. A device that opens but does not answer is left
 // alone until it goes away and comes back; a busy one is named with its holder and tried again
 // once a program lets it go; one not yet accessible (udev sets its group a moment after it
-// appears) is tried for up to a second. Once the station has handled a unit, its port is held
-// open (not exclusively: the window may still read the unit) and silent until the unit hangs up
-// or its device goes: that, and nothing else, is the unit leaving ("блок отключён"). A failed
-// probe, a busy port or a slow answer never is.
+// appears) or not yet ready is tried for up to a second. Once the station has handled a unit, its
+// port is held open (not exclusively: the window may still read the unit) and silent until the unit
+// hangs up or its device goes: that, and nothing else, is the unit leaving ("блок отключён"). A
+// failed probe, a busy port or a slow answer never is.
 #pragma once
 
 #include <memory>
