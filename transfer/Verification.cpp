@@ -1,6 +1,7 @@
 // Verifying a write: after the final command the unit stores its settings and may restart, or
 // even drop off the bus and come back as a new device; only once it answers "#V" again are the
 // codes read back.
+#include <cerrno>
 #include <chrono>
 
 #include "form/FmMain.h"
@@ -29,7 +30,12 @@ void Reopen(TFmMain& form, TClock::time_point deadline) {
   for (;;) {
     if (form.Link.OpenPort(port).empty()) return;
     form.Link.ClosePort();  // an open that failed half-way still holds the device
-    if (!watch.Wait(deadline)) throw EVestraError(kNoAnswer);
+    // A device back but not accessible or not ready yet changes without telling: tried again
+    // soon. Otherwise the next change is awaited.
+    const int error = form.Link.LastError();
+    const bool early = error == EACCES || error == EIO || error == ENXIO;
+    const auto until = early ? std::min(deadline, TClock::now() + 50ms) : deadline;
+    if (!watch.Wait(until) && TClock::now() >= deadline) throw EVestraError(kNoAnswer);
     watch.TakeEvents();
   }
 }
