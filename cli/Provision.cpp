@@ -7,24 +7,19 @@
 // claimed when a unit is there, the attempt is recorded before the first command, and the row is
 // used up only by a unit that was written and verified; after a failure it goes to the next
 // unit. Having handled a unit, the station waits until that unit is gone from its port before it
-// takes another there. The stop signals (blocked since main) are looked at only between units;
-// the table's judgement is cli/UnitsTable's.
-#include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
+// takes another there (cli/Arrivals.cpp). The stop signals (blocked since main) are looked at only
+// between units; the table's judgement is cli/UnitsTable's.
 #include <QFile>
 #include <QSysInfo>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cli/Arrivals.h"
 #include "cli/Cli.h"
 #include "cli/ProvisionLog.h"
 #include "cli/StationStore.h"
@@ -44,47 +39,9 @@ using namespace std::chrono_literals;
 
 const char* const kVerifyWait = "Проверка записи...";
 
-struct TUnit {
-  std::string Port, Device, Version;
-};
-
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
   return std::to_string(plan.Row > 0 ? plan.Row : ordinal);
-}
-
-// The firmware version of a unit on `port`, empty when none answers there.
-std::string Probe(TLink& link, const std::string& port) {
-  std::string version;
-  if (link.OpenPort(port).empty()) {
-    try {
-      version = link.ReadVersion();
-    } catch (const std::exception&) {
-      // No unit, or not one that answers as a unit: nothing there.
-    }
-  }
-  link.ClosePort();
-  return version;
-}
-
-// Waits, probing about once a second, for a unit on one of `ports` that is not the unit handled
-// there last (`leaving`, which forgets a unit once it is gone). None when a stop signal came.
-std::optional<TUnit> WaitForUnit(TFmMain& form, TTerminalPerson& person,
-                                 const std::vector<std::string>& ports,
-                                 std::map<std::string, std::string>& leaving, TStopSignals& stop) {
-  for (;;) {
-    for (const std::string& port : ports) {
-      const std::string device = form.Link.Resolver(port);
-      const std::string version = Probe(form.Link, port);
-      if (auto last = leaving.find(port); last != leaving.end()) {
-        if (last->second == device && !version.empty()) continue;  // still the last one
-        leaving.erase(last);
-        person.Say(port + ": блок отключён");
-      }
-      if (!version.empty()) return TUnit{port, device, Cp1251ToUtf8(version)};
-    }
-    if (stop.Wait(1000ms)) return std::nullopt;
-  }
 }
 
 // What became of one unit, in the log's words and the station's.
@@ -202,7 +159,7 @@ int RunProvision(TSession& session) {
 
   int handled = 0;
   bool anyError = false, anyDifference = false;
-  std::map<std::string, std::string> leaving;  // port -> device of the unit handled there last
+  TArrivals arrivals(form, person, ports, stop.Fd());
   try {
     for (;;) {
       if (queue && store->Counts().Left == 0) {
@@ -214,7 +171,7 @@ int RunProvision(TSession& session) {
       person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
                  "...");
       const auto waitStart = TClock::now();
-      std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop);
+      std::optional<TUnit> unit = arrivals.WaitForUnit();
       if (!unit) break;
       // The attempt is on record before the first command of the write.
       std::optional<TClaim> claim;
@@ -255,7 +212,7 @@ int RunProvision(TSession& session) {
       if (!own)
         person.Say("Внимание: строку " + std::to_string(plan.Row) +
                    " уже записала другая станция, пока эта станция не продлевала захват");
-      leaving[unit->Port] = unit->Device;
+      arrivals.Handled(*unit);
     }
   } catch (const std::exception& error) {
     // A station that cannot keep its record must not go on writing units nobody will know of.
