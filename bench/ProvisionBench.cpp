@@ -1,8 +1,9 @@
 // The batch station against the simulated unit: 10 units one after another, each a fresh unit
 // (the simulated unit stopped and started again between units, as a person swaps units), and per
 // unit the time spent waiting for it, writing it and verifying it, as the station's log records
-// them. Waiting includes the bench's own swap of the unit and the station's probe, about once a
-// second. It prints figures only and always exits 0.
+// them. Waiting includes the bench's own swap of the unit (a new terminal, mapped to COM3 in the
+// settings) and the station noticing it; verifying includes the settling after "#S". It prints
+// figures only and always exits 0.
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>

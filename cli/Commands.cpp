@@ -11,6 +11,8 @@
 #include "cli/UnitsTable.h"
 #include "form/QtText.h"
 #include "form/Settings.h"
+#include "link/DeviceWatch.h"
+#include "link/Integer.h"
 #include "params/ParamFile.h"
 
 TSession::TSession(const QCommandLineParser& options) : Options(options) {
@@ -33,6 +35,12 @@ TSession::TSession(const QCommandLineParser& options) : Options(options) {
   };
   flag("set-time", Form->CBSetTime);
   flag("manual-corr-coef", Form->CBManualCorrCoef);
+  if (given.contains("settle")) {
+    // Beyond 10 s the unit would have hardly any of the check's 15 s left to answer in.
+    auto ms = ToInteger(options.value("settle").toStdString());
+    if (!ms || *ms < 0 || *ms > 10000) throw EUsage{"--settle принимает число мс от 0 до 10000"};
+    Form->SettleAfterSave = std::chrono::milliseconds(*ms);
+  }
   Person->ForgetFailure();  // a start-up file's complaint is not this run's failure
 }
 
@@ -99,7 +107,13 @@ int RunPorts(TSession& session) {
     char line[512];
     std::snprintf(line, sizeof line, "%-6s %-40s %s%s", name.c_str(), device.c_str(),
                   present ? "есть" : "нет", index == list->ItemIndex() ? " (выбран)" : "");
-    PrintLine(line);
+    std::string text = line;
+    // What a udev rule for the unit's slot is written from.
+    if (auto usb = present ? DescribeUsbDevice(device) : std::nullopt)
+      text += " USB " + usb->VendorId + ":" + usb->ProductId +
+              (usb->Serial.empty() ? "" : " серийный " + usb->Serial) +
+              (usb->ByPath.empty() ? "" : " " + usb->ByPath);
+    PrintLine(text);
   }
   return ExitDone;
 }

@@ -7,13 +7,8 @@
 // claimed when a unit is there, the attempt is recorded before the first command, and the row is
 // used up only by a unit that was written and verified; after a failure it goes to the next
 // unit. Having handled a unit, the station waits until that unit is gone from its port before it
-// takes another there. The stop signals (blocked since main) are looked at only between units;
-// the table's judgement is cli/UnitsTable's.
-#include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
+// takes another there (cli/Arrivals.cpp). The stop signals (blocked since main) are looked at only
+// between units; the table's judgement is cli/UnitsTable's.
 #include <QFile>
 #include <QSysInfo>
 #include <algorithm>
@@ -26,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Arrivals.h"
 #include "cli/Cli.h"
 #include "cli/ProvisionLog.h"
 #include "cli/Slots.h"
@@ -48,27 +44,9 @@ using namespace std::chrono_literals;
 
 const char* const kVerifyWait = "Проверка записи...";
 
-struct TUnit {
-  std::string Port, Device, Version;
-};
-
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
   return std::to_string(plan.Row > 0 ? plan.Row : ordinal);
-}
-
-// The firmware version of a unit on `port`, empty when none answers there.
-std::string Probe(TLink& link, const std::string& port) {
-  std::string version;
-  if (link.OpenPort(port).empty()) {
-    try {
-      version = link.ReadVersion();
-    } catch (const std::exception&) {
-      // No unit, or not one that answers as a unit: nothing there.
-    }
-  }
-  link.ClosePort();
-  return version;
 }
 
 // A slot's worker tells its station what happens, one event per line on standard output; a
@@ -92,30 +70,6 @@ class TSlotReport {
  private:
   int Slot;
 };
-
-// Waits, probing about once a second, for a unit on one of `ports` that is not the unit handled
-// there last (`leaving`, which forgets a unit once it is gone). None when a stop signal came.
-std::optional<TUnit> WaitForUnit(TFmMain& form, TTerminalPerson& person,
-                                 const std::vector<std::string>& ports,
-                                 std::map<std::string, std::string>& leaving, TStopSignals& stop,
-                                 TSlotReport& report) {
-  for (;;) {
-    for (const std::string& port : ports) {
-      const std::string device = form.Link.Resolver(port);
-      const std::string version = Probe(form.Link, port);
-      if (auto last = leaving.find(port); last != leaving.end()) {
-        if (last->second == device && !version.empty()) continue;  // still the last one
-        leaving.erase(last);
-        if (report.On())
-          report.Send(TEventKind::Left);
-        else
-          person.Say(port + ": блок отключён");
-      }
-      if (!version.empty()) return TUnit{port, device, Cp1251ToUtf8(version)};
-    }
-    if (stop.Wait(1000ms)) return std::nullopt;
-  }
-}
 
 // What became of one unit, in the log's words and the station's.
 struct TOutcome {
@@ -277,7 +231,9 @@ int RunProvision(TSession& session) {
 
   int handled = 0;
   bool anyError = false, anyDifference = false;
-  std::map<std::string, std::string> leaving;  // port -> device of the unit handled there last
+  TArrivals arrivals(form, person, ports, stop.Fd());
+  if (report.On())
+    arrivals.OnLeft([&report](const std::string&) { report.Send(TEventKind::Left); });
   try {
     for (;;) {
       if (queue && store->Counts().Left == 0) {
@@ -290,8 +246,11 @@ int RunProvision(TSession& session) {
         person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
                    "...");
       const auto waitStart = TClock::now();
-      std::optional<TUnit> unit = WaitForUnit(form, person, ports, leaving, stop, report);
-      if (!unit) break;
+      std::optional<TUnit> unit = arrivals.WaitForUnit();
+      if (!unit) {
+        stop.Wait(0ms);  // the wait ended on the signal but left it pending: take it
+        break;
+      }
       report.Unit = {};
       report.Unit.Port = unit->Port;
       report.Unit.Device = unit->Device;
@@ -349,7 +308,7 @@ int RunProvision(TSession& session) {
       if (!own)
         person.Say("Внимание: строку " + std::to_string(plan.Row) +
                    " уже записала другая станция, пока эта станция не продлевала захват");
-      leaving[unit->Port] = unit->Device;
+      arrivals.Handled(*unit);
     }
   } catch (const std::exception& error) {
     // A station that cannot keep its record must not go on writing units nobody will know of.

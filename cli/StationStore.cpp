@@ -367,8 +367,9 @@ void TStationStore::RenewLease(const TClaim& claim) {
 
 long long TStationStore::StartAttempt(const std::string& port, const std::string& device,
                                       const std::string& firmware) {
-  return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(), port, device,
-                             firmware);
+  // An empty label, not a null one: the template alone has none, and the column takes no NULL.
+  return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(""), port,
+                             device, firmware);
 }
 
 bool TStationStore::CompleteAttempt(long long attempt, const TClaim* claim,

@@ -26,6 +26,7 @@ enum TOptionSet : unsigned {
   OptStation = 16,
   OptStore = 32,  // the station's database
   OptReport = 64,
+  OptSettle = 128,  // the check after a write
 };
 
 struct TOptionRow {
@@ -48,6 +49,11 @@ const TOptionRow kOptions[] = {
      "Записать файл параметров в FILE, а не в стандартный вывод.",
      "FILE"},
     {OptVerify, {"no-verify"}, "Не проверять запись чтением.", nullptr},
+    {OptSettle,
+     {"settle"},
+     "Перед проверкой записи дать Вестре MS мс сохранить параметры после «#S» (по умолчанию "
+     "500): блок может ответить и перезапуститься чуть позже.",
+     "MS"},
     {OptOptions, {"set-time"}, "Установить часы Вестры (как «Синхронизировать время»).", nullptr},
     {OptOptions, {"no-set-time"}, "Не устанавливать часы Вестры.", nullptr},
     {OptOptions,
@@ -100,20 +106,20 @@ struct TSubcommand {
 };
 
 const TSubcommand kSubcommands[] = {
-    {"ports", "Имена COM1–COM24, их устройства и есть ли устройство.", nullptr, nullptr, 0,
-     RunPorts},
+    {"ports", "Имена COM1–COM24 и их устройства; у USB — коды, серийный номер, by-path.", nullptr,
+     nullptr, 0, RunPorts},
     {"find", "Найти порт, к которому подключена Вестра, как кнопка «Найти».", nullptr, nullptr, 0,
      RunFind},
     {"version", "Считать версию прошивки Вестры.", nullptr, nullptr, OptPort, RunVersion},
     {"read", "Прочитать параметры Вестры в файл параметров, как «Прочитать» и «Сохранить».",
      nullptr, nullptr, OptPort | OptOutput, RunRead},
     {"write", "Записать файл параметров в Вестру, как «Загрузить» и «Записать», и проверить.",
-     "FILE", "Файл параметров.", OptPort | OptVerify | OptOptions, RunWrite},
+     "FILE", "Файл параметров.", OptPort | OptVerify | OptOptions | OptSettle, RunWrite},
     {"diff", "Сравнить то, что записал бы файл параметров, с тем, что хранит Вестра.", "FILE",
      "Файл параметров.", OptPort, RunDiff},
     {"provision", "Станция: записать и проверить блок за блоком по шаблону и таблице CSV.",
      "TEMPLATE", "Файл параметров — шаблон для всех блоков.",
-     OptPort | OptOptions | OptStation | OptStore, RunProvision},
+     OptPort | OptOptions | OptStation | OptStore | OptSettle, RunProvision},
     {"report",
      "Все попытки станции из базы данных (CSV или JSON Lines); итог — в стандартный поток ошибок.",
      nullptr, nullptr, OptStore | OptReport, RunReport},

@@ -243,6 +243,9 @@ class TFmMain : public QMainWindow {
   // --- Comparison and verification (transfer/) ---
   // Whether a write that sent its final command reads everything it sent back and compares.
   bool VerifyAfterWrite = false;
+  // How long that check lets the unit store its settings after the final command before it
+  // asks whether the unit is back: a unit may answer "#S" and restart a moment later.
+  std::chrono::milliseconds SettleAfterSave{500};
   // What the last write sent (cleared when a write starts).
   std::vector<TCodeValue> LastWrite;
   // The differences the last comparison or verification found; empty optional when it did not

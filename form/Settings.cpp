@@ -47,6 +47,10 @@ std::string StoredPortDevice(const std::string& portName) {
   return DefaultDevicePath(portName);
 }
 
+std::string SettingsFileName() {
+  return QSettings(kOrganization, kApplication).fileName().toStdString();
+}
+
 void TFmMain::RestoreStoredProperties() {
   try {
     QSettings store(kOrganization, kApplication);

@@ -7,3 +7,5 @@
 // The device that the port name opens: "Ports/<name>" of the store when present (read afresh,
 // since the simulated unit may have written it meanwhile), else the default device path.
 std::string StoredPortDevice(const std::string& portName);
+// The store's file, for watching it for a port name given another device.
+std::string SettingsFileName();

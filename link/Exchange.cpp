@@ -77,13 +77,14 @@ void TLink::WriteParameter(const std::string& code, const std::string& value) {
     GoOnOrAbort("Запись параметра " + Cp1251ToUtf8(code) + kNotSupportedTail);
 }
 
-std::string TLink::ReadVersion() {
+std::string TLink::ReadVersion(int attempts) {
   auto setCaption = [this](const std::string& text) {
     if (Person) Person->SetVersionCaption(text);
   };
   setCaption("");
-  std::string answer = ExecuteCommand("#V\r");
-  if (answer.empty()) answer = ExecuteCommand("#V\r");
+  std::string answer;
+  for (int attempt = 0; attempt < attempts && answer.empty(); ++attempt)
+    answer = ExecuteCommand("#V\r");
   if (answer.empty()) throw EVestraError(kNoAnswer);
   CheckAnswerError(answer);  // code 2 falls through to the form test below
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "link/Person.h"
+#include "link/PortHolder.h"
 #include "link/SerialPort.h"
 #include "link/VestraError.h"
 
@@ -34,6 +35,8 @@ std::string TLink::OpenPort(const std::string& name) {
   PortHandle = SerialPort::OpenDevice(path);
   if (PortHandle == -1) {
     LastErrno = errno;
+    // The system's text alone ("Device or resource busy") leaves the person guessing who.
+    if (LastErrno == EBUSY) return BusyPortText(name, path);
     return name + ": " + LastErrorText();
   }
   // From here on a failure leaves the port held: the link counts as open until ClosePort.
@@ -42,6 +45,7 @@ std::string TLink::OpenPort(const std::string& name) {
     return name + ": " + LastErrorText();
   }
   RxCount = 0;
+  OpenedDevice = DeviceIdentityOf(path);
   return {};
 }
 

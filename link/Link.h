@@ -14,7 +14,10 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "link/DeviceWatch.h"
 
 class TPerson;
 
@@ -37,11 +40,15 @@ class TLink {
 
   // Link state. -1 means closed.
   int PortHandle = -1;
+  // The device the last successful open found (a unit that dropped off the bus and came back is
+  // another device under the same name).
+  std::optional<TDeviceIdentity> OpenedDevice;
   char RxBuffer[2000] = {};
   int RxCount = 0;
 
   // Empty text on success (also at once when already open, keeping the buffer); otherwise
-  // name + ": " + system text. A successful open empties the buffer.
+  // name + ": " + system text, or for a device that another program holds, who holds it
+  // (`BusyPortText`). A successful open empties the buffer.
   std::string OpenPort(const std::string& name);
   // Harmless when closed; keeps the buffer.
   void ClosePort();
@@ -58,6 +65,8 @@ class TLink {
   void FlushInput();
   // The system's text for the last error (errno saved by the failing call).
   std::string LastErrorText() const;
+  // That error's errno value.
+  int LastError() const { return LastErrno; }
 
   // Sends and waits up to 5000 ms for a message beginning with "#"; "$" messages are logged
   // and skipped. Empty text when no answer came in time, also while "$" messages keep coming.
@@ -69,8 +78,9 @@ class TLink {
   std::string ReadParameter(const std::string& code);
   // Returns after "#OK", or when unsupported and the person chose to go on.
   void WriteParameter(const std::string& code, const std::string& value);
-  // Firmware version text, never empty; also sets the caption of `LbVersion` (UTF-8).
-  std::string ReadVersion();
+  // Firmware version text, never empty; also sets the caption of `LbVersion` (UTF-8). Asks
+  // "#V" up to `attempts` times while no answer comes.
+  std::string ReadVersion(int attempts = 2);
 
   // The pieces every command with an answer is judged by, for the operations that send their
   // own commands ("#T", "#P", "#WL00"):

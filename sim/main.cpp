@@ -49,6 +49,13 @@ Try it by hand: socat - /dev/pts/N,raw,echo=0   then type #V and Enter.
   --keep CODE=VALUE     hold VALUE for CODE whatever "#W" writes to it (still answering #OK)
   --restart MS          after "#S" stay silent for MS milliseconds, dropping what arrives, as a
                         unit that restarts to store its settings
+  --ack-save            answer "#OK" to "#S"
+  --restart-after-save MS
+                        after "#S" go on answering for 200 ms, then drop everything for MS
+                        milliseconds, as a unit that restarts a moment after storing
+  --reconnect MS        after "#S" hang up the terminal and remove its link and port name, then
+                        after MS milliseconds come back on a new terminal under the same link and
+                        name, keeping the stored values: a USB unit that drops off the bus
   --delay MS            answer each command MS milliseconds after it arrived
   --split MS            send each answer in two bursts, its second half MS milliseconds after
                         the first
@@ -67,7 +74,8 @@ Texts given on the command line are UTF-8; the unit speaks Windows-1251.
 
 struct TOptions {
   std::string LinkPath, ComName, LogPath;
-  int DelayMs = 0, RestartMs = 0;
+  int DelayMs = 0, RestartMs = 0, RestartAfterSaveMs = 0, ReconnectMs = -1;
+  bool AckSave = false;
   int SplitMs = 0;
   bool Silent = false, Garbage = false, Flood = false, Inject = false;
   int HangupAfter = 0;
@@ -155,6 +163,12 @@ bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device
       device.Kept.insert(code);
     } else if (name == "--restart") {
       options.RestartMs = static_cast<int>(ToNumber(name, value()));
+    } else if (name == "--ack-save") {
+      options.AckSave = true;
+    } else if (name == "--restart-after-save") {
+      options.RestartAfterSaveMs = static_cast<int>(ToNumber(name, value()));
+    } else if (name == "--reconnect") {
+      options.ReconnectMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--delay") {
       options.DelayMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--split") {
@@ -258,11 +272,30 @@ class TPortRegistration {
   bool Active = false;
 };
 
+// The unit as the system sees it: its terminal, the link to it and its port name, each printed
+// path on a line of its own. A unit that drops off the bus loses all three and comes back with
+// new ones.
+struct TAttachment {
+  TPty Pty;
+  TSymlink Link;
+  TPortRegistration Registration;
+
+  explicit TAttachment(const TOptions& options)
+      : Link(options.LinkPath, Pty.Path), Registration(options.ComName, Pty.Path) {
+    std::printf("%s\n", Pty.Path.c_str());
+    std::fflush(stdout);
+  }
+};
+
 // The serving loop: commands in, answers out, with the chosen timing and misbehaviour.
 class TServer {
  public:
-  TServer(TOptions options, TSimDevice& device, TPty& pty, int logFd, int signalFd)
-      : Options(std::move(options)), Device(device), Pty(pty), LogFd(logFd), SignalFd(signalFd) {}
+  TServer(TOptions options, TSimDevice& device, int logFd, int signalFd)
+      : Options(std::move(options)),
+        Device(device),
+        Attached(std::make_unique<TAttachment>(Options)),
+        LogFd(logFd),
+        SignalFd(signalFd) {}
 
   void Run() {
     auto periodic = std::chrono::milliseconds(Options.PeriodicMs);
@@ -290,6 +323,21 @@ class TServer {
         else if (now >= *HangupAt)
           HangUp();
       }
+      if (DetachArmed && Out.empty() && Pending.empty()) {
+        // As above: what was answered reaches the program first.
+        if (!DetachAt) {
+          DetachAt = now + 30ms;
+        } else if (now >= *DetachAt) {
+          Attached.reset();
+          DetachArmed = false;
+          DetachAt.reset();
+          ReattachAt = now + std::chrono::milliseconds(Options.ReconnectMs);
+        }
+      }
+      if (ReattachAt && now >= *ReattachAt) {
+        ReattachAt.reset();
+        Attached = std::make_unique<TAttachment>(Options);
+      }
 
       // Refilled before waiting, so that the wait is for room on the line.
       if (Options.Flood && Out.empty() && !Splitting())
@@ -302,11 +350,13 @@ class TServer {
       if (!Pending.empty()) earliest(Pending.front().Due);
       if (Options.PeriodicMs > 0) earliest(NextPeriodic);
       if (HangupAt) earliest(*HangupAt);
+      if (DetachAt) earliest(*DetachAt);
+      if (ReattachAt) earliest(*ReattachAt);
       bool paced = Options.Baud > 0 && !Out.empty() && !LineIdle && NextByte + ByteTime() > now;
       if (paced) earliest(NextByte + ByteTime());
 
       pollfd fds[3] = {{SignalFd, POLLIN, 0},
-                       {Pty.Master.Get(), POLLIN, 0},
+                       {Master(), POLLIN, 0},
                        {Options.Inject ? STDIN_FILENO : -1, POLLIN, 0}};
       if (!Out.empty() && !paced) fds[1].events |= POLLOUT;
       timespec timeout{};
@@ -336,7 +386,7 @@ class TServer {
 
   TOptions Options;
   TSimDevice& Device;
-  TPty& Pty;
+  std::unique_ptr<TAttachment> Attached;  // none while the unit is off the bus
   int LogFd;
   int SignalFd;
   std::string Line;                    // a command still waiting for its CR
@@ -347,10 +397,18 @@ class TServer {
   bool HangupArmed = false, LineIdle = true;
   std::optional<TClock::time_point> HangupAt;
 
-  std::optional<TClock::time_point> RestartEnds;  // --restart: silent until then
+  // --restart, --restart-after-save: silent from the first time until the second.
+  std::optional<std::pair<TClock::time_point, TClock::time_point>> Restart;
+  // --reconnect: off the bus once the answers are out, back on at `ReattachAt`.
+  bool DetachArmed = false;
+  std::optional<TClock::time_point> DetachAt, ReattachAt;
 
-  bool LineUp() const { return Pty.Master.Get() >= 0 && !HangupArmed; }
-  bool Restarting() const { return RestartEnds && TClock::now() < *RestartEnds; }
+  int Master() const { return Attached ? Attached->Pty.Master.Get() : -1; }
+  bool LineUp() const { return Master() >= 0 && !HangupArmed; }
+  bool Restarting() const {
+    const auto now = TClock::now();
+    return Restart && now >= Restart->first && now < Restart->second;
+  }
 
   // Whether the second half of an answer is still to go; nothing may come between the halves.
   bool Splitting() const { return !Pending.empty() && Pending.front().SecondHalf; }
@@ -381,7 +439,7 @@ class TServer {
   // when the next one starts crossing. The line keeps its pace when this program is late, and
   // starts afresh once it has run out of bytes.
   void WriteSome(TClock::time_point now) {
-    if (Out.empty() || Pty.Master.Get() < 0) return;
+    if (Out.empty() || Master() < 0) return;
     std::size_t count = Out.size();
     if (Options.Baud > 0) {
       if (LineIdle) NextByte = now;
@@ -389,7 +447,7 @@ class TServer {
       count = std::min<std::size_t>(count, static_cast<std::size_t>((now - NextByte) / ByteTime()));
       if (count == 0) return;
     }
-    ssize_t n = write(Pty.Master.Get(), Out.data(), count);
+    ssize_t n = write(Master(), Out.data(), count);
     if (n <= 0) return;  // the far end is full: POLLOUT tells when it has room again
     Out.erase(0, static_cast<std::size_t>(n));
     NextByte += ByteTime() * n;
@@ -402,7 +460,7 @@ class TServer {
   }
 
   void HangUp() {
-    Pty.Close();
+    Attached->Pty.Close();
     HangupAt.reset();
     Pending.clear();
     Out.clear();
@@ -410,7 +468,7 @@ class TServer {
 
   void ReadCommands() {
     char buffer[4096];
-    ssize_t n = read(Pty.Master.Get(), buffer, sizeof buffer);
+    ssize_t n = read(Master(), buffer, sizeof buffer);
     // On a paced line the bytes are taken as arriving one after another, at the earliest now.
     auto now = TClock::now();
     if (NextByteIn < now) NextByteIn = now;
@@ -424,6 +482,16 @@ class TServer {
         Line += c;
       }
     }
+  }
+
+  // What follows storing the settings: a restart, at once or a moment later, or a drop off the
+  // bus.
+  void Saved() {
+    const auto now = TClock::now();
+    if (Options.RestartMs > 0) Restart = {now, now + std::chrono::milliseconds(Options.RestartMs)};
+    if (Options.RestartAfterSaveMs > 0)
+      Restart = {now + 200ms, now + 200ms + std::chrono::milliseconds(Options.RestartAfterSaveMs)};
+    if (Options.ReconnectMs >= 0) DetachArmed = true;
   }
 
   void ReadInjected() {
@@ -443,9 +511,10 @@ class TServer {
     }
     auto hash = line.find('#');
     if (hash == std::string::npos || Options.Silent || Restarting()) return;
-    if (Options.RestartMs > 0 && line.substr(hash) == "#S")
-      RestartEnds = TClock::now() + std::chrono::milliseconds(Options.RestartMs);
-    auto answer = Device.Answer(line.substr(hash));
+    const std::string command = line.substr(hash);
+    if (command == "#S") Saved();
+    auto answer = Device.Answer(command);
+    if (!answer && command == "#S" && Options.AckSave) answer = "#OK\r";
     if (!answer) return;
     Pending.push_back({arrived + std::chrono::milliseconds(Options.DelayMs), *answer});
   }
@@ -478,13 +547,7 @@ int main(int argc, char** argv) {
       log.Reset(fd);
     }
 
-    TPty pty;
-    TSymlink link(options.LinkPath, pty.Path);
-    TPortRegistration registration(options.ComName, pty.Path);
-    std::printf("%s\n", pty.Path.c_str());
-    std::fflush(stdout);
-
-    TServer server(options, device, pty, log.Get(), stopFd.Get());
+    TServer server(options, device, log.Get(), stopFd.Get());
     server.Run();
     return 0;
   } catch (const std::exception& e) {

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
           qt6-translations-l10n xvfb xauth x11-apps imagemagick socat fonts-dejavu-core
-          librsvg2-bin desktop-file-utils appstream dpkg-dev file libcsv-dev
+          librsvg2-bin desktop-file-utils appstream dpkg-dev file libcsv-dev libudev-dev
           lintian scdoc bash-completion pkg-config man-db
           libqt6sql6-sqlite libqt6sql6-psql postgresql)
 missing=()

@@ -5,16 +5,14 @@
 // `CompareWithUnit` reads each of those codes back and keeps those whose text differs;
 // `VerifyWrite` does the same after a write, once the unit answers again. Comparing the texts
 // themselves, not the controls they fill, means a conversion shared by both directions cannot
-// hide a difference. `DescribeDifference` then says what a difference means to a person, in the
-// window's own words. All value texts are Windows-1251 bytes, as on the line.
+// hide a difference; what a difference means to a person, in the window's own words, is the
+// window's concern (form/Captions.h). All value texts are Windows-1251 bytes, as on the line.
 #pragma once
 
 #include <chrono>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "link/Person.h"
 
 class TFmMain;
 
@@ -46,19 +44,10 @@ std::vector<TCodeValue> PlannedWrite(const TFmMain& form, int versionNumber);
 // returns the codes whose text differs, in the order given.
 std::vector<TCodeDifference> CompareWithUnit(TFmMain& form, std::span<const TCodeValue> expected);
 
-// After a write's final command: waits until the unit answers "#V" again (up to
-// `RestartDeadline`), then CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when
-// the unit stays silent.
+// After a write's final command (transfer/Verification.cpp): lets the unit settle for the
+// form's `SettleAfterSave`, then asks "#V" until an answer beginning with "#V" comes, dropping
+// every other message (an "#OK" to "#S" is not the unit being back). When the device goes away
+// meanwhile (a USB unit restarting drops off the bus) the port is closed and opened again once a
+// device is back under the same port name. All of it within `RestartDeadline` of the call; then
+// CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when the unit stays away.
 std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeValue> sent);
-
-// How one difference reads for a person (UTF-8): `Own` is the expected text, `Unit` the unit's.
-using TDifferenceView = TPerson::TDifferenceRow;
-// The caption of the code's control(s) as the window shows it, the code, its parameter key(s)
-// joined with ",", and both texts as the window would show them where the code maps to one
-// control (the item's text for a list, "да"/"нет" for a check box, the dotted address for a
-// server); otherwise, or when both would look the same, the texts themselves.
-TDifferenceView DescribeDifference(const TFmMain& form, const TCodeDifference& difference);
-
-// Shows `differences` to the form's person, each as `DescribeDifference` reads it.
-void ShowDifferences(TFmMain& form, const std::string& caption, const std::string& ownColumn,
-                     std::span<const TCodeDifference> differences);

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "form/Captions.h"
 #include "form/FmMain.h"
 #include "link/Text.h"
 #include "transfer/CodeTable.h"

@@ -39,7 +39,8 @@ std::string TCliTest::ReadFile(const std::string& path) {
 
 std::string TCliTest::SaveUnit(const std::string& name) {
   OpenWindow();
-  PlugIn("COM3", *Unit);
+  MapPort("COM3", UnitDevice());
+  Select("COM3");
   Window->ActReadExecute();
   EXPECT_TRUE(Window->GatherParameters());
   EXPECT_TRUE(Person.Boxes.empty());

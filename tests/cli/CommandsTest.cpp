@@ -111,8 +111,21 @@ std::string WithValue(std::string file, const std::string& key, const std::strin
 
 }  // namespace
 
-TEST_F(Commands, WriteReadsBackWhatItSentAfterTheUnitRestarted) {
-  StartUnit({"--restart", "300"});
+namespace {
+
+// How a unit comes back after storing its settings.
+struct TRestartCase {
+  const char* Name;
+  std::vector<std::string> Args;
+};
+void PrintTo(const TRestartCase& c, std::ostream* out) { *out << c.Name; }
+
+class WriteAfterRestart : public TCliTest, public ::testing::WithParamInterface<TRestartCase> {};
+
+}  // namespace
+
+TEST_P(WriteAfterRestart, ReadsBackEveryCodeOnceTheUnitIsBack) {
+  StartUnit(GetParam().Args);
   const std::string file = SaveUnit("unit.ini");
 
   const auto run = RunCli({"write", file, "--port", "COM3"});
@@ -126,6 +139,15 @@ TEST_F(Commands, WriteReadsBackWhatItSentAfterTheUnitRestarted) {
                           [](const std::string& c) { return c.rfind("#R", 0) == 0; }),
             43);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, WriteAfterRestart,
+    ::testing::Values(TRestartCase{"SilentAtOnce", {"--restart", "300"}},
+                      // "#OK" to "#S" is not the unit being back: its restart is still to come.
+                      TRestartCase{"AnswersThenRestarts",
+                                   {"--ack-save", "--restart-after-save", "2000"}},
+                      TRestartCase{"DropsOffTheBus", {"--reconnect", "1500"}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(Commands, WriteReportsACodeTheUnitKeepsAtAnotherValue) {
   StartUnit({"--keep", "M02=1"});

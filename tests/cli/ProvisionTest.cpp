@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <ostream>
+#include <thread>
 
 #include "tests/cli/CliFixture.h"
+#include "tests/support/HeldPort.h"
 
 namespace {
 
@@ -238,4 +240,80 @@ TEST_F(Provision, StopsAfterTheCurrentUnitAndGoesOnWhereItStopped) {
   logged = LoggedUnits(log);
   ASSERT_EQ(logged.size(), 3u);
   EXPECT_NE(logged[2].find(R"("3","Блок №3","ok")"), std::string::npos) << logged[2];
+}
+
+TEST_F(Provision, AnotherProgramHoldingTheUnitsPortIsNotTheUnitLeaving) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  TCliProcess station({"provision", templ, "--units", WriteFile("units.csv", UnitsTable(2)),
+                       "--port", "COM3", "--log", log});
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
+
+  {
+    // As the window does while it reads the unit.
+    THeldPort other(UnitDevice());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  EXPECT_EQ(station.Err().find("блок отключён"), std::string::npos) << station.Err();
+  EXPECT_EQ(LoggedUnits(log).size(), 1u);
+  Unit->Stop();
+  EXPECT_TRUE(WaitUntil([&] { return station.Err().find("блок отключён") != std::string::npos; }));
+}
+
+TEST_F(Provision, AUnitPluggedInAtOnceAfterTheLastOneLeftIsWritten) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  TCliProcess station({"provision", templ, "--units", WriteFile("units.csv", UnitsTable(2)),
+                       "--port", "COM3", "--log", log, "--count", "2"});
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
+
+  StartUnit();  // the one before goes first: its link is gone and back within a moment
+
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  ExpectWritten(2);
+  EXPECT_EQ(Occurrences(station.Err(), "COM3: блок отключён"), 1u) << station.Err();
+}
+
+TEST_F(Provision, AutoLeavesASilentDeviceAloneAndWritesAUnitAppearingElsewhere) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  Unit.reset();
+  // Only the test's own devices: none of the machine's serial ports is touched.
+  for (int n = 1; n <= 24; ++n)
+    MapPort("COM" + std::to_string(n), PathOf("none" + std::to_string(n) + ".tty"));
+  TSimUnit silent({"--silent", "--link", PathOf("silent.tty")});
+  MapPort("COM5", PathOf("silent.tty"));
+  MapPort("COM3", UnitDevice());
+  const std::string log = PathOf("log.csv");
+  TCliProcess station({"provision", templ, "--units", WriteFile("units.csv", UnitsTable(1)),
+                       "--port", "auto", "--log", log});
+  ASSERT_TRUE(WaitUntil([&] { return !silent.Commands().empty(); })) << station.Err();
+
+  StartUnit();
+
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  ExpectWritten(1);
+  EXPECT_NE(LoggedUnits(log).at(0).find(R"("COM3",)"), std::string::npos);
+  EXPECT_EQ(silent.Commands(), std::vector<std::string>{"#V"});
+}
+
+TEST_F(Provision, ABusyPortIsNamedWithItsHolderAndTakenOnceLetGo) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  auto other = std::make_unique<THeldPort>(UnitDevice());
+  TCliProcess station(
+      {"provision", templ, "--port", "COM3", "--log", PathOf("log.csv"), "--count", "1"});
+  const std::string said = "COM3 (" + UnitDevice() + "): порт занят программой test_cli (PID " +
+                           std::to_string(other->Pid()) + ")";
+  ASSERT_TRUE(WaitUntil([&] { return station.Err().find(said) != std::string::npos; }))
+      << station.Err();
+
+  other.reset();
+
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  EXPECT_EQ(Occurrences(station.Err(), said), 1u) << station.Err();
 }

@@ -1,13 +1,11 @@
 // Opening and closing the port: names, missing and busy devices, the buffer across opens, and
 // a device that goes away.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "link/VestraError.h"
 #include "tests/link/LinkTestKit.h"
+#include "tests/support/HeldPort.h"
 
 namespace {
 
@@ -57,37 +55,17 @@ TEST(PortOpening, OpenWhileOpenKeepsTheBufferAndOnlyAFreshOpenEmptiesIt) {
   EXPECT_EQ(unit.Link.RxCount, 0);
 }
 
-TEST(PortOpening, APortHeldByAnotherProcessIsBusyUntilReleased) {
+TEST(PortOpening, APortHeldByAnotherProcessNamesItAndIsFreeOnceReleased) {
   TSimUnit sim;
-  int ready[2], release[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(release), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(release[1]);
-    close(ready[0]);
-    TLink holder(nullptr, [&sim](const std::string&) { return sim.PtyPath(); });
-    char held = holder.OpenPort("COM3").empty() ? 'y' : 'n';
-    (void)!write(ready[1], &held, 1);
-    char c;
-    (void)!read(release[0], &c, 1);  // until the parent closes its end
-    holder.ClosePort();              // _exit skips the destructor
-    _exit(0);
-  }
-  close(ready[1]);
-  close(release[0]);
-  char held = 0;
-  ASSERT_EQ(read(ready[0], &held, 1), 1);
-  ASSERT_EQ(held, 'y');
+  THeldPort holder(sim.PtyPath());
 
   TLink link(nullptr, [&sim](const std::string&) { return sim.PtyPath(); });
-  EXPECT_EQ(link.OpenPort("COM3"), "COM3: " + SystemText(EBUSY));
+  EXPECT_EQ(link.OpenPort("COM3"), "COM3 (" + sim.PtyPath() +
+                                       "): порт занят программой test_link (PID " +
+                                       std::to_string(holder.Pid()) + ")");
   EXPECT_EQ(link.PortHandle, -1);
 
-  close(release[1]);
-  close(ready[0]);
-  waitpid(child, nullptr, 0);
+  holder.Release();
   EXPECT_EQ(link.OpenPort("COM3"), "") << "free again once the other program has closed it";
 }
 

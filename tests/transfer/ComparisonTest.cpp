@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "form/Captions.h"
 #include "link/Text.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/Comparison.h"
@@ -45,6 +46,16 @@ struct TViewCase {
   std::string Code, Expected, Actual;
   TRow View;
 };
+
+// How a unit comes back after storing its settings.
+struct TRestartCase {
+  const char* Name;
+  std::vector<std::string> Args;
+};
+void PrintTo(const TRestartCase& c, std::ostream* out) { *out << c.Name; }
+
+class VerifiedAfterRestart : public TTransferTest,
+                             public ::testing::WithParamInterface<TRestartCase> {};
 
 class DescribedDifference : public TTransferTest,
                             public ::testing::WithParamInterface<TViewCase> {};
@@ -200,3 +211,34 @@ TEST_F(Comparison, TheMenuItemShowsTheWindowsOwnDialog) {
   EXPECT_EQ(headers, QStringList({"Параметр", "Код", "В окне", "В Вестре"}));
   EXPECT_EQ(cells, QStringList({"Передавать отказы связи", "M09", "нет", "да"}));
 }
+
+TEST_P(VerifiedAfterRestart, ReadsEveryCodeBackOnceTheUnitIsBack) {
+  // COM3 leads to a link, as /dev/serial/by-id does: a unit back on the bus is found there.
+  const std::string link = VESTRA_TEST_TEMP "/verified-unit.tty";
+  auto args = GetParam().Args;
+  args.insert(args.end(), {"--link", link});
+  StartUnit(args);
+  MapPort("COM3", link);
+  ReadAll();
+  Window->CBSetTime->SetChecked(false);
+  Window->VerifyAfterWrite = true;
+
+  Window->ActWriteExecute();
+
+  EXPECT_EQ(Errors(), std::vector<std::string>{});
+  ASSERT_TRUE(Window->LastDifferences);
+  EXPECT_EQ(*Window->LastDifferences, std::vector<TCodeDifference>{});
+  const auto commands = Commands();
+  const auto stored = std::find(commands.begin(), commands.end(), "#S");
+  EXPECT_EQ(std::count_if(stored, commands.end(),
+                          [](const std::string& c) { return c.rfind("#R", 0) == 0; }),
+            static_cast<std::ptrdiff_t>(Window->LastWrite.size()));
+  EXPECT_FALSE(PortOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, VerifiedAfterRestart,
+                         ::testing::Values(TRestartCase{"AnswersThenRestarts",
+                                                        {"--ack-save", "--restart-after-save",
+                                                         "2000"}},
+                                           TRestartCase{"DropsOffTheBus", {"--reconnect", "1500"}}),
+                         [](const auto& info) { return std::string(info.param.Name); });

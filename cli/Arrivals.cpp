@@ -1,0 +1,258 @@
+// The station's ports: device events in, units out, and every handled unit held until it leaves.
+#include "cli/Arrivals.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <stdexcept>
+
+#include "cli/TerminalPerson.h"
+#include "form/FmMain.h"
+#include "form/Settings.h"
+#include "link/DeviceWatch.h"
+#include "link/PortHolder.h"
+#include "link/Text.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How long a device that exists but may not be opened yet is tried: udev sets its group and
+// mode a moment after the node appears.
+constexpr auto kAccessGrace = 1s;
+constexpr auto kRetryStep = 50ms;
+
+enum class TPhase {
+  Absent,  // no device, or one that could not be opened: awaiting one that appears
+  ToProbe,
+  Silent,  // opened but did not answer: left alone until it goes and comes back
+  Busy,    // another program holds it: tried again when one lets a device go
+  Held,    // a unit handled: held until it leaves
+};
+
+bool Exists(const std::string& path) {
+  struct stat node {};
+  return stat(path.c_str(), &node) == 0;
+}
+
+}  // namespace
+
+struct TArrivals::TState {
+  struct TPort {
+    std::string Name, Path;
+    TPhase Phase = TPhase::Absent;
+    int Held = -1;         // the handled unit's device, while its port is held
+    std::string BusyText;  // what was said when it was last found busy
+  };
+
+  TFmMain& Form;
+  TTerminalPerson& Person;
+  int Stop;
+  std::function<void(const std::string&)> Left;
+  std::vector<TPort> Ports;
+  std::unique_ptr<TDeviceWatch> Watch;
+  // The settings store's folder: a port name given another device there (as the simulated
+  // unit's --com does) is seen at once.
+  int Settings = -1;
+
+  TState(TFmMain& form, TTerminalPerson& person, int stop)
+      : Form(form), Person(person), Stop(stop) {}
+  ~TState() {
+    if (Settings >= 0) close(Settings);
+    for (TPort& port : Ports)
+      if (port.Held >= 0) close(port.Held);
+  }
+
+  void Leave(TPort& port) {
+    if (port.Held >= 0) close(port.Held);
+    port.Held = -1;
+    if (Left)
+      Left(port.Name);
+    else
+      Person.Say(port.Name + ": блок отключён");
+    // Whatever is there now came after the unit: a unit plugged in at once is the next one.
+    port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
+  }
+
+  void Apply(const TDeviceWatch::TEvent& event) {
+    TPort& port = Ports[event.Index];
+    switch (event.Change) {
+      case TDeviceWatch::TChange::Gone:
+        if (port.Phase == TPhase::Held)
+          Leave(port);
+        else
+          port.Phase = TPhase::Absent;
+        break;
+      case TDeviceWatch::TChange::Appeared:
+        // A new device where a unit is held: the held one went, unseen.
+        if (port.Phase == TPhase::Held) Leave(port);
+        port.Phase = TPhase::ToProbe;
+        break;
+      case TDeviceWatch::TChange::Released:
+        if (port.Phase == TPhase::Busy) port.Phase = TPhase::ToProbe;
+        break;
+    }
+  }
+
+  // Applies what the watcher reports; for `except`, only what `keep` lets through.
+  void TakeEvents(const TPort* except = nullptr,
+                  bool (*keep)(const TDeviceWatch::TEvent&) = nullptr) {
+    for (const auto& event : Watch->TakeEvents())
+      if (&Ports[event.Index] != except || (keep && keep(event))) Apply(event);
+  }
+
+  void WatchPorts() {
+    std::vector<std::string> paths;
+    for (const TPort& port : Ports) paths.push_back(port.Path);
+    Watch = std::make_unique<TDeviceWatch>(paths);
+  }
+
+  // Ports whose name now leads to another device: watched there from now on, and probed when a
+  // device is there.
+  void Rebind() {
+    bool moved = false;
+    for (TPort& port : Ports) {
+      std::string path = Form.Link.Resolver(port.Name);
+      if (path == port.Path) continue;
+      port.Path = std::move(path);
+      moved = true;
+      if (port.Phase != TPhase::Held)
+        port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
+    }
+    if (moved) WatchPorts();
+  }
+
+  // Opens `port` on the form's link; false (its phase set) when that cannot be done now.
+  bool Open(TPort& port) {
+    const auto grace = TClock::now() + kAccessGrace;
+    for (;;) {
+      const std::string failure = Form.Link.OpenPort(port.Name);
+      if (failure.empty()) return true;
+      Form.Link.ClosePort();  // an open that failed half-way still holds the device
+      const int error = Form.Link.LastError();
+      if (error == EBUSY) {
+        if (failure != port.BusyText) Person.Say(failure);
+        port.BusyText = failure;
+        port.Phase = TPhase::Busy;
+        // Our own attempt opened the device and closed it again: that is no program letting it
+        // go, or a busy port would be tried without end.
+        TakeEvents(&port, [](const TDeviceWatch::TEvent& e) {
+          return e.Change != TDeviceWatch::TChange::Released;
+        });
+        return false;
+      }
+      // Not accessible yet (udev sets the group a moment after the node appears) or not ready
+      // yet (a terminal still locked): tried again for a moment, on its next change or soon.
+      const bool early = error == EACCES || error == EIO || error == ENXIO;
+      if (!early || TClock::now() >= grace) {
+        if (early) Person.Say(failure);
+        port.Phase = early ? TPhase::Silent : TPhase::Absent;
+        return false;
+      }
+      Watch->Wait(std::min(grace, TClock::now() + kRetryStep));
+      // The change may be the mode of this very device; a departure ends the attempt.
+      TakeEvents();
+      if (port.Phase != TPhase::ToProbe) return false;
+    }
+  }
+
+  // One "#V" to a device that just appeared (or was there at the start).
+  std::optional<TUnit> Probe(TPort& port) {
+    port.Phase = TPhase::ToProbe;
+    if (!Open(port)) return std::nullopt;
+    std::string version;
+    try {
+      version = Form.Link.ReadVersion(1);
+    } catch (const std::exception&) {
+      // Not a unit, or not one that answers as a unit.
+    }
+    Form.Link.ClosePort();
+    port.BusyText.clear();
+    if (version.empty()) {
+      port.Phase = TPhase::Silent;
+      return std::nullopt;
+    }
+    return TUnit{port.Name, port.Path, Cp1251ToUtf8(version)};
+  }
+
+  // Waits for anything: a stop, a device event, a held unit hanging up. False on a stop.
+  bool Wait() {
+    std::vector<pollfd> fds = {
+        {Stop, POLLIN, 0}, {Watch->Descriptor(), POLLIN, 0}, {Settings, POLLIN, 0}};
+    // No input is asked for: only a hang-up (or an error) wakes the station on a held port.
+    for (const TPort& port : Ports) fds.push_back({port.Held, 0, 0});
+    while (poll(fds.data(), fds.size(), -1) < 0)
+      if (errno != EINTR) throw std::runtime_error("poll");
+    if (fds[0].revents) return false;
+    for (std::size_t i = 0; i < Ports.size(); ++i)
+      if (fds[i + 3].revents) Leave(Ports[i]);
+    if (fds[1].revents) TakeEvents();
+    if (fds[2].revents) {
+      char events[4096];
+      while (read(Settings, events, sizeof events) > 0) {
+      }
+      Rebind();
+    }
+    return true;
+  }
+};
+
+TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<std::string>& ports,
+                     int stopDescriptor)
+    : State(std::make_unique<TState>(form, person, stopDescriptor)) {
+  for (const std::string& name : ports)
+    State->Ports.push_back({name, form.Link.Resolver(name), TPhase::Absent, -1, {}});
+  State->WatchPorts();
+  const std::string settings = SettingsFileName();
+  const std::string folder = settings.substr(0, settings.find_last_of('/'));
+  std::error_code ignored;
+  std::filesystem::create_directories(folder, ignored);
+  State->Settings = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (State->Settings >= 0)
+    inotify_add_watch(State->Settings, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
+  if (!State->Watch->UsesUdev())
+    person.Say("udev не запущен: устройства отслеживаются только по их папкам (inotify)");
+  for (std::size_t i = 0; i < ports.size(); ++i)
+    if (State->Watch->Present(i)) State->Ports[i].Phase = TPhase::ToProbe;
+}
+
+TArrivals::~TArrivals() = default;
+
+void TArrivals::OnLeft(std::function<void(const std::string&)> told) {
+  State->Left = std::move(told);
+}
+
+std::optional<TUnit> TArrivals::WaitForUnit() {
+  for (;;) {
+    for (auto& port : State->Ports)
+      if (port.Phase == TPhase::ToProbe)
+        if (auto unit = State->Probe(port)) return unit;
+    if (!State->Wait()) return std::nullopt;
+  }
+}
+
+void TArrivals::Handled(const TUnit& unit) {
+  for (auto& port : State->Ports) {
+    if (port.Name != unit.Port) continue;
+    // What the write itself went through (a restart that dropped the unit off the bus) is no
+    // news; the device the write ended on tells whether the unit is still there.
+    State->TakeEvents(&port);
+    port.Phase = TPhase::Held;
+    // Held plainly, neither exclusive nor locked, and never read: the window may still read the
+    // unit meanwhile, and what the unit sends is left to whoever asked for it.
+    port.Held = open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Busy: another program took it first (only the superuser may); its going is still seen.
+    const bool busy = port.Held < 0 && errno == EBUSY;
+    const auto now = DeviceIdentityOf(port.Path);
+    // Gone, or swapped for another unit, since the write.
+    if ((port.Held < 0 && !busy) || !now || now != State->Form.Link.OpenedDevice)
+      State->Leave(port);
+  }
+}

@@ -1,0 +1,50 @@
+// Where the station's units come from: the ports it serves, watched for devices coming and
+// going. A unit is a device on one of them that answers "#V".
+//
+// `TArrivals` probes a port with one "#V" when a device appears there, and once at the start for
+// the devices already present; never on a timer. A device that opens but does not answer is left
+// alone until it goes away and comes back; a busy one is named with its holder and tried again
+// once a program lets it go; one not yet accessible (udev sets its group a moment after it
+// appears) or not yet ready is tried for up to a second. Once the station has handled a unit, its
+// port is held open (not exclusively: the window may still read the unit) and silent until the unit
+// hangs up or its device goes: that, and nothing else, is the unit leaving ("блок отключён"). A
+// failed probe, a busy port or a slow answer never is.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TFmMain;
+class TTerminalPerson;
+
+struct TUnit {
+  std::string Port, Device, Version;  // the version in UTF-8
+};
+
+class TArrivals {
+ public:
+  // Watches the devices of `ports` (names, as the form resolves them) from now on. The wait for
+  // a unit also ends once `stopDescriptor` is readable (it is not read here).
+  TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<std::string>& ports,
+            int stopDescriptor);
+  ~TArrivals();
+  TArrivals(const TArrivals&) = delete;
+  TArrivals& operator=(const TArrivals&) = delete;
+
+  // The next unit to handle, on any port but those still holding a unit handled before; none
+  // once a stop was asked for. The port is closed again when it returns.
+  std::optional<TUnit> WaitForUnit();
+  // The station is done with `unit`: its port is held until the unit leaves. What happened on
+  // that port while the unit was handled (a restart that dropped it off the bus) is forgotten.
+  void Handled(const TUnit& unit);
+  // Who is told that a handled unit left its port (given the port's name); by default the
+  // person, in words. A slot's worker tells its station instead.
+  void OnLeft(std::function<void(const std::string&)> told);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> State;
+};
