@@ -12,11 +12,13 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #include "cli/SlotStatus.h"
 #include "cli/StationEvents.h"
 #include "cli/StationStore.h"
+#include "link/DeviceWatch.h"
 
 namespace {
 
@@ -80,20 +82,21 @@ class TStation {
 
   int Run() {
     for (const std::string& port : Setup.Ports) AddSlot(port);
-    if (Setup.Automatic) ScanPorts();
+    if (Setup.Automatic) WatchPorts();
     // --port auto goes on until stopped, waiting for devices; otherwise the workers end it.
     while (AnyRunning() || (Setup.Automatic && !Stopping)) {
       std::vector<pollfd> fds{{SignalFd, POLLIN, 0}};
+      if (Watch) fds.push_back({Watch->Descriptor(), POLLIN, 0});
       for (const TWorker& worker : Workers)
         for (int fd : {worker.Out, worker.Err})
           if (fd >= 0) fds.push_back({fd, POLLIN, 0});
-      // Only the seconds on the screen, and the ports that --port auto watches, need a tick.
-      const int tick = Status.Terminal() || (Setup.Automatic && !Stopping) ? 1000 : -1;
+      // Only the seconds on the screen need a tick; devices come as events.
+      const int tick = Status.Terminal() ? 1000 : -1;
       if (poll(fds.data(), fds.size(), tick) < 0 && errno != EINTR)
         throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
       for (TWorker& worker : Workers) Drain(worker);
       TakeSignals();
-      if (Setup.Automatic && !Stopping) ScanPorts();
+      if (Watch && !Stopping) TakeDevices();
       Status.Tick();
     }
     Status.Close();
@@ -112,6 +115,9 @@ class TStation {
   std::string Program, Command;
   std::vector<std::string> WorkerArguments;
   std::vector<TWorker> Workers;
+  // --port auto: every port name's device, watched for one that appears.
+  std::unique_ptr<TDeviceWatch> Watch;
+  std::vector<std::string> WatchedNames;
   bool Stopping = false, Fatal = false;
   int StopSignal = 0;
 
@@ -137,17 +143,29 @@ class TStation {
     Start(Workers.back());
   }
 
-  // Stand-in for device events: a slot for every port name whose device has appeared.
-  void ScanPorts() {
+  // A slot for every port name whose device is there now, and later for each one that appears;
+  // the slot's worker tells whether a unit answers there.
+  void WatchPorts() {
+    std::vector<std::string> paths;
     TComboBox* list = Session.Form->CBPort;
     for (int i = 0; i < list->count(); ++i) {
-      const std::string name = list->itemText(i).toStdString();
-      const std::string device = Session.Form->Link.Resolver(name);
-      if (device.empty() || access(device.c_str(), F_OK) != 0) continue;
-      bool known = false;
-      for (const TWorker& worker : Workers) known |= worker.Port == name;
-      if (!known) AddSlot(name);
+      WatchedNames.push_back(list->itemText(i).toStdString());
+      paths.push_back(Session.Form->Link.Resolver(WatchedNames.back()));
     }
+    Watch = std::make_unique<TDeviceWatch>(paths);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+      if (Watch->Present(i)) AddSlotOnce(WatchedNames[i]);
+  }
+
+  void TakeDevices() {
+    for (const TDeviceWatch::TEvent& event : Watch->TakeEvents())
+      if (event.Change == TDeviceWatch::TChange::Appeared) AddSlotOnce(WatchedNames[event.Index]);
+  }
+
+  void AddSlotOnce(const std::string& name) {
+    for (const TWorker& worker : Workers)
+      if (worker.Port == name) return;
+    AddSlot(name);
   }
 
   void Start(TWorker& worker) {
