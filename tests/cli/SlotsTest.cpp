@@ -102,7 +102,8 @@ TEST_F(Slots, ThreeSlotsWriteSixRowsEachOnExactlyOneUnit) {
 }
 
 TEST_F(Slots, AWorkerKilledMidWriteIsReplacedAndItsRowGoesToAnotherUnit) {
-  TCliProcess station(Station(2, 2));
+  // One name for the station: its slots are still told apart in the record.
+  TCliProcess station(Station(2, 2, {"--station", "line1"}));
   auto slow = Plug(1, {"--delay", "80"});
   ASSERT_TRUE(WaitUntil([&] { return Writes(*slow) >= 3; })) << station.Err();
   auto other = Plug(2);
@@ -133,6 +134,7 @@ TEST_F(Slots, AWorkerKilledMidWriteIsReplacedAndItsRowGoesToAnotherUnit) {
   EXPECT_EQ(killed["result"].toString(), "interrupted") << attempts[0];
   EXPECT_EQ(killed["row"].toInt(), 1) << attempts[0];
   EXPECT_EQ(killed["port"].toString().toStdString(), SlotPort(1)) << attempts[0];
+  EXPECT_EQ(killed["station"].toString().toStdString(), "line1/1:" + SlotPort(1)) << attempts[0];
 }
 
 TEST_F(Slots, AStopLetsEverySlotFinishItsUnitThenExits130) {
