@@ -219,7 +219,8 @@ int RunProvision(TSession& session) {
     form.ShowError(error.what());
     return ExitFailed;
   }
-  if (stop.Signal()) {
+  // The wait for a unit ends on a stop without taking the signal: take it here.
+  if (stop.Wait(0ms)) {
     person.Say("Остановлено: " + stop.Name());
     return stop.ExitCode();
   }

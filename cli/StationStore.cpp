@@ -367,8 +367,9 @@ void TStationStore::RenewLease(const TClaim& claim) {
 
 long long TStationStore::StartAttempt(const std::string& port, const std::string& device,
                                       const std::string& firmware) {
-  return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(), port, device,
-                             firmware);
+  // No row, no label: an empty one, since a null QString would be bound as NULL.
+  return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(""), port,
+                             device, firmware);
 }
 
 bool TStationStore::CompleteAttempt(long long attempt, const TClaim* claim,

@@ -35,7 +35,11 @@ std::string Contents(const std::string& path) {
 }  // namespace
 
 TCliProcess::TCliProcess(std::vector<std::string> args)
-    : OutPath(TempFile(".out")), ErrPath(TempFile(".err")) {
+    : OutPath(TempFile(".out")), ErrPath(TempFile(".err")), WorkDir(TempFile(".d")) {
+  // A folder of its own as the current one, so that what the program keeps there by default
+  // (the station's database) is never another test's.
+  std::filesystem::remove(WorkDir);
+  std::filesystem::create_directory(WorkDir);
   args.insert(args.begin(), VESTRA_CLI_PATH);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -53,7 +57,7 @@ TCliProcess::TCliProcess(std::vector<std::string> args)
     int in = open("/dev/null", O_RDONLY);
     int out = open(OutPath.c_str(), O_WRONLY | O_TRUNC);
     int err = open(ErrPath.c_str(), O_WRONLY | O_TRUNC);
-    if (in < 0 || out < 0 || err < 0) _exit(127);
+    if (in < 0 || out < 0 || err < 0 || chdir(WorkDir.c_str()) != 0) _exit(127);
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
@@ -71,6 +75,7 @@ TCliProcess::~TCliProcess() {
   std::error_code ignored;
   std::filesystem::remove(OutPath, ignored);
   std::filesystem::remove(ErrPath, ignored);
+  std::filesystem::remove_all(WorkDir, ignored);
 }
 
 int TCliProcess::Wait(std::chrono::milliseconds timeout) {
