@@ -247,10 +247,7 @@ int RunProvision(TSession& session) {
                    "...");
       const auto waitStart = TClock::now();
       std::optional<TUnit> unit = arrivals.WaitForUnit();
-      if (!unit) {
-        stop.Wait(0ms);  // the wait ended on the signal but left it pending: take it
-        break;
-      }
+      if (!unit) break;
       report.Unit = {};
       report.Unit.Port = unit->Port;
       report.Unit.Device = unit->Device;
@@ -318,7 +315,8 @@ int RunProvision(TSession& session) {
   }
   // A worker's units are told by its events; its own exit is for failures of the slot itself.
   if (report.On()) return ExitDone;
-  if (stop.Signal()) {
+  // The wait for a unit ends on a stop without taking the signal: take it here.
+  if (stop.Wait(0ms)) {
     person.Say("Остановлено: " + stop.Name());
     return stop.ExitCode();
   }

@@ -367,7 +367,7 @@ void TStationStore::RenewLease(const TClaim& claim) {
 
 long long TStationStore::StartAttempt(const std::string& port, const std::string& device,
                                       const std::string& firmware) {
-  // An empty label, not a null one: the template alone has none, and the column takes no NULL.
+  // No row, no label: an empty one, since a null QString would be bound as NULL.
   return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(""), port,
                              device, firmware);
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <memory>
@@ -20,16 +19,6 @@ class TCliTest : public TWindowTest {
  protected:
   QTemporaryDir Dir{VESTRA_TEST_TEMP "/cli-XXXXXX"};
   std::unique_ptr<TSimUnit> Unit;
-
-  // The program's files by default (the station's station.db) are the test's own, too.
-  void SetUp() override {
-    TWindowTest::SetUp();
-    ASSERT_EQ(chdir(Dir.path().toLocal8Bit().constData()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(VESTRA_TEST_TEMP), 0);
-    TWindowTest::TearDown();
-  }
 
   // Starts a unit with `args` and maps COM3 to it; an earlier unit goes first.
   TSimUnit& StartUnit(std::vector<std::string> args = {});

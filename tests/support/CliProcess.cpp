@@ -37,11 +37,16 @@ std::string Contents(const std::string& path) {
 }  // namespace
 
 TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
-    : OutPath(TempFile(".out")), ErrPath(TempFile(".err")) {
+    : OutPath(TempFile(".out")), ErrPath(TempFile(".err")), WorkDir(TempFile(".d")) {
+  // A folder of its own as the current one, so that what the program keeps there by default
+  // (the station's database) is never another test's.
+  std::filesystem::remove(WorkDir);
+  std::filesystem::create_directory(WorkDir);
   if (errOnTerminal) {
     Terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (Terminal < 0 || grantpt(Terminal) != 0 || unlockpt(Terminal) != 0)
       throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+    std::filesystem::remove(ErrPath);
     ErrPath = ptsname(Terminal);
     Reader = std::thread([this] {
       char buffer[4096];
@@ -72,7 +77,7 @@ TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
     int in = open("/dev/null", O_RDONLY);
     int out = open(OutPath.c_str(), O_WRONLY | O_TRUNC);
     int err = open(ErrPath.c_str(), Terminal >= 0 ? O_WRONLY : O_WRONLY | O_TRUNC);
-    if (in < 0 || out < 0 || err < 0) _exit(127);
+    if (in < 0 || out < 0 || err < 0 || chdir(WorkDir.c_str()) != 0) _exit(127);
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
@@ -89,6 +94,7 @@ TCliProcess::~TCliProcess() {
   }
   std::error_code ignored;
   std::filesystem::remove(OutPath, ignored);
+  std::filesystem::remove_all(WorkDir, ignored);
   if (Terminal < 0) {
     std::filesystem::remove(ErrPath, ignored);
     return;

@@ -3,8 +3,8 @@
 // `TCliProcess` starts the program with the given arguments, standard input empty and standard
 // output and error each into a temporary file that can be read while it runs (or standard error
 // on a pseudo-terminal, as a person's terminal); the environment (settings store, platform) is
-// the caller's. It is killed if still running when it goes out of
-// scope. `RunCli` runs it to its end.
+// the caller's; its current folder is an empty one of its own. It is killed if still running
+// when it goes out of scope. `RunCli` runs it to its end.
 #pragma once
 
 #include <sys/types.h>
@@ -34,7 +34,7 @@ class TCliProcess {
 
  private:
   pid_t Pid = -1;
-  std::string OutPath, ErrPath;
+  std::string OutPath, ErrPath, WorkDir;
   // Standard error on a terminal: its other end, and what came out of it.
   int Terminal = -1;
   std::thread Reader;
