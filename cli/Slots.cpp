@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
@@ -12,12 +13,15 @@
 #include <QFile>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
 #include "cli/SlotStatus.h"
 #include "cli/StationEvents.h"
 #include "cli/StationStore.h"
+#include "form/Settings.h"
 #include "link/DeviceWatch.h"
 
 namespace {
@@ -76,6 +80,7 @@ class TStation {
         if (fd >= 0) close(fd);
     }
     close(SignalFd);
+    if (Settings >= 0) close(Settings);
   }
   TStation(const TStation&) = delete;
   TStation& operator=(const TStation&) = delete;
@@ -87,6 +92,7 @@ class TStation {
     while (AnyRunning() || (Setup.Automatic && !Stopping)) {
       std::vector<pollfd> fds{{SignalFd, POLLIN, 0}};
       if (Watch) fds.push_back({Watch->Descriptor(), POLLIN, 0});
+      if (Settings >= 0) fds.push_back({Settings, POLLIN, 0});
       for (const TWorker& worker : Workers)
         for (int fd : {worker.Out, worker.Err})
           if (fd >= 0) fds.push_back({fd, POLLIN, 0});
@@ -97,6 +103,7 @@ class TStation {
       for (TWorker& worker : Workers) Drain(worker);
       TakeSignals();
       if (Watch && !Stopping) TakeDevices();
+      if (Settings >= 0 && !Stopping && SettingsChanged()) WatchPorts();
       Status.Tick();
     }
     Status.Close();
@@ -118,6 +125,10 @@ class TStation {
   // --port auto: every port name's device, watched for one that appears.
   std::unique_ptr<TDeviceWatch> Watch;
   std::vector<std::string> WatchedNames;
+  // The settings store's folder: a port name given another device there (as the simulated
+  // unit's --com does) is watched there from then on.
+  int Settings = -1;
+  std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
   bool Stopping = false, Fatal = false;
   int StopSignal = 0;
 
@@ -146,7 +157,17 @@ class TStation {
   // A slot for every port name whose device is there now, and later for each one that appears;
   // the slot's worker tells whether a unit answers there.
   void WatchPorts() {
+    if (Settings < 0) {
+      const std::string file = SettingsFileName();
+      const std::string folder = file.substr(0, file.find_last_of('/'));
+      std::error_code ignored;
+      std::filesystem::create_directories(folder, ignored);
+      Settings = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+      if (Settings >= 0)
+        inotify_add_watch(Settings, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
+    }
     std::vector<std::string> paths;
+    WatchedNames.clear();
     TComboBox* list = Session.Form->CBPort;
     for (int i = 0; i < list->count(); ++i) {
       WatchedNames.push_back(list->itemText(i).toStdString());
@@ -155,6 +176,13 @@ class TStation {
     Watch = std::make_unique<TDeviceWatch>(paths);
     for (std::size_t i = 0; i < paths.size(); ++i)
       if (Watch->Present(i)) AddSlotOnce(WatchedNames[i]);
+  }
+
+  bool SettingsChanged() {
+    char events[4096];
+    bool any = false;
+    while (read(Settings, events, sizeof events) > 0) any = true;
+    return any;
   }
 
   void TakeDevices() {
@@ -232,10 +260,17 @@ class TStation {
           if (fd == &worker.Out)
             Take(worker, line);
           else if (!line.empty())
-            Status.Note(worker.Slot, line);
+            Note(worker, line);
         }
       }
     }
+  }
+
+  // Every worker judges the same table and watches ports the same way: what one slot said
+  // (a template's warning, no udev) is not said again for each of the others.
+  void Note(const TWorker& worker, const std::string& line) {
+    const auto [said, first] = NoteSlots.emplace(line, worker.Slot);
+    if (first || said->second == worker.Slot) Status.Note(worker.Slot, line);
   }
 
   void Take(TWorker& worker, const std::string& line) {
