@@ -225,7 +225,7 @@ TStationStore::TStationStore(const QString& db, const std::string& station) {
   if (!QSqlDatabase::isDriverAvailable(Impl->Dialect.Driver))
     throw EVestraError(std::string("Нет драйвера базы данных ") + Impl->Dialect.Driver +
                        (postgres ? " (пакет libqt6sql6-psql)" : " (пакет libqt6sql6-sqlite)"));
-  if (!postgres) Impl->Where = " " + db.toStdString();
+  if (!postgres) Impl->Where = std::string(" ").append(db.toStdString());
   Impl->Db = QSqlDatabase::addDatabase(Impl->Dialect.Driver, Impl->Name);
   try {
     if (postgres) {

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <random>
 #include <set>
 #include <thread>
@@ -165,6 +166,7 @@ struct TBackend {
   const char* Name;
   bool Postgres;
 };
+void PrintTo(const TBackend& c, std::ostream* out) { *out << c.Name; }
 
 class TwoStations : public TStationTest, public ::testing::WithParamInterface<TBackend> {};
 
