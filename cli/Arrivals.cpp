@@ -55,6 +55,7 @@ struct TArrivals::TState {
   TFmMain& Form;
   TTerminalPerson& Person;
   int Stop;
+  std::function<void(const std::string&)> Left;
   std::vector<TPort> Ports;
   std::unique_ptr<TDeviceWatch> Watch;
   // The settings store's folder: a port name given another device there (as the simulated
@@ -72,7 +73,10 @@ struct TArrivals::TState {
   void Leave(TPort& port) {
     if (port.Held >= 0) close(port.Held);
     port.Held = -1;
-    Person.Say(port.Name + ": блок отключён");
+    if (Left)
+      Left(port.Name);
+    else
+      Person.Say(port.Name + ": блок отключён");
     // Whatever is there now came after the unit: a unit plugged in at once is the next one.
     port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
   }
@@ -220,6 +224,10 @@ TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<s
 }
 
 TArrivals::~TArrivals() = default;
+
+void TArrivals::OnLeft(std::function<void(const std::string&)> told) {
+  State->Left = std::move(told);
+}
 
 std::optional<TUnit> TArrivals::WaitForUnit() {
   for (;;) {

@@ -11,6 +11,7 @@
 // failed probe, a busy port or a slow answer never is.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ class TArrivals {
   // The station is done with `unit`: its port is held until the unit leaves. What happened on
   // that port while the unit was handled (a restart that dropped it off the bus) is forgotten.
   void Handled(const TUnit& unit);
+  // Who is told that a handled unit left its port (given the port's name); by default the
+  // person, in words. A slot's worker tells its station instead.
+  void OnLeft(std::function<void(const std::string&)> told);
 
  private:
   struct TState;

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -22,6 +24,8 @@
 #include "cli/Arrivals.h"
 #include "cli/Cli.h"
 #include "cli/ProvisionLog.h"
+#include "cli/Slots.h"
+#include "cli/StationEvents.h"
 #include "cli/StationStore.h"
 #include "cli/StopSignals.h"
 #include "cli/UnitsTable.h"
@@ -31,6 +35,7 @@
 #include "params/ParamFile.h"
 #include "params/ParamList.h"
 #include "params/ParamText.h"
+#include "transfer/CodeTable.h"
 
 namespace {
 
@@ -43,6 +48,28 @@ std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
   return std::to_string(plan.Row > 0 ? plan.Row : ordinal);
 }
+
+// A slot's worker tells its station what happens, one event per line on standard output; a
+// station of its own (no --slot) tells nobody.
+class TSlotReport {
+ public:
+  explicit TSlotReport(int slot) : Slot(slot) {}
+  bool On() const { return Slot > 0; }
+  // What is known of the unit at hand; every event carries it.
+  TStationEvent Unit;
+
+  void Send(TEventKind kind, const std::function<void(TStationEvent&)>& fill = {}) const {
+    if (!On()) return;
+    TStationEvent event = Unit;
+    event.Kind = kind;
+    event.Slot = Slot;
+    if (fill) fill(event);
+    PrintLine(EventJson(event).toStdString());
+  }
+
+ private:
+  int Slot;
+};
 
 // What became of one unit, in the log's words and the station's.
 struct TOutcome {
@@ -111,22 +138,42 @@ int RunProvision(TSession& session) {
     if (!n || *n <= 0) throw EUsage{"--count принимает целое число больше 0"};
     count = *n;
   }
-  const bool automatic = session.Options.value("port") == "auto";
+  int slot = 0;
+  if (session.Options.isSet("slot")) {
+    auto n = ToInteger(session.Options.value("slot").toStdString());
+    if (!n || *n <= 0) throw EUsage{"--slot принимает целое число больше 0"};
+    slot = *n;
+  }
+  const QStringList portValues = session.Options.values("port");
+  const bool automatic = portValues.contains("auto");
   std::vector<std::string> ports;
   if (automatic) {
     for (int i = 0; i < form.CBPort->count(); ++i)
       ports.push_back(form.CBPort->itemText(i).toStdString());
   } else {
-    session.SelectPort();
-    if (form.PortName().empty()) throw EUsage{"не выбран порт: укажите --port"};
-    ports.push_back(form.PortName());
+    for (const QString& port : portValues) {
+      session.SelectPort(port);
+      ports.push_back(form.PortName());
+    }
+    if (ports.empty()) {
+      session.SelectPort();
+      if (form.PortName().empty()) throw EUsage{"не выбран порт: укажите --port"};
+      ports.push_back(form.PortName());
+    }
   }
 
   const bool queue = session.Options.isSet("units");
-  const std::string station = session.Options.isSet("station")
-                                  ? session.Options.value("station").toStdString()
-                                  : QSysInfo::machineHostName().toStdString() + ":" +
-                                        (automatic ? std::string("auto") : ports.front());
+  // Several ports, any port, or events asked for: a station of slots, a worker for each.
+  const bool supervising =
+      slot == 0 && (ports.size() > 1 || automatic || session.Options.isSet("json"));
+  // A slot is a station of the record in its own right: a restarted worker marks its own
+  // predecessor's attempt interrupted and releases its claim, never another slot's.
+  std::string station = session.Options.isSet("station")
+                            ? session.Options.value("station").toStdString()
+                            : QSysInfo::machineHostName().toStdString() + ":" +
+                                  (automatic ? std::string("auto") : ports.front());
+  if (slot > 0 && session.Options.isSet("station"))
+    station += "/" + std::to_string(slot) + ":" + ports.front();
   // The store and the log are ready, or the station stops, before anything is sent.
   std::unique_ptr<TStationStore> store;
   std::unique_ptr<TProvisionLog> log;
@@ -142,7 +189,9 @@ int RunProvision(TSession& session) {
     store = std::make_unique<TStationStore>(StationDb(session), station);
     store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
     log = std::make_unique<TProvisionLog>(session.Options.value("log"));
-    for (const TAttemptRecord& interrupted : store->MarkInterrupted()) {
+    // The supervisor's name is no worker's; each worker marks its own slot's attempts.
+    for (const TAttemptRecord& interrupted :
+         supervising ? std::vector<TAttemptRecord>() : store->MarkInterrupted()) {
       log->Append(TProvisionLog::Fields(interrupted));
       person.Say("Прервана попытка " + interrupted.Time + " на " + interrupted.Port +
                  (interrupted.Position > 0 ? ", строка " + std::to_string(interrupted.Position)
@@ -152,14 +201,39 @@ int RunProvision(TSession& session) {
     form.ShowError(error.what());
     return ExitFailed;
   }
+  if (supervising) {
+    TStationSetup setup;
+    setup.Ports = automatic ? std::vector<std::string>() : ports;
+    setup.Automatic = automatic;
+    setup.Store = queue ? store.get() : nullptr;
+    setup.Count = count;
+    setup.Json = session.Options.isSet("json");
+    log.reset();  // made, with its header, before any worker appends to it
+    return SuperviseSlots(session, setup);
+  }
+  TSlotReport report(slot);
+
   // The station's output is one line per unit; the differing codes go with the other notes.
   person.DifferencesTo = stderr;
   form.VerifyAfterWrite = true;
+  if (report.On())
+    person.Progress = [&report](const std::string& wait, int step) {
+      const bool verifying = wait == kVerifyWait;
+      if (verifying && step == 0) report.Send(TEventKind::Written);
+      if (step == 0) return;
+      report.Send(TEventKind::Progress, [&](TStationEvent& event) {
+        event.Phase = verifying ? "verify" : "write";
+        event.Step = step;
+        event.Steps = static_cast<int>(CodeCount);
+      });
+    };
   TStopSignals stop;
 
   int handled = 0;
   bool anyError = false, anyDifference = false;
   TArrivals arrivals(form, person, ports, stop.Fd());
+  if (report.On())
+    arrivals.OnLeft([&report](const std::string&) { report.Send(TEventKind::Left); });
   try {
     for (;;) {
       if (queue && store->Counts().Left == 0) {
@@ -168,11 +242,17 @@ int RunProvision(TSession& session) {
       }
       if ((count > 0 && handled >= count) || stop.Wait(0ms)) break;
 
-      person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
-                 "...");
+      if (!report.On())
+        person.Say("Ожидание блока на " + (automatic ? std::string("любом порту") : ports.front()) +
+                   "...");
       const auto waitStart = TClock::now();
       std::optional<TUnit> unit = arrivals.WaitForUnit();
       if (!unit) break;
+      report.Unit = {};
+      report.Unit.Port = unit->Port;
+      report.Unit.Device = unit->Device;
+      report.Unit.Firmware = unit->Version;
+      report.Send(TEventKind::Arrived);
       // The attempt is on record before the first command of the write.
       std::optional<TClaim> claim;
       long long attempt = 0;
@@ -194,6 +274,9 @@ int RunProvision(TSession& session) {
           claim ? *std::find_if(plans.begin(), plans.end(),
                                 [&](const TPlan& p) { return p.Row == claim->Position; })
                 : plans[0];
+      report.Unit.Row = plan.Row;
+      report.Unit.Label = plan.Label;
+      report.Send(TEventKind::Claimed);
       std::optional<TLeaseKeeper> keeper;
       if (claim) keeper.emplace(StationDb(session), station, *claim);
       const auto writeStart = TClock::now();
@@ -207,8 +290,18 @@ int RunProvision(TSession& session) {
           {outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
            Seconds(outcome.VerifyStart - writeStart), Seconds(outcome.End - outcome.VerifyStart)});
       log->Append(TProvisionLog::Fields(store->Attempt(attempt)));
-      PrintLine(unit->Port + " блок " + UnitName(plan, handled) + " (" + unit->Version +
-                "): " + outcome.Said);
+      report.Unit.Firmware = unit->Version;
+      if (outcome.Result == "ok") report.Send(TEventKind::Verified);
+      report.Send(TEventKind::Finished, [&](TStationEvent& event) {
+        event.Result = outcome.Result;
+        event.Detail = outcome.Detail;
+        event.WaitS = Seconds(writeStart - waitStart);
+        event.WriteS = Seconds(outcome.VerifyStart - writeStart);
+        event.VerifyS = Seconds(outcome.End - outcome.VerifyStart);
+      });
+      if (!report.On())
+        PrintLine(unit->Port + " блок " + UnitName(plan, handled) + " (" + unit->Version +
+                  "): " + outcome.Said);
       if (!own)
         person.Say("Внимание: строку " + std::to_string(plan.Row) +
                    " уже записала другая станция, пока эта станция не продлевала захват");
@@ -216,9 +309,12 @@ int RunProvision(TSession& session) {
     }
   } catch (const std::exception& error) {
     // A station that cannot keep its record must not go on writing units nobody will know of.
+    report.Send(TEventKind::Error, [&](TStationEvent& event) { event.Detail = error.what(); });
     form.ShowError(error.what());
     return ExitFailed;
   }
+  // A worker's units are told by its events; its own exit is for failures of the slot itself.
+  if (report.On()) return ExitDone;
   // The wait for a unit ends on a stop without taking the signal: take it here.
   if (stop.Wait(0ms)) {
     person.Say("Остановлено: " + stop.Name());

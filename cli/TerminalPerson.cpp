@@ -25,6 +25,7 @@ void TTerminalPerson::Log(std::string_view cp1251Line) {
   if (IsParameterCommand(cp1251Line)) {
     ++Steps;
     DrawProgress();
+    if (Progress) Progress(Wait, Steps);
   }
   if (!ExchangeLog) return;
   if (!cp1251Line.empty() && cp1251Line.back() == '\r') cp1251Line.remove_suffix(1);
@@ -50,6 +51,7 @@ void TTerminalPerson::ShowWait(const std::string& text) {
   WaitStart = TClock::now();
   Waits.emplace_back(text, WaitStart);
   Steps = 0;
+  if (Progress) Progress(Wait, 0);
 }
 
 void TTerminalPerson::HideWait() {

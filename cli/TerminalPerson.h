@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -47,6 +48,8 @@ class TTerminalPerson : public TPerson {
   TClock::time_point WaitSince() const { return WaitStart; }
   // Every wait text shown, with when, since the caller last emptied it.
   std::vector<std::pair<std::string, TClock::time_point>> Waits;
+  // Told when a wait text is shown (step 0) and at each parameter command sent under it.
+  std::function<void(const std::string& wait, int step)> Progress;
   // Prints a line on standard error, clearing the progress line first.
   void Say(const std::string& line);
 

@@ -1,5 +1,7 @@
 // vestra-cli: the subcommands as a table, the command line parsed by QCommandLineParser, and the
 // program's start (a never-shown form on the offscreen platform unless a display is chosen).
+#include <signal.h>
+
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -32,13 +34,15 @@ struct TOptionRow {
   std::vector<const char*> Names;
   const char* Description;
   const char* ValueName;  // nullptr: a flag
+  bool Hidden = false;    // between the station and its workers only
 };
 
 const TOptionRow kOptions[] = {
     {OptPort,
      {"port"},
      "Порт: имя, как в окне (COM3), или путь к устройству (/dev/ttyACM0); без него — порт, "
-     "выбранный в опциях окна. Для provision также auto: любой порт, где отвечает Вестра.",
+     "выбранный в опциях окна. Для provision можно несколько: по слоту на порт, все блоки "
+     "сразу; auto — слот на каждый порт, где есть устройство.",
      "NAME"},
     {OptOutput,
      {"o", "output"},
@@ -79,6 +83,11 @@ const TOptionRow kOptions[] = {
      "FILE"},
     {OptReport, {"format"}, "Формат: csv (по умолчанию) или json (JSON Lines).", "csv|json"},
     {OptStation, {"count"}, "Остановиться после N блоков.", "N"},
+    {OptStation,
+     {"json"},
+     "События станции в стандартный вывод, по объекту JSON в строке (JSON Lines).",
+     nullptr},
+    {OptStation, {"slot"}, "Рабочий процесс слота N станции.", "N", true},
     {0, {"exchange-log"}, "Записать обмен с Вестрой в FILE, как его показывает окно.", "FILE"},
     {0,
      {"unsupported"},
@@ -156,8 +165,11 @@ int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
     if (row.Set != 0 && (row.Set & command.Options) == 0) continue;
     QStringList names;
     for (const char* name : row.Names) names << name;
-    parser.addOption(row.ValueName ? QCommandLineOption(names, row.Description, row.ValueName)
-                                   : QCommandLineOption(names, row.Description));
+    QCommandLineOption option = row.ValueName
+                                    ? QCommandLineOption(names, row.Description, row.ValueName)
+                                    : QCommandLineOption(names, row.Description);
+    if (row.Hidden) option.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(option);
   }
   if (command.Argument) parser.addPositionalArgument(command.Argument, command.ArgumentHelp);
 
@@ -217,6 +229,14 @@ int main(int argc, char** argv) {
   if (argc > 1 &&
       (std::string_view(argv[1]) == "provision" || std::string_view(argv[1]) == "write"))
     BlockStopSignals();
+  // The station learns that a slot's worker ended through a descriptor as well, which only a
+  // signal blocked in every thread reaches.
+  if (argc > 1 && std::string_view(argv[1]) == "provision") {
+    sigset_t child;
+    sigemptyset(&child);
+    sigaddset(&child, SIGCHLD);
+    pthread_sigmask(SIG_BLOCK, &child, nullptr);
+  }
   // The form is never shown: no display is needed unless one is chosen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);

@@ -1,12 +1,14 @@
 #include "tests/support/CliProcess.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -34,12 +36,30 @@ std::string Contents(const std::string& path) {
 
 }  // namespace
 
-TCliProcess::TCliProcess(std::vector<std::string> args)
+TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
     : OutPath(TempFile(".out")), ErrPath(TempFile(".err")), WorkDir(TempFile(".d")) {
   // A folder of its own as the current one, so that what the program keeps there by default
   // (the station's database) is never another test's.
   std::filesystem::remove(WorkDir);
   std::filesystem::create_directory(WorkDir);
+  if (errOnTerminal) {
+    Terminal = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (Terminal < 0 || grantpt(Terminal) != 0 || unlockpt(Terminal) != 0)
+      throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+    std::filesystem::remove(ErrPath);
+    ErrPath = ptsname(Terminal);
+    Reader = std::thread([this] {
+      char buffer[4096];
+      while (!Ending) {
+        pollfd p{Terminal, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        const ssize_t n = read(Terminal, buffer, sizeof buffer);
+        if (n <= 0) continue;
+        std::lock_guard lock(Held);
+        TerminalText.append(buffer, static_cast<std::size_t>(n));
+      }
+    });
+  }
   args.insert(args.begin(), VESTRA_CLI_PATH);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -56,7 +76,7 @@ TCliProcess::TCliProcess(std::vector<std::string> args)
     sigprocmask(SIG_SETMASK, &none, nullptr);
     int in = open("/dev/null", O_RDONLY);
     int out = open(OutPath.c_str(), O_WRONLY | O_TRUNC);
-    int err = open(ErrPath.c_str(), O_WRONLY | O_TRUNC);
+    int err = open(ErrPath.c_str(), Terminal >= 0 ? O_WRONLY : O_WRONLY | O_TRUNC);
     if (in < 0 || out < 0 || err < 0 || chdir(WorkDir.c_str()) != 0) _exit(127);
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
@@ -74,8 +94,14 @@ TCliProcess::~TCliProcess() {
   }
   std::error_code ignored;
   std::filesystem::remove(OutPath, ignored);
-  std::filesystem::remove(ErrPath, ignored);
   std::filesystem::remove_all(WorkDir, ignored);
+  if (Terminal < 0) {
+    std::filesystem::remove(ErrPath, ignored);
+    return;
+  }
+  Ending = true;
+  Reader.join();
+  close(Terminal);
 }
 
 int TCliProcess::Wait(std::chrono::milliseconds timeout) {
@@ -93,7 +119,11 @@ void TCliProcess::Signal(int signal) {
 
 std::string TCliProcess::Out() const { return Contents(OutPath); }
 
-std::string TCliProcess::Err() const { return Contents(ErrPath); }
+std::string TCliProcess::Err() const {
+  if (Terminal < 0) return Contents(ErrPath);
+  std::lock_guard lock(Held);
+  return TerminalText;
+}
 
 TCliResult RunCli(std::vector<std::string> args) {
   TCliProcess process(std::move(args));
@@ -115,4 +145,22 @@ std::size_t Occurrences(const std::string& text, const std::string& part) {
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
     ++count;
   return count;
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  const std::string task = "/proc/" + std::to_string(parent) + "/task/";
+  std::vector<pid_t> children;
+  std::error_code ignored;
+  for (const auto& thread : std::filesystem::directory_iterator(task, ignored)) {
+    std::ifstream list(thread.path() / "children");
+    for (pid_t child; list >> child;) children.push_back(child);
+  }
+  return children;
+}
+
+std::string CommandLineOf(pid_t pid) {
+  std::string line = Contents("/proc/" + std::to_string(pid) + "/cmdline");
+  for (char& c : line)
+    if (c == '\0') c = ' ';
+  return line;
 }

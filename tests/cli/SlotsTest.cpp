@@ -1,0 +1,209 @@
+// The station with several slots: a worker per port, every unit at once, each row on one unit,
+// a killed worker replaced, a stop that lets every slot finish, and the events as JSON Lines.
+#include <signal.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "tests/cli/CliFixture.h"
+
+namespace {
+
+class TSlotsTest : public TCliTest {
+ protected:
+  std::string Template;
+
+  void SetUp() override {
+    TCliTest::SetUp();
+    StartUnit();
+    Template = SaveUnit("template.ini");
+    Unit.reset();
+  }
+
+  std::string SlotPort(int slot) const { return PathOf("slot" + std::to_string(slot) + ".tty"); }
+
+  std::unique_ptr<TSimUnit> Plug(int slot, std::vector<std::string> args = {}) {
+    args.insert(args.end(), {"--link", SlotPort(slot)});
+    return std::make_unique<TSimUnit>(std::move(args));
+  }
+
+  // The station on `ports` ports over a table of `rows` rows, each with its own phone.
+  std::vector<std::string> Station(int ports, int rows, std::vector<std::string> more = {}) {
+    std::string table = "Unit,PhoneSMS1\n";
+    for (int n = 1; n <= rows; ++n)
+      table += "R" + std::to_string(n) + ",+790000000" + std::to_string(n) + "\n";
+    std::vector<std::string> args = {
+        "provision", Template,          "--units", WriteFile("units.csv", table),
+        "--log",     PathOf("log.csv"), "--db",    PathOf("station.db")};
+    for (int slot = 1; slot <= ports; ++slot) args.insert(args.end(), {"--port", SlotPort(slot)});
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+
+  // The row whose phone the unit was given; 0: none.
+  static int RowOf(const TSimUnit& unit) {
+    const std::string prefix = "#WP01 790000000";
+    for (const std::string& command : unit.Commands())
+      if (command.rfind(prefix, 0) == 0) return std::stoi(command.substr(prefix.size()));
+    return 0;
+  }
+
+  static bool Handled(const TCliProcess& station, int slot, const TSlotsTest& test, int times) {
+    return Occurrences(station.Out(), test.SlotPort(slot) + " блок ") >=
+           static_cast<std::size_t>(times);
+  }
+
+  // The worker process of `slot`, once the station started it.
+  static pid_t Worker(const TCliProcess& station, int slot) {
+    for (pid_t child : ChildrenOf(station.Id()))
+      if (CommandLineOf(child).find(" --slot " + std::to_string(slot) + " ") != std::string::npos)
+        return child;
+    return -1;
+  }
+
+  static std::size_t Writes(const TSimUnit& unit) {
+    const auto commands = unit.Commands();
+    return std::count_if(commands.begin(), commands.end(),
+                         [](const std::string& c) { return c.rfind("#W", 0) == 0; });
+  }
+};
+
+}  // namespace
+
+using Slots = TSlotsTest;
+
+TEST_F(Slots, ThreeSlotsWriteSixRowsEachOnExactlyOneUnit) {
+  TCliProcess station(Station(3, 6));
+  std::vector<std::unique_ptr<TSimUnit>> units;
+  // The first units come one after another, each while the one before is being written.
+  for (int slot = 1; slot <= 3; ++slot) {
+    units.push_back(Plug(slot, {"--delay", "5"}));
+    ASSERT_TRUE(WaitUntil([&] { return Writes(*units.back()) >= 1; })) << station.Err();
+  }
+  for (int slot = 1; slot <= 3; ++slot) {
+    ASSERT_TRUE(WaitUntil([&] { return Handled(station, slot, *this, 1); })) << station.Err();
+    units[static_cast<std::size_t>(slot - 1)]->Stop();
+    ASSERT_TRUE(WaitUntil([&] {
+      return Occurrences(station.Err(), SlotPort(slot) + ": блок отключён") == 1;
+    })) << station.Err();
+    units.push_back(Plug(slot));
+  }
+
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  std::multiset<int> rows;
+  for (const auto& unit : units) rows.insert(RowOf(*unit));
+  EXPECT_EQ(rows, (std::multiset<int>{1, 2, 3, 4, 5, 6})) << station.Err();
+  EXPECT_EQ(Lines(ReadFile(PathOf("log.csv"))).size(), 7u);
+  EXPECT_NE(station.Err().find("Итог: записано 6, ошибок 0, осталось строк 0"), std::string::npos)
+      << station.Err();
+}
+
+TEST_F(Slots, AWorkerKilledMidWriteIsReplacedAndItsRowGoesToAnotherUnit) {
+  // One name for the station: its slots are still told apart in the record.
+  TCliProcess station(Station(2, 2, {"--station", "line1"}));
+  auto slow = Plug(1, {"--delay", "80"});
+  ASSERT_TRUE(WaitUntil([&] { return Writes(*slow) >= 3; })) << station.Err();
+  auto other = Plug(2);
+  ASSERT_TRUE(WaitUntil([&] { return Handled(station, 2, *this, 1); })) << station.Err();
+  EXPECT_EQ(RowOf(*other), 2);
+
+  const pid_t worker = Worker(station, 1);
+  ASSERT_GT(worker, 0);
+  kill(worker, SIGKILL);
+  slow->Stop();  // the half-written unit is taken away
+  const auto half = slow->Commands();
+  EXPECT_EQ(std::find(half.begin(), half.end(), "#S"), half.end());
+  ASSERT_TRUE(WaitUntil([&] { return station.Err().find("сигналом 9") != std::string::npos; }));
+  other->Stop();
+  ASSERT_TRUE(WaitUntil([&] {
+    return station.Err().find(SlotPort(2) + ": блок отключён") != std::string::npos;
+  })) << station.Err();
+  auto next = Plug(2);
+
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  EXPECT_EQ(RowOf(*next), 1);
+  // The record keeps the killed write: row 1's first attempt, on the first slot's port.
+  const auto record = RunCli({"report", "--db", PathOf("station.db"), "--format", "json"});
+  const auto attempts = Lines(record.Out);
+  ASSERT_EQ(attempts.size(), 3u) << record.Out << record.Err;
+  const QJsonObject killed =
+      QJsonDocument::fromJson(QByteArray::fromStdString(attempts[0])).object();
+  EXPECT_EQ(killed["result"].toString(), "interrupted") << attempts[0];
+  EXPECT_EQ(killed["row"].toInt(), 1) << attempts[0];
+  EXPECT_EQ(killed["port"].toString().toStdString(), SlotPort(1)) << attempts[0];
+  EXPECT_EQ(killed["station"].toString().toStdString(), "line1/1:" + SlotPort(1)) << attempts[0];
+}
+
+TEST_F(Slots, AStopLetsEverySlotFinishItsUnitThenExits130) {
+  TCliProcess station(Station(2, 4));
+  std::vector<std::unique_ptr<TSimUnit>> units;
+  for (int slot = 1; slot <= 2; ++slot) units.push_back(Plug(slot, {"--delay", "30"}));
+  ASSERT_TRUE(WaitUntil([&] { return Writes(*units[0]) >= 3 && Writes(*units[1]) >= 3; }))
+      << station.Err();
+
+  station.Signal(SIGINT);
+
+  EXPECT_EQ(station.Wait(), 130) << station.Err();
+  for (const auto& unit : units) {
+    const auto commands = unit->Commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "#S"), commands.end());
+  }
+  EXPECT_EQ(Lines(ReadFile(PathOf("log.csv"))).size(), 3u);
+  EXPECT_NE(station.Err().find("Продолжить: vestra-cli provision"), std::string::npos)
+      << station.Err();
+}
+
+TEST_F(Slots, JsonLinesCarryEveryEventWithItsFields) {
+  TCliProcess station(Station(1, 2, {"--json"}));
+  auto unit = Plug(1);
+  ASSERT_TRUE(WaitUntil([&] { return station.Out().find("\"finished\"") != std::string::npos; }))
+      << station.Err();
+  unit->Stop();
+  ASSERT_TRUE(WaitUntil([&] { return station.Out().find("\"left\"") != std::string::npos; }));
+  station.Signal(SIGTERM);
+  EXPECT_EQ(station.Wait(), 143) << station.Err();
+
+  std::map<std::string, QJsonObject> last;  // by event
+  for (const std::string& line : Lines(station.Out())) {
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));
+    ASSERT_TRUE(document.isObject()) << line;
+    const QJsonObject object = document.object();
+    for (const char* field : {"version", "time", "event", "slot", "port"})
+      EXPECT_TRUE(object.contains(field)) << field << " in " << line;
+    last[object["event"].toString().toStdString()] = object;
+  }
+  for (const char* event :
+       {"arrived", "claimed", "progress", "written", "verified", "finished", "left"})
+    EXPECT_TRUE(last.count(event)) << event;
+  const QJsonObject finished = last["finished"];
+  EXPECT_EQ(finished["version"].toInt(), 1);
+  EXPECT_EQ(finished["slot"].toInt(), 1);
+  EXPECT_EQ(finished["port"].toString().toStdString(), SlotPort(1));
+  EXPECT_EQ(finished["device"].toString().toStdString(), SlotPort(1));
+  EXPECT_EQ(finished["row"].toInt(), 1);
+  EXPECT_EQ(finished["label"].toString(), "R1");
+  EXPECT_EQ(finished["result"].toString(), "ok");
+  for (const char* timing : {"wait_s", "write_s", "verify_s"})
+    EXPECT_GE(finished[timing].toDouble(-1), 0) << timing;
+  EXPECT_EQ(last["progress"]["steps"].toInt(), 44);
+}
+
+TEST_F(Slots, OnATerminalEachSlotHasALineColouredUnlessNoColor) {
+  for (const bool noColor : {false, true}) {
+    std::remove(PathOf("station.db").c_str());  // each run starts the table afresh
+    if (noColor) qputenv("NO_COLOR", "1");
+    TCliProcess station(Station(2, 2), true);
+    qunsetenv("NO_COLOR");
+    auto unit = Plug(1);
+    ASSERT_TRUE(WaitUntil([&] {
+      return station.Err().find("готово — отключите блок") != std::string::npos;
+    })) << station.Err();
+    const std::string picture = station.Err();
+    EXPECT_NE(picture.find("ожидание"), std::string::npos) << picture;  // the other slot
+    EXPECT_NE(picture.find("готово 1, осталось 1, ошибок 0"), std::string::npos) << picture;
+    EXPECT_EQ(picture.find("\x1b[32m") != std::string::npos, !noColor) << picture;
+  }
+}
