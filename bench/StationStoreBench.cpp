@@ -8,7 +8,6 @@
 // apart; the 8 stations at once show the database's throughput when they all only claim and
 // record. It prints figures only and always exits 0.
 #include <QApplication>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +22,7 @@
 #include "tests/support/PgServer.h"
 #include "tests/support/ScriptedPerson.h"
 #include "tests/support/SimUnit.h"
+#include "tests/support/WindowTest.h"
 
 namespace {
 
@@ -77,11 +77,7 @@ double UnitsPerSecond(const QString& db, int stations, int rows) {
 double WriteMs(std::vector<std::string> unitArgs) {
   unitArgs.insert(unitArgs.end(), {"--firmware", "3.00"});
   TSimUnit unit(unitArgs);
-  {
-    QSettings settings("Mirotan", "TindraSetup");
-    settings.setValue("Ports/COM3", QString::fromStdString(unit.PtyPath()));
-    settings.sync();
-  }
+  MapPort("COM3", unit.PtyPath());
   TScriptedPerson person;
   TFmMain form;
   form.SetPerson(&person);

@@ -7,7 +7,6 @@
 // line) and the ratio to it, the old floor with 20 ms of quiet per answer, and the CPU time of
 // this process as a share of the wall time. It prints figures only and always exits 0.
 #include <QApplication>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "form/FmMain.h"
 #include "tests/support/ScriptedPerson.h"
 #include "tests/support/SimUnit.h"
+#include "tests/support/WindowTest.h"
 
 namespace {
 
@@ -77,11 +77,7 @@ void Run(const TScenario& scenario) {
     args.push_back(std::to_string(scenario.Baud));
   }
   TSimUnit unit(args);
-  {
-    QSettings settings("Mirotan", "TindraSetup");
-    settings.setValue("Ports/COM3", QString::fromStdString(unit.PtyPath()));
-    settings.sync();
-  }
+  MapPort("COM3", unit.PtyPath());
   TScriptedPerson person;
   TFmMain form;
   form.SetPerson(&person);

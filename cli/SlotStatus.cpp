@@ -6,6 +6,8 @@
 #include <QtGlobal>
 #include <array>
 
+#include "cli/Cli.h"
+
 namespace {
 
 struct TPhaseLook {
@@ -116,6 +118,12 @@ void TSlotStatus::Apply(const TStationEvent& event) {
 void TSlotStatus::Note(int slot, const std::string& text) {
   Erase();
   Plain(slot, text);
+  Draw();
+}
+
+void TSlotStatus::Print(const std::string& line) {
+  Erase();
+  PrintLine(line);
   Draw();
 }
 

@@ -27,6 +27,9 @@ class TSlotStatus {
   void Apply(const TStationEvent& event);
   // A line of a slot's own (a worker's note), or of the station's (slot 0).
   void Note(int slot, const std::string& text);
+  // A line of standard output, put above the picture: on one terminal with it, a line printed
+  // under the picture would be taken for part of it at the next redraw.
+  void Print(const std::string& line);
   // The slot's worker is gone for good (it ended, or the station stopped it).
   void Ended(int slot, const std::string& why);
   // Redraws the seconds; a terminal only.

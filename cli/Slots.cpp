@@ -295,7 +295,7 @@ class TStation {
     if (event.Kind == TEventKind::Finished) CountRows();
     Status.Apply(event);
     if (Setup.Json) {
-      PrintLine(EventJson(event).toStdString());
+      Status.Print(EventJson(event).toStdString());
     } else if (event.Kind == TEventKind::Finished) {
       // The station's output stays one line per unit, as with one port.
       const std::string name = !event.Label.empty() ? event.Label
@@ -304,7 +304,7 @@ class TStation {
       const std::string said = event.Result == "ok" ? "записано и проверено"
                                : event.Result == "differences" ? "расхождения: " + event.Detail
                                                                : "ошибка: " + event.Detail;
-      PrintLine(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
+      Status.Print(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
     }
     // Every row done, or as many units as asked for: the workers end once their units are.
     const bool enough = (Setup.Store && Status.RowsLeft() == 0) ||

@@ -85,6 +85,9 @@ class TStationTest : public TCliTest {
   // it go; each must end with exit code 0. False when they did not end in time.
   bool Serve(std::vector<TStation>& stations) {
     for (auto& s : stations) {
+      // A unit left from a station that ended goes first: stopping, it removes its link, which
+      // would take the new unit's link with it.
+      Retire(s.Unit);
       s.Unit = NewUnit(s.Port);
       s.Printed = s.Gone = 0;
     }
