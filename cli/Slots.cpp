@@ -64,9 +64,9 @@ class TStation {
       }
       if (a.startsWith("--port=") || a.startsWith("--count=") || a == "--json") continue;
       WorkerArguments.push_back(a.toStdString());
-      Command += " " + Quoted(a.toStdString());
+      Command.append(" ").append(Quoted(a.toStdString()));
     }
-    for (const std::string& port : Setup.Ports) Command += " --port " + Quoted(port);
+    for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
     if (Setup.Automatic) Command += " --port auto";
   }
   ~TStation() {
