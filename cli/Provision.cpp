@@ -32,7 +32,6 @@
 #include "link/Text.h"
 #include "link/VestraError.h"
 #include "params/Encodings.h"
-#include "params/ParamFile.h"
 #include "params/ParamList.h"
 #include "params/ParamText.h"
 #include "transfer/CodeTable.h"
@@ -108,13 +107,12 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
 double Seconds(TClock::duration span) { return std::chrono::duration<double>(span).count(); }
 
 // The rows of the table as the store keeps them, identified by the template and their content.
-std::vector<TStoreRow> StoreRows(const QByteArray& templateBytes, std::size_t templateLines,
-                                 const std::vector<TPlan>& plans) {
+std::vector<TStoreRow> StoreRows(const QByteArray& templateBytes, const std::vector<TPlan>& plans) {
   std::vector<TStoreRow> rows;
   std::map<std::string, int> seen;  // equal rows are rows of their own, told apart by order
   for (const TPlan& plan : plans) {
     std::vector<std::string> own(plan.Lines.begin(),
-                                 plan.Lines.end() - static_cast<long>(templateLines));
+                                 plan.Lines.begin() + static_cast<long>(plan.OwnLines));
     std::string values;
     for (auto& line : own) values += (values.empty() ? "" : "\n") + (line = Cp1251ToUtf8(line));
     const std::string content = plan.Label + '\0' + values;
@@ -183,9 +181,7 @@ int RunProvision(TSession& session) {
     if (!file.open(QIODevice::ReadOnly))
       throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
     const QByteArray templateBytes = file.readAll();
-    const auto storeRows = queue
-                               ? StoreRows(templateBytes, ReadParamFile(templateFile).size(), plans)
-                               : std::vector<TStoreRow>();
+    const auto storeRows = queue ? StoreRows(templateBytes, plans) : std::vector<TStoreRow>();
     store = std::make_unique<TStationStore>(StationDb(session), station);
     store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
     log = std::make_unique<TProvisionLog>(session.Options.value("log"));
@@ -285,19 +281,19 @@ int RunProvision(TSession& session) {
       anyError |= outcome.Result == "error";
       anyDifference |= outcome.Result == "differences";
       keeper.reset();
-      const bool own = store->CompleteAttempt(
-          attempt, claim ? &*claim : nullptr,
-          {outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
-           Seconds(outcome.VerifyStart - writeStart), Seconds(outcome.End - outcome.VerifyStart)});
+      const TOutcomeRecord record{outcome.Result, outcome.Detail, Seconds(writeStart - waitStart),
+                                  Seconds(outcome.VerifyStart - writeStart),
+                                  Seconds(outcome.End - outcome.VerifyStart)};
+      const bool own = store->CompleteAttempt(attempt, claim ? &*claim : nullptr, record);
       log->Append(TProvisionLog::Fields(store->Attempt(attempt)));
       report.Unit.Firmware = unit->Version;
       if (outcome.Result == "ok") report.Send(TEventKind::Verified);
       report.Send(TEventKind::Finished, [&](TStationEvent& event) {
-        event.Result = outcome.Result;
-        event.Detail = outcome.Detail;
-        event.WaitS = Seconds(writeStart - waitStart);
-        event.WriteS = Seconds(outcome.VerifyStart - writeStart);
-        event.VerifyS = Seconds(outcome.End - outcome.VerifyStart);
+        event.Result = record.Result;
+        event.Detail = record.Detail;
+        event.WaitS = record.WaitS;
+        event.WriteS = record.WriteS;
+        event.VerifyS = record.VerifyS;
       });
       if (!report.On())
         PrintLine(unit->Port + " блок " + UnitName(plan, handled) + " (" + unit->Version +

@@ -391,6 +391,7 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
         said.emplace_back(key, *value);
       }
     }
+    plan.OwnLines = plan.Lines.size();
     plan.Lines.insert(plan.Lines.end(), templateLines.begin(), templateLines.end());
     const auto unkept = JudgeThroughForm(form, plan.Lines, said, checks);
     refused.insert(refused.end(), unkept.begin(), unkept.end());

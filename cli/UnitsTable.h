@@ -14,6 +14,7 @@
 // character would travel inside a value.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,6 +28,7 @@ struct TPlan {
   int Row = 0;                     // 1-based row of the table; 0 without a table
   std::string Label;               // the "Unit" column, UTF-8
   std::vector<std::string> Lines;  // parameter lines, Windows-1251; the row's first, so they win
+  std::size_t OwnLines = 0;        // how many of `Lines` are the row's own
 };
 
 // A value the form would not hold as it was written.
