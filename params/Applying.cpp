@@ -1,8 +1,10 @@
 // ApplyParameters: a parameter file into the parameter set, and from there into the controls.
 //
-// Values are never judged here: a missing key or a value that is not a whole number takes its
-// default, lists and spin edits keep to their items and ranges by themselves. The next
-// gathering judges what the file brought.
+// Values are not rejected here: a missing key or a value that is not a whole number takes its
+// default, lists and spin edits keep to their items and ranges by themselves, and the log says
+// what the form made of a value otherwise than it was written. The next gathering judges what
+// the file brought. Only a file whose value would carry a control character to the unit is
+// refused whole, before anything changes.
 #include <QString>
 #include <exception>
 #include <string>
@@ -12,6 +14,7 @@
 #include "form/FmMain.h"
 #include "form/QtText.h"
 #include "params/Encodings.h"
+#include "params/Judgement.h"
 #include "params/ParamFile.h"
 #include "params/ParamTable.h"
 #include "params/RowControls.h"
@@ -19,8 +22,19 @@
 void TFmMain::ApplyParameters(const QString& fileName) {
   try {
     // Read whole before anything changes: a file that cannot be read leaves everything as is.
-    ParamList.Assign(ReadParamFile(fileName));
-    PutParametersIntoControls();
+    const std::vector<std::string> lines = ReadParamFile(fileName);
+    // Nor does a file whose value would carry a control character to the unit.
+    if (const auto refused = RefusedValues(lines); !refused.empty()) {
+      std::string text = "Файл параметров не загружен: управляющий символ в значении";
+      for (const auto& value : refused) text += "\n" + value.Text();
+      ShowError(text);
+      return;
+    }
+    // Applied as always; what the form holds otherwise than the file says goes to the log.
+    const QString manual = "«" + CBManualCorrCoef->text().remove('&') + "»";
+    const auto verdict = JudgeThroughForm(*this, lines, FileValues(lines), manual.toStdString());
+    for (const auto& unkept : verdict.Unkept)
+      Person->Log(ToCp1251(QString::fromStdString("Предупреждение: " + unkept.Text())));
   } catch (const std::exception& error) {
     ShowError(error.what());
   } catch (...) {

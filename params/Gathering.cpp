@@ -144,9 +144,11 @@ bool TFmMain::GatherParameters() {
   });
 }
 
-std::vector<std::string> TFmMain::GatherAllParameters() {
+std::vector<std::string> TFmMain::GatherAllParameters() { return GatherAllParameters(ParamList); }
+
+std::vector<std::string> TFmMain::GatherAllParameters(TParamList& into) {
   std::vector<std::string> failures;
-  Gather(*this, ParamList, [&failures](const std::string& text) {
+  Gather(*this, into, [&failures](const std::string& text) {
     failures.push_back(text);
     return false;
   });
