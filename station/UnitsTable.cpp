@@ -1,22 +1,16 @@
-#include "cli/UnitsTable.h"
+#include "station/UnitsTable.h"
 
 #include <QString>
 #include <algorithm>
-#include <climits>
-#include <cstdint>
-#include <cstdio>
-#include <iterator>
 #include <string_view>
 
 #include "cli/Cli.h"
-#include "cli/UnitsCsv.h"
-#include "form/Controls.h"
 #include "form/FmMain.h"
 #include "link/Text.h"
 #include "params/Encodings.h"
 #include "params/ParamFile.h"
 #include "params/ParamTable.h"
-#include "params/ParamText.h"
+#include "station/UnitsCsv.h"
 
 namespace {
 
