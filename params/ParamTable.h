@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <span>
 #include <string_view>
 
@@ -74,7 +75,7 @@ using P = TPacking;
 // where it differs from the plain case: the default, the scale, the packing, the check before
 // gathering, the rule after applying, the condition of applying.
 // clang-format off
-inline constexpr std::array<TParamRow, ParamCount> Rows{{
+inline constexpr TParamRow Rows[] = {
     {"AddrServer1",   {"EdServer1", "CBServer1"}, K::Address, 10},
     {"AddrServer2",   {"EdServer2", "CBServer2"}, K::Address, 11},
     {"AddrServer3",   {"EdServer3", "CBServer3"}, K::Address, 12},
@@ -125,8 +126,9 @@ inline constexpr std::array<TParamRow, ParamCount> Rows{{
     {"SMSPwd",        {"EdSMSPwd"},        K::Text,   28},
     {"OpenPwd",       {"EdOpenPwd"},       K::Text,   29},
     {"ControlSMS",    {"CBControlSMS"},    K::List,   30, 0, 1, P::None, G::ControlSmsChosen},
-}};
+};
 // clang-format on
+static_assert(std::size(Rows) == ParamCount, "one row per key of the parameter set");
 
 constexpr bool SameKey(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
