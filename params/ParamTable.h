@@ -181,10 +181,17 @@ constexpr std::span<const TParamRow* const, ParamCount> ApplyOrder() {
   return ParamTableRows::ApplyRows;
 }
 
-// The row of `key` (letter case ignored, as the parameter set reads keys); nullptr for a key the
-// set does not have. Usable at compile time, where a missing key is a fault of the caller's table.
+// The place of `key` in file order (letter case ignored, as the parameter set reads keys);
+// ParamCount for a key the set does not have. For tables built at compile time, where comparing
+// pointers is not constant under the sanitizers.
+constexpr std::size_t ParamIndex(std::string_view key) {
+  std::size_t i = 0;
+  while (i < ParamCount && !ParamTableRows::SameKey(ParamTableRows::Rows[i].Key, key)) ++i;
+  return i;
+}
+
+// The row of `key`; nullptr for a key the set does not have.
 constexpr const TParamRow* FindParam(std::string_view key) {
-  for (const auto& row : ParamTableRows::Rows)
-    if (ParamTableRows::SameKey(row.Key, key)) return &row;
-  return nullptr;
+  const std::size_t i = ParamIndex(key);
+  return i < ParamCount ? &ParamTableRows::Rows[i] : nullptr;
 }

@@ -94,14 +94,15 @@ constexpr std::array<std::string_view, 3> ReadControls(const TCodeSpec& spec) {
   std::size_t filled = 0;
   const std::size_t rows = spec.Read == R::SensorBits ? 1 : spec.Keys.size();
   for (std::size_t k = 0; k < rows && !spec.Keys[k].empty(); ++k) {
-    const TParamRow* row = FindParam(spec.Keys[k]);
+    const std::size_t index = ParamIndex(spec.Keys[k]);
     // A key the parameter set does not have is no constant: the table does not build.
-    if (!row) throw "unknown key";
+    if (index == ParamCount) throw "unknown key";
+    const TParamRow& row = ParamTable()[index];
     // Indexed: GCC 12 takes a range-for over another table's row for a change of that table.
-    for (std::size_t c = 0; c < row->Controls.size(); ++c) {
-      if (row->Controls[c].empty()) continue;
+    for (std::size_t c = 0; c < row.Controls.size(); ++c) {
+      if (row.Controls[c].empty()) continue;
       if (filled == controls.size()) throw "more than three controls";
-      controls[filled++] = row->Controls[c];
+      controls[filled++] = row.Controls[c];
     }
   }
   return controls;
@@ -111,7 +112,7 @@ constexpr std::array<std::string_view, 3> ReadControls(const TCodeSpec& spec) {
 constexpr std::array<std::string_view, 3> WriteKeys(const TCodeSpec& spec) {
   std::array<std::string_view, 3> keys{};
   for (std::size_t k = 0; k < keys.size() && !spec.Keys[k].empty(); ++k)
-    keys[k] = FindParam(spec.Keys[k])->Key;
+    keys[k] = ParamTable()[ParamIndex(spec.Keys[k])].Key;
   return keys;
 }
 
