@@ -293,7 +293,11 @@ class TStation {
   // The rows done and left as the store has them: other stations may be writing the same batch.
   void CountRows() {
     if (!Setup.Store) return;
-    Status.SetRowsLeft(Setup.Store->Counts().Left);
+    try {
+      Status.SetRowsLeft(Setup.Store->Counts().Left);
+    } catch (const std::exception&) {
+      // The workers wait for a database that fails; the count is taken again at the next unit.
+    }
   }
 
   void Emit(const TStationEvent& event) {

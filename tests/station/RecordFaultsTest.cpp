@@ -22,10 +22,13 @@ namespace {
 // What happens to the database while a unit is written: another program holds SQLite's write
 // lock past its busy timeout, the disk fills up, or the PostgreSQL server stops.
 enum class TOutage { Locked, Full, Stopped };
+// How the station's wait for the database ends: the database comes back, the station is stopped
+// (SIGTERM) or killed (SIGKILL).
+enum class TEnd { Back, Stopped, Killed };
 struct TOutageCase {
   const char* Name;
   TOutage Outage;
-  bool Killed;  // the station is killed (SIGKILL) while it waits for the database
+  TEnd End;
 };
 void PrintTo(const TOutageCase& c, std::ostream* out) { *out << c.Name; }
 
@@ -82,7 +85,14 @@ TEST_P(DatabaseOutages, KeepTheOutcomeOfAVerifiedUnit) {
   ASSERT_TRUE(WaitUntil([&] {
     return station->Err().find("запись в базу не удалась, повтор через") != std::string::npos;
   })) << station->Err();
-  if (c.Killed) station.reset();
+  if (c.End == TEnd::Killed) station.reset();
+  if (c.End == TEnd::Stopped) {
+    station->Signal(SIGTERM);
+    EXPECT_EQ(station->Wait(), 143) << station->Err();
+    EXPECT_NE(station->Err().find("сохранён в журнале станции"), std::string::npos)
+        << station->Err();
+    station.reset();
+  }
   lock.reset();
   if (!filler.empty()) std::filesystem::remove(filler);
   if (server) server->Start();
@@ -101,10 +111,11 @@ TEST_P(DatabaseOutages, KeepTheOutcomeOfAVerifiedUnit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, DatabaseOutages,
-    ::testing::Values(TOutageCase{"LockedPastTheBusyTimeout", TOutage::Locked, false},
-                      TOutageCase{"LockedAndTheStationKilled", TOutage::Locked, true},
-                      TOutageCase{"DiskFull", TOutage::Full, false},
-                      TOutageCase{"PostgresStopped", TOutage::Stopped, false}),
+    ::testing::Values(TOutageCase{"LockedPastTheBusyTimeout", TOutage::Locked, TEnd::Back},
+                      TOutageCase{"LockedAndTheStationStopped", TOutage::Locked, TEnd::Stopped},
+                      TOutageCase{"LockedAndTheStationKilled", TOutage::Locked, TEnd::Killed},
+                      TOutageCase{"DiskFull", TOutage::Full, TEnd::Back},
+                      TOutageCase{"PostgresStopped", TOutage::Stopped, TEnd::Back}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(StationRecord, ReconnectsToAPostgresServerThatRestartedWhileItWaited) {
