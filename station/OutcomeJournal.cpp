@@ -143,14 +143,22 @@ TOutcomeJournal::TOutcomeJournal(const QString& folder) {
     Fd = open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   }
   if (Fd < 0) Fail("не удалось создать файл", making);
+  // The destructor does not run for a journal that was never made.
+  auto give = [&](const std::string& what) {
+    const int error = errno;
+    close(Fd);
+    unlink(making.c_str());
+    errno = error;
+    Fail(what, making);
+  };
   // Locked before it has its name, so that no replay takes it for a dead station's.
-  if (flock(Fd, LOCK_EX) != 0) Fail("не удалось заблокировать файл", making);
+  if (flock(Fd, LOCK_EX) != 0) give("не удалось заблокировать файл");
   if (const int error = posix_fallocate(Fd, 0, kRoom); error != 0) {
     errno = error;
-    Fail("нет места", making);
+    give("нет места");
   }
   if (fsync(Fd) != 0 || rename(making.c_str(), FilePath.c_str()) != 0)
-    Fail("не удалось записать файл", making);
+    give("не удалось записать файл");
   SyncFolder(folder);
 }
 
