@@ -64,7 +64,7 @@ struct TStoreCounts {
 struct TOutcomeRecord {
   std::string Result, Detail;
   double WaitS = 0, WriteS = 0, VerifyS = 0;
-  std::string Time;  // when the unit was done, local ISO 8601; empty: now
+  std::string Time = {};  // when the unit was done, local ISO 8601; empty: now
 };
 
 class TStationStore {
