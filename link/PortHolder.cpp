@@ -15,6 +15,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "link/PortLock.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -79,6 +81,8 @@ std::optional<TPortHolder> FindPortHolder(const std::string& path) {
 
 std::string BusyPortText(const std::string& name, const std::string& path) {
   const std::string port = name + " (" + path + "): порт занят";
+  if (auto station = FindPortOwner(path))
+    return port + " станцией " + station->Name + ", PID " + std::to_string(station->Pid);
   if (auto holder = FindPortHolder(path))
     return port + " программой " + holder->Program + " (PID " + std::to_string(holder->Pid) + ")";
   if (ProgramRuns("ModemManager"))

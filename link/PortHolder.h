@@ -21,6 +21,7 @@ struct TPortHolder {
 std::optional<TPortHolder> FindPortHolder(const std::string& path);
 
 // The text for port `name` at `path` that another program holds:
+// "COM3 (/dev/ttyACM0): порт занят станцией line1, PID 4711" for a station that holds its unit,
 // "COM3 (/dev/ttyACM0): порт занят программой minicom (PID 4711)", or ModemManager named as the
 // likely holder with how to keep it off the unit, or that some program holds it.
 std::string BusyPortText(const std::string& name, const std::string& path);

@@ -17,6 +17,7 @@
 #include "form/Settings.h"
 #include "link/DeviceWatch.h"
 #include "link/PortHolder.h"
+#include "link/PortLock.h"
 #include "link/Text.h"
 
 namespace {
@@ -48,13 +49,17 @@ struct TArrivals::TState {
   struct TPort {
     std::string Name, Path;
     TPhase Phase = TPhase::Absent;
-    int Held = -1;         // the handled unit's device, while its port is held
-    std::string BusyText;  // what was said when it was last found busy
+    int Held = -1;                    // the handled unit's device, while its port is held
+    std::unique_ptr<TPortLock> Lock;  // on that device, naming this station
+    std::string BusyText;             // what was said when it was last found busy
   };
 
   TFmMain& Form;
   TTerminalPerson& Person;
   int Stop;
+  std::string Owner;  // the name a held port's lock gives
+  std::function<bool()> Enough;
+  std::chrono::milliseconds EnoughEvery{-1};
   std::function<void(const std::string&)> Left;
   std::vector<TPort> Ports;
   std::unique_ptr<TDeviceWatch> Watch;
@@ -66,11 +71,14 @@ struct TArrivals::TState {
       : Form(form), Person(person), Stop(stop) {}
   ~TState() {
     if (Settings >= 0) close(Settings);
-    for (TPort& port : Ports)
+    for (TPort& port : Ports) {
+      port.Lock.reset();
       if (port.Held >= 0) close(port.Held);
+    }
   }
 
   void Leave(TPort& port) {
+    port.Lock.reset();
     if (port.Held >= 0) close(port.Held);
     port.Held = -1;
     if (Left)
@@ -188,9 +196,10 @@ struct TArrivals::TState {
         {Stop, POLLIN, 0}, {Watch->Descriptor(), POLLIN, 0}, {Settings, POLLIN, 0}};
     // No input is asked for: only a hang-up (or an error) wakes the station on a held port.
     for (const TPort& port : Ports) fds.push_back({port.Held, 0, 0});
-    while (poll(fds.data(), fds.size(), -1) < 0)
+    int ready;
+    while ((ready = poll(fds.data(), fds.size(), static_cast<int>(EnoughEvery.count()))) < 0)
       if (errno != EINTR) throw std::runtime_error("poll");
-    if (fds[0].revents) return false;
+    if (fds[0].revents || (ready == 0 && Enough && Enough())) return false;
     for (std::size_t i = 0; i < Ports.size(); ++i)
       if (fds[i + 3].revents) Leave(Ports[i]);
     if (fds[1].revents) TakeEvents();
@@ -208,7 +217,7 @@ TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<s
                      int stopDescriptor)
     : State(std::make_unique<TState>(form, person, stopDescriptor)) {
   for (const std::string& name : ports)
-    State->Ports.push_back({name, form.Link.Resolver(name), TPhase::Absent, -1, {}});
+    State->Ports.push_back({name, form.Link.Resolver(name), TPhase::Absent, -1, {}, {}});
   State->WatchPorts();
   const std::string settings = SettingsFileName();
   const std::string folder = settings.substr(0, settings.find_last_of('/'));
@@ -224,6 +233,13 @@ TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<s
 }
 
 TArrivals::~TArrivals() = default;
+
+void TArrivals::EndWhen(std::function<bool()> enough, std::chrono::milliseconds every) {
+  State->Enough = std::move(enough);
+  State->EnoughEvery = every;
+}
+
+void TArrivals::HoldAs(const std::string& owner) { State->Owner = owner; }
 
 void TArrivals::OnLeft(std::function<void(const std::string&)> told) {
   State->Left = std::move(told);
@@ -245,11 +261,12 @@ void TArrivals::Handled(const TUnit& unit) {
     // news; the device the write ended on tells whether the unit is still there.
     State->TakeEvents(&port);
     port.Phase = TPhase::Held;
-    // Held plainly, neither exclusive nor locked, and never read: the window may still read the
-    // unit meanwhile, and what the unit sends is left to whoever asked for it.
+    // Held locked, so that nothing else writes to the unit (another station, the window): they
+    // are told who holds it. Never read: what the unit sends is left alone.
     port.Held = open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     // Busy: another program took it first (only the superuser may); its going is still seen.
     const bool busy = port.Held < 0 && errno == EBUSY;
+    if (port.Held >= 0) port.Lock = std::make_unique<TPortLock>(port.Held, port.Path, State->Owner);
     const auto now = DeviceIdentityOf(port.Path);
     // Gone, or swapped for another unit, since the write.
     if ((port.Held < 0 && !busy) || !now || now != State->Form.Link.OpenedDevice)

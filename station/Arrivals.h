@@ -6,11 +6,13 @@
 // alone until it goes away and comes back; a busy one is named with its holder and tried again
 // once a program lets it go; one not yet accessible (udev sets its group a moment after it
 // appears) or not yet ready is tried for up to a second. Once the station has handled a unit, its
-// port is held open (not exclusively: the window may still read the unit) and silent until the unit
-// hangs up or its device goes: that, and nothing else, is the unit leaving ("блок отключён"). A
-// failed probe, a busy port or a slow answer never is.
+// port is held open, locked in the station's name (link/PortLock.h: another station or the window
+// is told who holds it and writes nothing there), and silent until the unit hangs up or its device
+// goes: that, and nothing else, is the unit leaving ("блок отключён"). A failed probe, a busy port
+// or a slow answer never is.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -35,11 +37,17 @@ class TArrivals {
   TArrivals& operator=(const TArrivals&) = delete;
 
   // The next unit to handle, on any port but those still holding a unit handled before; none
-  // once a stop was asked for. The port is closed again when it returns.
+  // once a stop was asked for, or once `EndWhen`'s question says so. The port is closed again
+  // when it returns.
   std::optional<TUnit> WaitForUnit();
   // The station is done with `unit`: its port is held until the unit leaves. What happened on
   // that port while the unit was handled (a restart that dropped it off the bus) is forgotten.
   void Handled(const TUnit& unit);
+  // While no unit comes, `enough` is asked every `every` (the record, which other stations write:
+  // not the devices, which tell of themselves) whether waiting is over.
+  void EndWhen(std::function<bool()> enough, std::chrono::milliseconds every);
+  // The name a held port's lock gives its holder: the station's.
+  void HoldAs(const std::string& owner);
   // Who is told that a handled unit left its port (given the port's name); by default the
   // person, in words. A slot's worker tells its station instead.
   void OnLeft(std::function<void(const std::string&)> told);

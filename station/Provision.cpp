@@ -7,9 +7,11 @@
 // claimed when a unit is there, the attempt is recorded before the first command, and the row is
 // used up only by a unit that was written and verified; after a failure it goes to the next
 // unit. Having handled a unit, the station waits until that unit is gone from its port before it
-// takes another there (station/Arrivals.cpp). The stop signals (blocked since main) are looked at
-// only between units; the table's judgement is station/UnitsTable's.
-#include <QFile>
+// takes another there (station/Arrivals.cpp). A verified unit's outcome is kept in the station's
+// journal before the database is asked (station/OutcomeJournal.h), and a database that fails is
+// tried again, with a growing pause, before any other unit is taken. The stop signals (blocked
+// since main) are looked at only between units and during those pauses; the table's judgement is
+// station/UnitsTable's.
 #include <QSysInfo>
 #include <algorithm>
 #include <chrono>
@@ -26,9 +28,11 @@
 #include "link/Text.h"
 #include "link/VestraError.h"
 #include "params/Encodings.h"
+#include "params/ParamFile.h"
 #include "params/ParamList.h"
 #include "params/ParamText.h"
 #include "station/Arrivals.h"
+#include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
 #include "station/Slots.h"
 #include "station/StationEvents.h"
@@ -42,6 +46,10 @@ using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const char* const kVerifyWait = "Проверка записи...";
+// The longest pause between two tries of a database that failed, in seconds.
+constexpr int kLongestPause = 60;
+// How often a station waiting for a unit looks whether others have written every row.
+constexpr auto kRecordLook = 2s;
 
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
@@ -106,17 +114,44 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
 
 double Seconds(TClock::duration span) { return std::chrono::duration<double>(span).count(); }
 
-// The rows of the table as the store keeps them, identified by the template and their content.
-std::vector<TStoreRow> StoreRows(const QByteArray& templateBytes, const std::vector<TPlan>& plans) {
+// `lines` as the form holds them: applied and gathered, every value in the form's own spelling
+// (a phone's digits, a packed address, a number without its blanks) and every key in the
+// gathering's.
+std::vector<std::string> AsHeld(TFmMain& form, const std::vector<std::string>& lines) {
+  form.ApplyParameterLines(lines);
+  form.GatherAllParameters();
+  return form.ParamList.Lines();
+}
+
+// The rows of the table as the store keeps them, identified by what they mean: the template's
+// parameter set as gathered (its line ends, byte-order mark and order of lines make no other
+// batch) and each row's own values as the form holds them (a phone written with blanks and
+// hyphens is the same row); `templateIdentity` gets the former.
+std::vector<TStoreRow> StoreRows(TFmMain& form, const std::vector<std::string>& templateLines,
+                                 const std::vector<TPlan>& plans, QByteArray& templateIdentity) {
+  for (const std::string& line : AsHeld(form, templateLines))
+    templateIdentity += QByteArray::fromStdString(line) + '\n';
   std::vector<TStoreRow> rows;
   std::map<std::string, int> seen;  // equal rows are rows of their own, told apart by order
   for (const TPlan& plan : plans) {
-    std::vector<std::string> own(plan.Lines.begin(),
-                                 plan.Lines.begin() + static_cast<long>(plan.OwnLines));
+    const std::vector<std::string> held = AsHeld(form, plan.Lines);
+    std::vector<std::string> own;
     std::string values;
-    for (auto& line : own) values += (values.empty() ? "" : "\n") + (line = Cp1251ToUtf8(line));
-    const std::string content = plan.Label + '\0' + values;
-    rows.push_back({TStationStore::RowIdentity(templateBytes, plan.Label, own, seen[content]++),
+    for (std::size_t i = 0; i < plan.OwnLines; ++i) {
+      const std::string key = plan.Lines[i].substr(0, plan.Lines[i].find('='));
+      const auto line = std::find_if(held.begin(), held.end(), [&](const std::string& h) {
+        return h.size() > key.size() && h[key.size()] == '=' &&
+               QString::fromStdString(h.substr(0, key.size()))
+                       .compare(QString::fromStdString(key), Qt::CaseInsensitive) == 0;
+      });
+      own.push_back(Cp1251ToUtf8(line != held.end() ? *line : plan.Lines[i]));
+      values += (values.empty() ? "" : "\n") + own.back();
+    }
+    const std::string label = QString::fromStdString(plan.Label).trimmed().toStdString();
+    std::sort(own.begin(), own.end());
+    std::string content = label;
+    for (const std::string& value : own) content += '\0' + value;
+    rows.push_back({TStationStore::RowIdentity(templateIdentity, label, own, seen[content]++),
                     plan.Row, plan.Label, values});
   }
   return rows;
@@ -175,21 +210,33 @@ TProvisionOptions ReadOptions(TSession& session) {
   return options;
 }
 
-// The store and the log, ready before anything is sent; a worker's attempts that its
-// predecessor left started are marked interrupted.
+// The store and the log, ready before anything is sent; the outcomes that a station gone left in
+// its journal are committed first, and a worker's attempts that its predecessor left started are
+// marked interrupted. A station that handles units gets its own journal.
 void OpenRecord(TSession& session, const TProvisionOptions& options,
                 const std::vector<TPlan>& plans, std::unique_ptr<TStationStore>& store,
-                std::unique_ptr<TProvisionLog>& log) {
-  const QString templateFile = session.Options.positionalArguments().value(0);
-  QFile file(templateFile);
-  if (!file.open(QIODevice::ReadOnly))
-    throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
-  const QByteArray templateBytes = file.readAll();
-  const auto storeRows = options.Queue ? StoreRows(templateBytes, plans) : std::vector<TStoreRow>();
+                std::unique_ptr<TProvisionLog>& log, std::unique_ptr<TOutcomeJournal>& journal) {
+  QByteArray templateIdentity;
+  const auto storeRows =
+      StoreRows(*session.Form, ReadParamFile(session.Options.positionalArguments().value(0)), plans,
+                templateIdentity);
   store = std::make_unique<TStationStore>(StationDb(session), options.Station);
-  store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
+  store->Note = [&session](const std::string& note) { session.Person->Say(note); };
+  if (const int lease = PositiveOption(session, "lease")) store->SetLease(lease * 1000LL);
+  store->OpenBatch(TStationStore::BatchIdentity(
+                       templateIdentity, options.Queue ? storeRows : std::vector<TStoreRow>()),
+                   options.Queue ? storeRows : std::vector<TStoreRow>());
   log = std::make_unique<TProvisionLog>(session.Options.value("log"));
+  const QString journalFolder = TOutcomeJournal::FolderFor(StationDb(session));
+  for (const TJournaledOutcome& replayed : TOutcomeJournal::Replay(journalFolder, *store)) {
+    log->Append(TProvisionLog::Fields(store->Attempt(replayed.Attempt)));
+    session.Person->Say(
+        "Из журнала станции записан исход попытки " + replayed.Outcome.Time +
+        (replayed.Position > 0 ? ", строка " + std::to_string(replayed.Position) : std::string()) +
+        ": " + replayed.Outcome.Result);
+  }
   if (options.Supervising) return;  // the supervisor's name is no worker's
+  journal = std::make_unique<TOutcomeJournal>(journalFolder);
   for (const TAttemptRecord& interrupted : store->MarkInterrupted()) {
     log->Append(TProvisionLog::Fields(interrupted));
     session.Person->Say("Прервана попытка " + interrupted.Time + " на " + interrupted.Port +
@@ -211,7 +258,7 @@ struct TTake {
 class TStationLoop {
  public:
   TStationLoop(TSession& session, const TProvisionOptions& options, const std::vector<TPlan>& plans,
-               TStationStore& store, TProvisionLog& log)
+               TStationStore& store, TProvisionLog& log, TOutcomeJournal& journal)
       : Session(session),
         Form(*session.Form),
         Person(*session.Person),
@@ -219,6 +266,7 @@ class TStationLoop {
         Plans(plans),
         Store(store),
         Log(log),
+        Journal(journal),
         Report(options.Slot),
         Arrivals(Form, Person, options.Ports, Stop.Fd()) {
     PrepareOutput();
@@ -229,12 +277,12 @@ class TStationLoop {
       while (!Finished()) {
         const auto waitStart = TClock::now();
         std::optional<TUnit> unit = WaitForUnit();
-        if (!unit) break;
+        if (!unit) continue;  // stopped, or every row done: the top of the loop tells which
         std::optional<TTake> take = ClaimRow(*unit);
         if (!take) continue;  // all done, or stopped: the top of the loop tells which
         const auto writeStart = TClock::now();
         const TOutcome outcome = WriteAndVerify(*unit, *take);
-        Record(*unit, *take, outcome, {waitStart, writeStart});
+        if (!Record(*unit, *take, outcome, {waitStart, writeStart})) break;
         Arrivals.Handled(*unit);
       }
     } catch (const std::exception& error) {
@@ -254,6 +302,7 @@ class TStationLoop {
   const std::vector<TPlan>& Plans;
   TStationStore& Store;
   TProvisionLog& Log;
+  TOutcomeJournal& Journal;
   TSlotReport Report;
   TStopSignals Stop;
   TArrivals Arrivals;
@@ -262,6 +311,18 @@ class TStationLoop {
 
   // The station's output is one line per unit; the differing codes go with the other notes.
   void PrepareOutput() {
+    Arrivals.HoldAs(Options.Station);
+    // Another station may write the last row while this one waits for a unit.
+    if (Options.Queue)
+      Arrivals.EndWhen(
+          [this] {
+            try {
+              return Store.Counts().Left == 0;
+            } catch (const EVestraError&) {
+              return false;  // the next step says what is wrong with the database
+            }
+          },
+          kRecordLook);
     Person.DifferencesTo = stderr;
     Form.VerifyAfterWrite = true;
     if (!Report.On()) return;
@@ -278,8 +339,39 @@ class TStationLoop {
     Arrivals.OnLeft([this](const std::string&) { Report.Send(TEventKind::Left); });
   }
 
+  // Runs `operation` on the record until the database takes it, taking no unit meanwhile, with a
+  // pause that grows between tries (a PostgreSQL connection opened anew before each); false when
+  // a stop signal came first.
+  template <class TOperation>
+  bool Persist(TOperation operation) {
+    std::string lastError;
+    for (int pause = 1;; pause = std::min(pause * 2, kLongestPause)) {
+      try {
+        operation();
+        return true;
+      } catch (const EVestraError& error) {
+        const std::string said =
+            "запись в базу не удалась, повтор через " + std::to_string(pause) + " с";
+        if (error.what() != lastError) Person.Say(error.what());
+        lastError = error.what();
+        if (Report.On())
+          Report.Send(TEventKind::Retry, [&](TStationEvent& event) { event.Detail = said; });
+        else
+          Person.Say(said);
+        if (Stop.Wait(std::chrono::seconds(pause))) return false;
+        try {
+          Store.Reconnect();
+        } catch (const EVestraError&) {
+          // The next try says what is wrong.
+        }
+      }
+    }
+  }
+
   bool Finished() {
-    if (Options.Queue && Store.Counts().Left == 0) {
+    int left = 1;
+    if (Options.Queue && !Persist([&] { left = Store.Counts().Left; })) return true;
+    if (Options.Queue && left == 0) {
       Person.Say("Все строки таблицы записаны");
       return true;
     }
@@ -307,7 +399,9 @@ class TStationLoop {
       take.Attempt = Store.StartAttempt(unit.Port, unit.Device, unit.Version);
       take.Plan = &Plans[0];
     } else {
-      take.Claim = Store.Claim(unit.Port, unit.Device, unit.Version);
+      Store.RequireSameFile();
+      if (!Persist([&] { take.Claim = Store.Claim(unit.Port, unit.Device, unit.Version); }))
+        return std::nullopt;
       if (!take.Claim && Store.Counts().Left > 0) {
         // Every open row is another station's now; one comes back when its unit fails.
         Person.Say("Свободных строк нет: их пишут другие станции");
@@ -341,13 +435,49 @@ class TStationLoop {
     TClock::time_point Wait, Write;
   };
 
-  void Record(const TUnit& unit, const TTake& take, const TOutcome& outcome, TStarts start) {
-    const TOutcomeRecord record{outcome.Result, outcome.Detail, Seconds(start.Write - start.Wait),
+  // The outcome is on disk in the station's journal before the database is asked, and the
+  // database is asked until it takes it; false when a stop came first, the outcome left in the
+  // journal for the next start.
+  bool Record(const TUnit& unit, const TTake& take, const TOutcome& outcome, TStarts start) {
+    const TOutcomeRecord record{outcome.Result,
+                                outcome.Detail,
+                                Seconds(start.Write - start.Wait),
                                 Seconds(outcome.VerifyStart - start.Write),
-                                Seconds(outcome.End - outcome.VerifyStart)};
-    const bool own =
-        Store.CompleteAttempt(take.Attempt, take.Claim ? &*take.Claim : nullptr, record);
-    Log.Append(TProvisionLog::Fields(Store.Attempt(take.Attempt)));
+                                Seconds(outcome.End - outcome.VerifyStart),
+                                TStationStore::LocalTime()};
+    const TJournaledOutcome kept{take.Attempt, take.Claim ? take.Claim->RowId : 0, take.Plan->Row,
+                                 take.Plan->Label, record};
+    bool journaled = true;
+    try {
+      Journal.Keep(kept);
+    } catch (const EVestraError& error) {
+      journaled = false;
+      Person.Say(error.what());
+    }
+    const std::string what = unit.Port + " блок " + UnitName(*take.Plan, Handled) + ": " +
+                             record.Result + (record.Detail.empty() ? "" : " " + record.Detail);
+    auto sayKept = [&] {
+      Person.Say(journaled ? "Исход не записан в базу данных и сохранён в журнале станции " +
+                                 Journal.Path() + " (запишется при следующем запуске): " + what
+                           : "Исход не записан ни в базу данных, ни в журнал станции: " + what);
+    };
+    try {
+      Store.RequireSameFile();
+    } catch (const EVestraError&) {
+      sayKept();
+      throw;
+    }
+    bool own = true;
+    std::optional<TAttemptRecord> recorded;
+    if (!Persist([&] {
+          own = Store.CompleteAttempt(take.Attempt, take.Claim ? &*take.Claim : nullptr, record);
+          recorded = Store.Attempt(take.Attempt);
+        })) {
+      sayKept();
+      return false;
+    }
+    Journal.Clear();
+    Log.Append(TProvisionLog::Fields(*recorded));
     Report.Unit.Firmware = unit.Version;
     if (outcome.Result == "ok") Report.Send(TEventKind::Verified);
     Report.Send(TEventKind::Finished, [&](TStationEvent& event) {
@@ -363,6 +493,7 @@ class TStationLoop {
     if (!own)
       Person.Say("Внимание: строку " + std::to_string(take.Plan->Row) +
                  " уже записала другая станция, пока эта станция не продлевала захват");
+    return true;
   }
 
   int ExitCode() {
@@ -385,8 +516,9 @@ int RunProvision(TSession& session) {
   const TProvisionOptions options = ReadOptions(session);
   std::unique_ptr<TStationStore> store;
   std::unique_ptr<TProvisionLog> log;
+  std::unique_ptr<TOutcomeJournal> journal;
   try {
-    OpenRecord(session, options, plans, store, log);
+    OpenRecord(session, options, plans, store, log, journal);
   } catch (const std::exception& error) {
     session.Form->ShowError(error.what());
     return ExitFailed;
@@ -401,5 +533,5 @@ int RunProvision(TSession& session) {
     log.reset();  // made, with its header, before any worker appends to it
     return SuperviseSlots(session, setup);
   }
-  return TStationLoop(session, options, plans, *store, *log).Run();
+  return TStationLoop(session, options, plans, *store, *log, *journal).Run();
 }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,19 @@ std::vector<std::string> TProvisionLog::Fields(const TAttemptRecord& a) {
           seconds(a.VerifyS)};
 }
 
+std::string TProvisionLog::SpreadsheetLine(std::vector<std::string> fields) {
+  static const std::vector<std::string> numbers = {"time", "row", "wait_s", "write_s", "verify_s"};
+  const auto& columns = Columns();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const bool number = i < columns.size() &&
+                        std::find(numbers.begin(), numbers.end(), columns[i]) != numbers.end();
+    // A cell that begins so is a formula to a spreadsheet, and a formula may run programs.
+    if (!number && !fields[i].empty() && std::strchr("=+-@\t\r", fields[i][0]))
+      fields[i].insert(0, "'");
+  }
+  return CsvLine(fields);
+}
+
 TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(fileName)) {
   if (fileName.isEmpty()) return;
   QFile old(fileName);
@@ -79,7 +93,7 @@ TProvisionLog::~TProvisionLog() {
 }
 
 void TProvisionLog::Append(const std::vector<std::string>& fields) {
-  if (Fd >= 0) WriteDurably(CsvLine(fields) + "\n");
+  if (Fd >= 0) WriteDurably(SpreadsheetLine(fields) + "\n");
 }
 
 void TProvisionLog::WriteDurably(const std::string& line) {

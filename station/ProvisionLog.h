@@ -23,6 +23,10 @@ class TProvisionLog {
 
   // The fields of Columns() for an attempt of the record.
   static std::vector<std::string> Fields(const TAttemptRecord& attempt);
+  // `fields` (of Columns(), then any more text columns) as a CSV line a spreadsheet opens without
+  // running anything: a text cell that begins with "=", "+", "-", "@", TAB or CR gets a leading
+  // apostrophe. Numbers and times stay as they are.
+  static std::string SpreadsheetLine(std::vector<std::string> fields);
 
   // Appends one line with the fields of Columns() and waits until it is on disk.
   void Append(const std::vector<std::string>& fields);

@@ -7,10 +7,10 @@
 #include <QJsonValue>
 
 #include "cli/Cli.h"
+#include "link/VestraError.h"
 #include "station/ProvisionLog.h"
 #include "station/StationStore.h"
 #include "station/UnitsCsv.h"
-#include "link/VestraError.h"
 
 QString StationDb(const TSession& session) {
   return session.Options.isSet("db") ? session.Options.value("db") : QString("station.db");
@@ -33,7 +33,7 @@ int RunReport(TSession& session) {
       std::vector<std::string> fields = TProvisionLog::Fields(attempt);
       fields.push_back(attempt.Station);
       if (format == "csv") {
-        PrintLine(CsvLine(fields));
+        PrintLine(TProvisionLog::SpreadsheetLine(fields));
         continue;
       }
       // Numbers as numbers, and what the attempt has not got as null.

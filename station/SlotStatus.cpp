@@ -14,14 +14,15 @@ struct TPhaseLook {
   const char* Text;    // the phase as the slot's line shows it
   const char* Colour;  // its escape sequence on a colour terminal
 };
-// By phase: waiting, writing, verifying, done, failed, ended.
-constexpr std::array<TPhaseLook, 6> kPhases = {{
+// By phase: waiting, writing, verifying, done, failed, ended, recording.
+constexpr std::array<TPhaseLook, 7> kPhases = {{
     {"ожидание", ""},
     {"запись", "\x1b[33m"},
     {"проверка", "\x1b[33m"},
     {"готово — отключите блок", "\x1b[32m"},
     {"ошибка: ", "\x1b[31m"},
     {"", "\x1b[2m"},
+    {"", "\x1b[33m"},
 }};
 const char* const kReset = "\x1b[0m";
 constexpr auto kProgressPace = std::chrono::milliseconds(100);
@@ -99,6 +100,10 @@ void TSlotStatus::Apply(const TStationEvent& event) {
                            slot.Detail);
       Enter(slot, TPhase::Failed);
       break;
+    case TEventKind::Retry:
+      slot.Detail = said = event.Detail;
+      Enter(slot, TPhase::Recording);
+      break;
     case TEventKind::Left:
       said = "блок отключён";
       slot.Label.clear();
@@ -145,7 +150,9 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
   std::string phase = look.Text;
   if (slot.Phase == TPhase::Writing && slot.Steps > 0)
     phase += " " + std::to_string(slot.Step) + "/" + std::to_string(slot.Steps);
-  if (slot.Phase == TPhase::Failed || slot.Phase == TPhase::Ended) phase += slot.Detail;
+  if (slot.Phase == TPhase::Failed || slot.Phase == TPhase::Ended ||
+      slot.Phase == TPhase::Recording)
+    phase += slot.Detail;
   const long seconds =
       std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - slot.Since).count();
   std::string line = Pad(std::to_string(number), 3) + Pad(slot.Port, 14, true) +

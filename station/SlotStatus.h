@@ -45,7 +45,7 @@ class TSlotStatus {
   bool Terminal() const { return IsTerminal; }
 
  private:
-  enum class TPhase { Waiting, Writing, Verifying, Done, Failed, Ended };
+  enum class TPhase { Waiting, Writing, Verifying, Done, Failed, Ended, Recording };
   struct TSlot {
     std::string Port, Label, Detail;
     TPhase Phase = TPhase::Waiting;

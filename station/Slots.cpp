@@ -18,11 +18,11 @@
 #include <memory>
 #include <stdexcept>
 
+#include "form/Settings.h"
+#include "link/DeviceWatch.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
-#include "form/Settings.h"
-#include "link/DeviceWatch.h"
 
 namespace {
 
@@ -64,7 +64,12 @@ class TStation {
       }
       if (a.startsWith("--port=") || a.startsWith("--count=") || a == "--json") continue;
       WorkerArguments.push_back(a.toStdString());
-      Command.append(" ").append(Quoted(a.toStdString()));
+      // The command is shown: a database's password is not.
+      const bool db = i > 1 && arguments[i - 1] == "--db";
+      const QString shown = db                      ? TStationStore::Shown(a)
+                            : a.startsWith("--db=") ? "--db=" + TStationStore::Shown(a.mid(5))
+                                                    : a;
+      Command.append(" ").append(Quoted(shown.toStdString()));
     }
     for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
     if (Setup.Automatic) Command += " --port auto";
@@ -288,7 +293,11 @@ class TStation {
   // The rows done and left as the store has them: other stations may be writing the same batch.
   void CountRows() {
     if (!Setup.Store) return;
-    Status.SetRowsLeft(Setup.Store->Counts().Left);
+    try {
+      Status.SetRowsLeft(Setup.Store->Counts().Left);
+    } catch (const std::exception&) {
+      // The workers wait for a database that fails; the count is taken again at the next unit.
+    }
   }
 
   void Emit(const TStationEvent& event) {

@@ -10,10 +10,10 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kNames = {
-    "arrived", "claimed", "progress", "written", "verified", "finished", "left", "error",
+constexpr std::array<std::string_view, 9> kNames = {
+    "arrived", "claimed", "progress", "written", "verified", "finished", "left", "error", "retry",
 };
-static_assert(kNames.size() == static_cast<std::size_t>(TEventKind::Error) + 1);
+static_assert(kNames.size() == static_cast<std::size_t>(TEventKind::Retry) + 1);
 
 // The text fields, walked both ways.
 struct TTextField {

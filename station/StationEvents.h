@@ -19,6 +19,7 @@ enum class TEventKind {
   Finished,  // the unit is handled: "result" ok, differences or error
   Left,      // the unit is gone from the port
   Error,     // the slot itself failed (its worker died, its record could not be written)
+  Retry,     // the record did not take the unit's outcome; "detail" says when it is tried again
 };
 
 struct TStationEvent {

@@ -5,18 +5,21 @@
 // the next open row of its batch with a lease (a station that dies loses its claim once the
 // lease runs out), records an attempt as "started" before the first command goes to the unit,
 // and completes it with the result; a row becomes done in the transaction that records its "ok".
-// A started attempt that was never completed reads "interrupted" once a later start (or the
-// claim of its expired row) finds it.
+// Each start of a station is an instance of its own: a name may be given twice (two PCs, two
+// starts), and the attempts of a live instance are never taken for a dead one's. A started
+// attempt that was never completed reads "interrupted" once its lease ran out, and is marked so
+// once a later start of its station (or the claim of its expired row) finds it.
 //
 // Two back ends through Qt SQL, with one schema and one set of statements except the claim:
 // SQLite (a file; WAL, synchronous FULL, one writer at a time with a busy timeout) and
 // PostgreSQL (`postgresql://...` or a libpq "key=value" string; the claim skips rows locked by
-// other stations). Several processes may use one store at once. Every failure raises
-// EVestraError with a Russian text.
+// other stations; a connection lost to a server's restart is opened again). Several processes
+// may use one store at once. Every failure raises EVestraError with a Russian text.
 #pragma once
 
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -38,6 +41,8 @@ struct TClaim {
   long long RowId = 0;
   int Position = 0;
   long long Attempt = 0;
+  std::string Instance;  // of the station that holds it
+  long long LeaseMs = 0;
 };
 
 // One attempt as the record holds it; the fields of the station's log, plus the station.
@@ -59,18 +64,26 @@ struct TStoreCounts {
 struct TOutcomeRecord {
   std::string Result, Detail;
   double WaitS = 0, WriteS = 0, VerifyS = 0;
+  std::string Time = {};  // when the unit was done, local ISO 8601; empty: now
 };
 
 class TStationStore {
  public:
-  static constexpr int kSchemaVersion = 1;
+  static constexpr int kSchemaVersion = 2;
   static constexpr long long kLeaseMs = 5 * 60 * 1000;
 
   // Whether `db` names a PostgreSQL database rather than a SQLite file.
   static bool IsPostgres(const QString& db);
+  // `db` as it may be shown or logged: a password in it (a URI's or a "password=" word) as ***.
+  static QString Shown(const QString& db);
+  // The local time now as the record keeps it (ISO 8601 with the offset).
+  static std::string LocalTime();
 
-  // Opens the store named by `db` for the station `station`, creating its schema on first use.
-  explicit TStationStore(const QString& db, const std::string& station = {});
+  // Opens the store named by `db` for the station `station`, creating its schema on first use
+  // (or bringing an older one up to date). `instance` names this start of the station; empty:
+  // a new one.
+  explicit TStationStore(const QString& db, const std::string& station = {},
+                         const std::string& instance = {});
   ~TStationStore();
   TStationStore(const TStationStore&) = delete;
   TStationStore& operator=(const TStationStore&) = delete;
@@ -85,8 +98,9 @@ class TStationStore {
 
   // Makes this batch the station's: records it and adds the rows the store does not hold yet.
   void OpenBatch(const std::string& identity, const std::vector<TStoreRow>& rows);
-  // This station's attempts left "started" by an earlier run become "interrupted" and its claims
-  // are released; the attempts so marked.
+  // This station's attempts left "started" by an earlier run become "interrupted" and their
+  // claims are released, once their lease ran out or their process on this computer is gone (a
+  // live station of the same name keeps its own); the attempts so marked.
   std::vector<TAttemptRecord> MarkInterrupted();
   // The next open row of the batch, now leased to this station, and an attempt on it recorded
   // as "started" for the unit on `port`, all in one transaction; none when every open row is
@@ -99,15 +113,33 @@ class TStationStore {
                          const std::string& firmware);
   // Completes the attempt; an "ok" makes the claimed row done in the same transaction, any other
   // result gives the row back to the queue. False when the row was done by another attempt
-  // meanwhile (this station had lost its claim).
-  bool CompleteAttempt(long long attempt, const TClaim* claim, const TOutcomeRecord& outcome);
+  // meanwhile (this station had lost its claim). Completing an attempt again with what the
+  // record already holds changes nothing (a journal's replay).
+  bool CompleteAttempt(long long attempt, long long rowId, const TOutcomeRecord& outcome);
+  bool CompleteAttempt(long long attempt, const TClaim* claim, const TOutcomeRecord& outcome) {
+    return CompleteAttempt(attempt, claim ? claim->RowId : 0, outcome);
+  }
   TAttemptRecord Attempt(long long id);
   TAttemptRecord Attempt(const TClaim& claim) { return Attempt(claim.Attempt); }
-  // Every attempt of the store, in the order they were started.
+  // Every attempt of the store, in the order they were started; one left "started" whose lease
+  // ran out reads "interrupted" (the record itself is left as it is).
   std::vector<TAttemptRecord> Attempts();
   // The rows of this batch (or of the batch used last, when none was opened) and the attempts by
   // result.
   TStoreCounts Counts();
+
+  // How long a claim and its attempt are leased (the default kLeaseMs).
+  void SetLease(long long ms);
+  const std::string& Instance() const;
+
+  // Raises EVestraError when the SQLite file is no longer the one opened (deleted, or replaced by
+  // another file): what this station records would be lost with it.
+  void RequireSameFile() const;
+
+  // A PostgreSQL connection is opened again (a server that restarted); nothing for SQLite.
+  // Every operation also does this once by itself when it fails, and tells `Note`.
+  void Reconnect();
+  std::function<void(const std::string&)> Note;
 
  private:
   struct TImpl;

@@ -1,6 +1,8 @@
 // The batch station: units one after another from a template and a table, everything judged
 // before anything is sent, a record that survives a stop and lets the next run go on.
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -243,23 +245,31 @@ TEST_F(Provision, StopsAfterTheCurrentUnitAndGoesOnWhereItStopped) {
   EXPECT_NE(logged[2].find(R"("3","Блок №3","ok")"), std::string::npos) << logged[2];
 }
 
-TEST_F(Provision, AnotherProgramHoldingTheUnitsPortIsNotTheUnitLeaving) {
+TEST_F(Provision, AHeldUnitIsLockedAgainstOtherWritersButNotLeftForAGlance) {
   StartUnit();
   const std::string templ = SaveUnit("template.ini");
-  const std::string log = PathOf("log.csv");
-  TCliProcess station({"provision", templ, "--units", WriteFile("units.csv", UnitsTable(2)),
-                       "--port", "COM3", "--log", log});
+  const std::string log = PathOf("log.csv"), units = WriteFile("units.csv", UnitsTable(2));
+  TCliProcess station(
+      {"provision", templ, "--units", units, "--port", "COM3", "--log", log, "--station", "line1"});
   ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
+  const std::size_t sent = Unit->Commands().size();
+  const std::string said =
+      "COM3 (" + UnitDevice() + "): порт занят станцией line1, PID " + std::to_string(station.Id());
 
-  {
-    // As the window does while it reads the unit.
-    THeldPort other(UnitDevice());
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-  }
+  // A second station started on the same port, and the window's own command.
+  TCliProcess second(
+      {"provision", templ, "--units", units, "--port", "COM3", "--station", "line2"});
+  EXPECT_TRUE(WaitUntil([&] { return second.Err().find(said) != std::string::npos; }))
+      << second.Err();
+  const auto version = RunCli({"version", "--port", "COM3"});
+  EXPECT_EQ(version.Exit, 1);
+  EXPECT_NE(version.Err.find(said), std::string::npos) << version.Err;
+  // A program that opens the device without asking for it is no unplug either.
+  close(open(UnitDevice().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
+  EXPECT_EQ(Unit->Commands().size(), sent);
   EXPECT_EQ(station.Err().find("блок отключён"), std::string::npos) << station.Err();
-  EXPECT_EQ(LoggedUnits(log).size(), 1u);
   Unit->Stop();
   EXPECT_TRUE(WaitUntil([&] { return station.Err().find("блок отключён") != std::string::npos; }));
 }

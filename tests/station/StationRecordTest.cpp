@@ -14,156 +14,12 @@
 #include <set>
 #include <thread>
 
-#include "tests/support/CliFixture.h"
 #include "tests/support/PgServer.h"
+#include "tests/support/StationFixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// "Unit,PhoneSMS1" with row n as label `prefix`+n and the phone 7900000(1000+n).
-std::string Table(const std::vector<std::string>& labels) {
-  std::string text = "Unit,PhoneSMS1\n";
-  for (const auto& label : labels)
-    text += label + ",+7900000" + std::to_string(1000 + std::stoi(label.substr(1))) + "\n";
-  return text;
-}
-
-std::vector<std::string> Labels(int rows) {
-  std::vector<std::string> labels;
-  for (int n = 1; n <= rows; ++n) labels.push_back("r" + std::to_string(n));
-  return labels;
-}
-
-// One station on its own port, with the unit it is given now.
-struct TStation {
-  std::string Port;
-  std::unique_ptr<TCliProcess> Process;
-  std::unique_ptr<TSimUnit> Unit;
-  std::size_t Printed = 0, Gone = 0;
-};
-
-class TStationTest : public TCliTest {
- protected:
-  std::string Template;
-  // Every unit's commands, once it is retired.
-  std::vector<std::vector<std::string>> Units;
-  // Units that answered their whole read-back while the station was killed before it could
-  // record the "ok": their attempt reads "interrupted", and no station can know they hold their
-  // row. Not counted as holding it.
-  std::set<std::size_t> Unrecorded;
-
-  void SetUp() override {
-    TCliTest::SetUp();
-    StartUnit();
-    Template = SaveUnit("template.ini");
-    Unit.reset();
-  }
-
-  // A fresh unit behind `port`, reached through a link of its own.
-  std::unique_ptr<TSimUnit> NewUnit(const std::string& port) {
-    auto unit = std::make_unique<TSimUnit>(std::vector<std::string>{"--link", PathOf(port)});
-    MapPort(port, PathOf(port));
-    return unit;
-  }
-  void Retire(std::unique_ptr<TSimUnit>& unit) {
-    if (!unit) return;
-    Units.push_back(unit->Commands());
-    unit.reset();
-  }
-  std::unique_ptr<TCliProcess> Start(const std::string& port, const std::string& db,
-                                     const std::string& table,
-                                     const std::vector<std::string>& more = {}) {
-    std::vector<std::string> args = {
-        "provision", Template, "--units", table,   "--port",
-        port,        "--db",   db,        "--log", PathOf("log-" + port + ".csv")};
-    args.insert(args.end(), more.begin(), more.end());
-    return std::make_unique<TCliProcess>(args);
-  }
-
-  // Runs the stations to their end, giving each a fresh unit once it has handled one and seen
-  // it go; each must end with exit code 0. False when they did not end in time.
-  bool Serve(std::vector<TStation>& stations) {
-    for (auto& s : stations) {
-      // A unit left from a station that ended goes first: stopping, it removes its link, which
-      // would take the new unit's link with it.
-      Retire(s.Unit);
-      s.Unit = NewUnit(s.Port);
-      s.Printed = s.Gone = 0;
-    }
-    return WaitUntil(
-        [&] {
-          bool running = false;
-          for (auto& s : stations) {
-            if (!s.Process) continue;
-            const std::string err = s.Process->Err();
-            if (s.Unit && Lines(s.Process->Out()).size() > s.Printed) {
-              ++s.Printed;
-              Retire(s.Unit);
-            } else if (!s.Unit && Occurrences(err, "блок отключён") > s.Gone) {
-              ++s.Gone;
-              s.Unit = NewUnit(s.Port);
-            }
-            if (const int exit = s.Process->Wait(0ms); exit >= 0) {
-              EXPECT_EQ(exit, 0) << s.Port << ": " << err;
-              s.Process.reset();
-            }
-            running |= s.Process != nullptr;
-          }
-          return !running;
-        },
-        240s);
-  }
-
-  // Row number -> units that got that row, "#S" and the read-back of every code written.
-  static bool Wrote(const std::vector<std::string>& commands) {
-    return std::any_of(commands.begin(), commands.end(),
-                       [](const std::string& c) { return c.rfind("#W", 0) == 0; });
-  }
-  // The row a unit got (0: none) when it got "#S" and the read-back of every code written.
-  static int VerifiedRow(const std::vector<std::string>& commands) {
-    int row = 0, written = 0, readBack = 0;
-    bool stored = false;
-    for (const auto& c : commands) {
-      if (c.rfind("#WP01 7900000", 0) == 0) row = std::stoi(c.substr(13)) - 1000;
-      if (c == "#S") stored = true;
-      if (!stored && c.rfind("#W", 0) == 0) ++written;
-      if (stored && c.rfind("#R", 0) == 0) ++readBack;
-    }
-    return stored && readBack == written ? row : 0;
-  }
-  std::map<int, int> VerifiedUnitsPerRow() const {
-    std::map<int, int> verified;
-    for (std::size_t i = 0; i < Units.size(); ++i)
-      if (!Unrecorded.count(i)) ++verified[VerifiedRow(Units[i])];
-    return verified;
-  }
-
-  // The record as `report` prints it (JSON Lines), and its summary.
-  std::vector<QJsonObject> Report(const std::string& db, std::string* summary = nullptr) {
-    const auto run = RunCli({"report", "--db", db, "--format", "json"});
-    EXPECT_EQ(run.Exit, 0) << run.Err;
-    if (summary) *summary = run.Err;
-    std::vector<QJsonObject> attempts;
-    for (const auto& line : Lines(run.Out))
-      attempts.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(line)).object());
-    return attempts;
-  }
-
-  // Every row of 1..rows done by exactly one "ok" attempt and held by exactly one verified unit.
-  void ExpectEachRowOnExactlyOneUnit(const std::string& db, int rows) {
-    std::map<int, int> ok;
-    for (const auto& attempt : Report(db)) {
-      EXPECT_NE(attempt["result"].toString(), "started");
-      if (attempt["result"].toString() == "ok") ++ok[attempt["row"].toInt()];
-    }
-    const auto verified = VerifiedUnitsPerRow();
-    for (int row = 1; row <= rows; ++row) {
-      EXPECT_EQ(ok[row], 1) << "row " << row;
-      EXPECT_EQ(verified.count(row) ? verified.at(row) : 0, 1) << "row " << row;
-    }
-  }
-};
 
 struct TBackend {
   const char* Name;
@@ -307,8 +163,20 @@ TEST_F(StationRecord, OffersTheRowOfADeadStationToAnotherOnceItsLeaseRanOut) {
     sql.setDatabaseName(QString::fromStdString(db));
     ASSERT_TRUE(sql.open());
     EXPECT_TRUE(QSqlQuery(sql).exec("UPDATE queue_rows SET lease_until = lease_until - 300001"));
+    EXPECT_TRUE(QSqlQuery(sql).exec("UPDATE attempts SET lease_until = lease_until - 300001"));
   }
   QSqlDatabase::removeDatabase("later");
+  // The report says what became of A's attempt; the record still holds what A left.
+  EXPECT_EQ(Report(db).front()["result"].toString(), "interrupted");
+  {
+    QSqlDatabase sql = QSqlDatabase::addDatabase("QSQLITE", "record");
+    sql.setDatabaseName(QString::fromStdString(db));
+    ASSERT_TRUE(sql.open());
+    QSqlQuery left(sql);
+    ASSERT_TRUE(left.exec("SELECT result FROM attempts ORDER BY id LIMIT 1") && left.next());
+    EXPECT_EQ(left.value(0).toString(), "started");
+  }
+  QSqlDatabase::removeDatabase("record");
   stations[0].Process = Start("COM4", db, table, {"--station", "B"});
   ASSERT_TRUE(Serve(stations));
 

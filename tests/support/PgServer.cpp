@@ -30,11 +30,17 @@ TPgServer::TPgServer(bool durable) {
   }
   Run({kBin + "initdb", "-D", Dir + "/data", "-U", "vestra", "-A", "trust", "-E", "UTF8",
        "--locale=C", "-N"});
-  std::string options = "-k " + Dir + " -c listen_addresses=''";
-  if (!durable) options += " -F";
-  Run({kBin + "pg_ctl", "-D", Dir + "/data", "-l", Dir + "/server.log", "-w", "-o", options,
+  Options = "-k " + Dir + " -c listen_addresses=''";
+  if (!durable) Options += " -F";
+  Start();
+}
+
+void TPgServer::Start() {
+  Run({kBin + "pg_ctl", "-D", Dir + "/data", "-l", Dir + "/server.log", "-w", "-o", Options,
        "start"});
 }
+
+void TPgServer::Stop() { Run({kBin + "pg_ctl", "-D", Dir + "/data", "-m", "fast", "-w", "stop"}); }
 
 TPgServer::~TPgServer() {
   try {

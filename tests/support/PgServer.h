@@ -21,9 +21,13 @@ class TPgServer {
   std::string NewDatabase(const std::string& name);
   // The same database as a libpq "key=value" string.
   std::string Words(const std::string& name) const;
+  // Stops the server at once, dropping every connection (`pg_ctl stop -m fast`); `Start` starts
+  // it again on the same data.
+  void Stop();
+  void Start();
 
  private:
-  std::string Dir;
+  std::string Dir, Options;
 
   // Runs a program of the server's; throws with its output when it fails.
   void Run(std::vector<std::string> args) const;
