@@ -135,6 +135,9 @@ completes() {  # words...: prints what completing the last of the typed words of
 [ "$(completes vestra-cli wr)" = write ] || fail "completion: vestra-cli wr gives $(completes vestra-cli wr)"
 [[ " $(completes vestra-cli read --port CO) " == *" COM24 "* ]] || fail "completion: no port COM24"
 
+# The batch station runs as its service would.
+"$(dirname "$0")/check-service.sh" "$root"
+
 # The start-up file: the programs look for /etc/vestra/Vestra.ini, which belongs to the
 # administrator, so the package ships none.
 grep -qaF /etc/vestra "$bin/vestra" || fail "vestra does not look in /etc/vestra"
