@@ -89,13 +89,23 @@ bin=$root/usr/bin
 for program in vestra-sim vestra-cli; do
   "$bin/$program" --help >/dev/null || fail "$program --help failed"
 done
+# Each says its version, the package's, without a display; the window names its menu entry.
+for program in vestra vestra-sim vestra-cli; do
+  said=$(env -u QT_QPA_PLATFORM DISPLAY= WAYLAND_DISPLAY= "$bin/$program" --version 2>&1) || true
+  [ "$said" = "$program $version" ] || fail "$program --version says: $said"
+done
+grep -qaF ru.mirotan.vestra "$bin/vestra" || fail "vestra does not name its desktop file"
 
-# Each program has its manual page, which man renders without a warning.
+# Each program has its manual page in English and in Russian, which man renders without a
+# warning and without a hyphen breaking a word.
 for program in "$bin"/*; do
-  page=$share/man/man1/$(basename "$program").1.gz
-  [ -f "$page" ] || fail "no manual page for $(basename "$program")"
-  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
-  [ -z "$warnings" ] || fail "$page: $warnings"
+  for folder in man1 ru/man1; do
+    page=$share/man/$folder/$(basename "$program").1.gz
+    [ -f "$page" ] || fail "no manual page $folder for $(basename "$program")"
+    warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+    ! MANWIDTH=80 man -E UTF-8 -l "$page" 2>/dev/null | grep -q '‐$' || fail "$page hyphenates"
+  done
 done
 
 # Every option the programs' own help names is in their manual pages, and vestra-cli's in its
@@ -115,11 +125,13 @@ documents() {  # page word...: each word appears in the page
 }
 mapfile -t words < <("$bin/vestra-sim" --help | options)
 documents "$share/man/man1/vestra-sim.1.gz" "${words[@]}"
+documents "$share/man/ru/man1/vestra-sim.1.gz" "${words[@]}"
 commands=$("$bin/vestra-cli" --help | awk '/^Команды:/ { list = 1; next } !NF { list = 0 } list { print $1 }')
 [ -n "$commands" ] || fail "vestra-cli --help lists no commands under «Команды:»"
 for command in $commands; do
   mapfile -t words < <(echo "$command" && "$bin/vestra-cli" "$command" --help | options)
   documents "$share/man/man1/vestra-cli.1.gz" "${words[@]}"
+  documents "$share/man/ru/man1/vestra-cli.1.gz" "${words[@]}"
   for word in "${words[@]}"; do
     grep -qE -- "(^|[ '\"])$word([ '\"]|$)" "$completion" || fail "completion lacks $command $word"
   done
@@ -134,6 +146,10 @@ completes() {  # words...: prints what completing the last of the typed words of
 }
 [ "$(completes vestra-cli wr)" = write ] || fail "completion: vestra-cli wr gives $(completes vestra-cli wr)"
 [[ " $(completes vestra-cli read --port CO) " == *" COM24 "* ]] || fail "completion: no port COM24"
+[[ " $(completes vestra-cli write template.ini --) " == *" --port "* ]] ||
+  fail "completion: no options after the file"
+[[ " $(cd "$root" && completes vestra-cli write template.ini "") " != *" usr "* ]] ||
+  fail "completion: offers a file again after the file"
 
 # The batch station runs as its service would.
 "$(dirname "$0")/check-service.sh" "$root"
