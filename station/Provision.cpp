@@ -9,7 +9,9 @@
 // unit. Having handled a unit, the station waits until that unit is gone from its port before it
 // takes another there (station/Arrivals.cpp). The stop signals (blocked since main) are looked at
 // only between units; the table's judgement is station/UnitsTable's.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <algorithm>
 #include <chrono>
@@ -186,7 +188,12 @@ void OpenRecord(TSession& session, const TProvisionOptions& options,
     throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
   const QByteArray templateBytes = file.readAll();
   const auto storeRows = options.Queue ? StoreRows(templateBytes, plans) : std::vector<TStoreRow>();
-  store = std::make_unique<TStationStore>(StationDb(session), options.Station);
+  const QString db = StationDb(session);
+  if (!session.Options.isSet("db")) QDir().mkpath(QFileInfo(db).absolutePath());
+  // Said once, by the station rather than each of its workers: which record it goes on with.
+  if (options.Slot == 0)
+    session.Person->Say("База станции: " + TStationStore::Shown(db).toStdString());
+  store = std::make_unique<TStationStore>(db, options.Station);
   store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
   log = std::make_unique<TProvisionLog>(session.Options.value("log"));
   if (options.Supervising) return;  // the supervisor's name is no worker's

@@ -7,13 +7,13 @@
 #include <QJsonValue>
 
 #include "cli/Cli.h"
+#include "link/VestraError.h"
 #include "station/ProvisionLog.h"
 #include "station/StationStore.h"
 #include "station/UnitsCsv.h"
-#include "link/VestraError.h"
 
 QString StationDb(const TSession& session) {
-  return session.Options.isSet("db") ? session.Options.value("db") : QString("station.db");
+  return session.Options.isSet("db") ? session.Options.value("db") : TStationStore::DefaultFile();
 }
 
 int RunReport(TSession& session) {

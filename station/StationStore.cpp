@@ -2,6 +2,8 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -217,6 +219,26 @@ struct TStationStore::TImpl {
 
 bool TStationStore::IsPostgres(const QString& db) {
   return db.startsWith("postgresql://") || db.startsWith("postgres://") || db.contains('=');
+}
+
+QString TStationStore::DefaultFile() {
+  const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
+  if (!service.isEmpty()) return service + "/station.db";
+  QString state = qEnvironmentVariable("XDG_STATE_HOME");
+  // A relative value is to be ignored, as the XDG base directories say.
+  if (!QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
+  return state + "/vestra/station.db";
+}
+
+QString TStationStore::Shown(const QString& db) {
+  if (!IsPostgres(db)) return db;
+  if (db.contains("://")) {
+    QUrl url(db);
+    if (!url.password().isEmpty()) url.setPassword("***");
+    return url.toString();
+  }
+  static const QRegularExpression password(R"((password\s*=\s*)('[^']*'|\S+))");
+  return QString(db).replace(password, "\\1***");
 }
 
 TStationStore::TStationStore(const QString& db, const std::string& station) {

@@ -68,6 +68,12 @@ class TStationStore {
 
   // Whether `db` names a PostgreSQL database rather than a SQLite file.
   static bool IsPostgres(const QString& db);
+  // The SQLite file when no database is named: in the state folder systemd gives a service,
+  // else in the user's ($XDG_STATE_HOME/vestra, ~/.local/state/vestra), so that a station
+  // started from another folder still finds its record.
+  static QString DefaultFile();
+  // `db` as the station may print it: a password in it hidden.
+  static QString Shown(const QString& db);
 
   // Opens the store named by `db` for the station `station`, creating its schema on first use.
   explicit TStationStore(const QString& db, const std::string& station = {});
