@@ -92,4 +92,5 @@ status=0
 wait "$station" || status=$?
 [ "$status" -eq 143 ] || fail "exit $status after SIGTERM, not 143: $(cat "$work/err")"
 [ -s "$state/station.db" ] || fail "no station.db in the state folder: $(cat "$work/err")"
+grep -qF "База станции: $state/station.db" "$work/err" || fail "the station does not say its database"
 echo "vestra-station@.service: verified; provisioned a unit as $user, stopped by SIGTERM (143)"

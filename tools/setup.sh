@@ -29,13 +29,14 @@ $sudo apt-get update -qq
 if [[ " ${missing[*]} " == *" postgresql-15 "* ]]; then
   conf=/etc/postgresql-common/createcluster.conf
   had_service=$(dpkg-query -W -f='${Status}' postgresql-common 2>/dev/null || true)
-  install postgresql-common
+  install postgresql-common systemd
   $sudo cp -p "$conf" "$conf.vestra"
   $sudo pg_conftool "$conf" set create_main_cluster false
   install postgresql-15
   $sudo mv "$conf.vestra" "$conf"
   if [[ $had_service != *"ok installed" ]]; then
-    $sudo systemctl disable --quiet postgresql.service 2>/dev/null || true
+    # The package enabled it; systemctl disables it whether or not systemd runs (a container).
+    $sudo systemctl disable --quiet postgresql.service
   fi
 fi
 install "${missing[@]}"
