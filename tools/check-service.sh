@@ -56,16 +56,16 @@ state=$work/var/lib/$(place "$(sed -n 's/^StateDirectory=//p' "$unit")")
 dev=$work/dev  # the simulated unit's link, made by that user
 mkdir -p "$(dirname "$conf")" "$state" "$dev"
 [ "$(id -u)" -ne 0 ] || chown "$user:" "$state" "$dev"
-run() {  # the environment the service manager gives
-  env -i PATH=/usr/bin:/bin HOME="$home" USER="$user" LANG=C.UTF-8 STATE_DIRECTORY="$state" \
-    "${as_user[@]}" "$@"
-}
+# The environment the service manager gives, and its user; env and setpriv exec the program, so
+# a background one's $! is the program itself.
+run=(env -i PATH=/usr/bin:/bin HOME="$home" USER="$user" LANG=C.UTF-8 STATE_DIRECTORY="$state"
+  "${as_user[@]}")
 
 # A unit, its template read from it, and a table of two rows: the station waits for a second unit.
-run "$root/usr/bin/vestra-sim" --link "$dev/unit" >/dev/null &
+"${run[@]}" "$root/usr/bin/vestra-sim" --link "$dev/unit" >/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [ -e "$dev/unit" ] && break; sleep 0.1; done
-run "$root/usr/bin/vestra-cli" read --port "$dev/unit" >"$work/demo.ini"
+"${run[@]}" "$root/usr/bin/vestra-cli" read --port "$dev/unit" >"$work/demo.ini"
 printf 'Unit;PhoneSMS1\nСклад 1;+7 900 000-00-01\nСклад 2;+7 900 000-00-02\n' >"$work/demo.csv"
 cat >"$conf" <<CONF
 TEMPLATE=$work/demo.ini
@@ -76,9 +76,7 @@ CONF
 # ${NAME} is one word, \$NAME is split at blanks, as systemd does.
 command=$(setting ExecStart | sed 's/\${\([A-Za-z_]*\)}/"${\1}"/g')
 mapfile -d '' argv < <(set -a && . "$conf" && eval "printf '%s\0' $command")
-(cd "$(setting WorkingDirectory)" && exec env -i PATH=/usr/bin:/bin HOME="$home" \
-  USER="$user" LANG=C.UTF-8 STATE_DIRECTORY="$state" "${as_user[@]}" "${argv[@]}") \
-  >"$work/out" 2>"$work/err" &
+(cd "$(setting WorkingDirectory)" && exec "${run[@]}" "${argv[@]}") >"$work/out" 2>"$work/err" &
 station=$!
 pids+=("$station")
 for _ in $(seq 300); do
