@@ -1,12 +1,23 @@
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "form/FmMain.h"
 #include "form/Translations.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so that it needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("vestra " VESTRA_VERSION);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
+  // The menu entry's name: Wayland's app id and the desktop's window matching follow it.
+  QGuiApplication::setDesktopFileName("ru.mirotan.vestra");
   InstallRussianTranslations(app);
   try {
     TFmMain window;

@@ -74,7 +74,7 @@ int RunDiff(TSession& session);
 int RunProvision(TSession& session);
 int RunReport(TSession& session);
 
-// The station's database: --db, or station.db in the current folder.
+// The station's database: --db, or `TStationStore::DefaultFile()`.
 QString StationDb(const TSession& session);
 
 // Standard output, one line, UTF-8.

@@ -69,7 +69,8 @@ const TOptionRow kOptions[] = {
     {OptStore,
      {"db"},
      "База данных станции: очередь строк и запись каждой попытки. Файл SQLite (по умолчанию "
-     "station.db в текущей папке) или PostgreSQL, общий для линии станций: "
+     "~/.local/state/vestra/station.db, у службы — в её папке состояния) или PostgreSQL, общий "
+     "для линии станций: "
      "postgresql://пользователь@хост/база или строка подключения libpq (host=... dbname=...). "
      "При повторном запуске строки, записанные успешно, пропускаются.",
      "DB"},
@@ -146,7 +147,7 @@ QString GeneralHelp() {
   QString text =
       "Использование: vestra-cli КОМАНДА [параметры]\n"
       "Конфигуратор Вестра из командной строки. Справка по команде: vestra-cli "
-      "КОМАНДА --help\n\nКоманды:\n";
+      "КОМАНДА --help; версия: vestra-cli --version\n\nКоманды:\n";
   for (const auto& command : kSubcommands)
     text += QString("  %1 %2\n").arg(QString(command.Name), -10).arg(command.Summary);
   return text + "\n" + kExitCodes;
@@ -210,6 +211,10 @@ int RunCli(const QStringList& arguments) {
   if (name.isEmpty() || name == "--help" || name == "-h" || name == "help") {
     Print(name.isEmpty() ? stderr : stdout, GeneralHelp());
     return name.isEmpty() ? ExitUsage : ExitDone;
+  }
+  if (name == "--version") {
+    Print(stdout, "vestra-cli " VESTRA_VERSION "\n");
+    return ExitDone;
   }
   for (const auto& command : kSubcommands)
     if (name == command.Name) return RunSubcommand(command, arguments);

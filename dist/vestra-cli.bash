@@ -1,5 +1,5 @@
 # Bash completion for vestra-cli: the subcommands, each one's options, the port names COM1..COM24
-# (and device paths), and files where a file is asked for.
+# and the serial devices that are there, and the command's file until it is given.
 
 _vestra_cli() {
   local cur prev words cword
@@ -14,13 +14,12 @@ _vestra_cli() {
 
   case $prev in
     --port)
-      if [[ $cur == /* ]]; then
-        _filedir
-      else
-        local names=(COM{1..24})
-        [[ $command == provision ]] && names+=(auto)
-        COMPREPLY=($(compgen -W "${names[*]}" -- "$cur"))
-      fi
+      local names=(COM{1..24}) device
+      [[ $command == provision ]] && names+=(auto)
+      for device in /dev/ttyACM* /dev/ttyUSB* /dev/serial/by-id/* /dev/serial/by-path/*; do
+        [[ -e $device ]] && names+=("$device")
+      done
+      COMPREPLY=($(compgen -W "${names[*]}" -- "$cur"))
       return
       ;;
     -o | --output | --exchange-log | --log)
@@ -67,6 +66,18 @@ _vestra_cli() {
       ;;
     report) options+=' --db --format' ;;
   esac
+
+  # The file is one word that is neither an option nor an option's value; once given, only
+  # options remain.
+  local i
+  for ((i = 2; i < cword; i++)); do
+    case ${words[i]} in
+      --port | -o | --output | --exchange-log | --log | --units | --db | --unsupported | \
+        --format | --settle | --count | --station) ((i++)) ;;
+      -*) ;;
+      *) file='' ;;
+    esac
+  done
 
   if [[ $cur == -* || -z $file ]]; then
     COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -315,7 +315,10 @@ void TFmMain::ActOptionExecute() {
 
 QString TFmMain::StartupFileName() const {
   // Beside the program first: a build folder and a portable copy keep using their own file.
-  for (const QString& folder : {QCoreApplication::applicationDirPath(), SystemStartupFolder}) {
+  const QString programFolder = QCoreApplication::applicationDirPath();
+  const bool installed = programFolder.startsWith(InstalledPrefix);
+  for (const QString& folder : {installed ? QString() : programFolder, SystemStartupFolder}) {
+    if (folder.isEmpty()) continue;
     const QString name = folder + "/Vestra.ini";
     if (QFileInfo(name).isFile()) return name;
   }

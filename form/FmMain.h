@@ -175,12 +175,15 @@ class TFmMain : public QMainWindow {
   void FormDestroy();
   void N1Click();
   void ActOptionExecute();
-  // The start-up file to apply: "Vestra.ini" beside the program, else in
-  // `SystemStartupFolder`; empty when neither exists.
+  // The start-up file to apply: "Vestra.ini" beside the program unless the program is
+  // installed under `InstalledPrefix`, else in `SystemStartupFolder`; empty when none exists.
   QString StartupFileName() const;
   // The system-wide start-up file's folder, where a package manager keeps a person's edits.
   // Tests point it at a folder of their own, so that the machine's file never reaches them.
   static inline QString SystemStartupFolder = "/etc/vestra";
+  // Where installed programs live: their folder (/usr/bin) belongs to the package manager and
+  // holds no person's file.
+  static inline QString InstalledPrefix = "/usr/";
 
   // --- Interlocks (form/) ---
   void UpdateCorrCoefEnabled();

@@ -1,5 +1,6 @@
 #include "form/Settings.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -35,14 +36,25 @@ std::optional<bool> StoredBoolean(const QSettings& store, const char* key) {
   return std::nullopt;
 }
 
+// A port that the simulated unit registered names it ("Simulated/<name>" = its process id). A
+// unit that was killed could not take its entry back, and the number of its pseudo-terminal may
+// by now be someone's shell: the entry of a unit that no longer runs is not used.
+bool SimulatedUnitGone(const QSettings& store, const QString& portName) {
+  const QString pid = store.value("Simulated/" + portName).toString();
+  if (pid.isEmpty()) return false;
+  QFile name("/proc/" + pid + "/comm");
+  return !name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != "vestra-sim";
+}
+
 }  // namespace
 
 std::string StoredPortDevice(const std::string& portName) {
   QSettings store(kOrganization, kApplication);
   store.sync();
   if (!portName.empty()) {
-    const QString path = store.value("Ports/" + QString::fromStdString(portName)).toString();
-    if (!path.isEmpty()) return path.toStdString();
+    const QString name = QString::fromStdString(portName);
+    const QString path = store.value("Ports/" + name).toString();
+    if (!path.isEmpty() && !SimulatedUnitGone(store, name)) return path.toStdString();
   }
   return DefaultDevicePath(portName);
 }

@@ -5,7 +5,8 @@
 #include <string>
 
 // The device that the port name opens: "Ports/<name>" of the store when present (read afresh,
-// since the simulated unit may have written it meanwhile), else the default device path.
+// since the simulated unit may have written it meanwhile) and not left behind by a simulated
+// unit that no longer runs, else the default device path.
 std::string StoredPortDevice(const std::string& portName);
 // The store's file, for watching it for a port name given another device.
 std::string SettingsFileName();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "link/Person.h"
+#include "link/PortFailure.h"
 #include "link/PortHolder.h"
 #include "link/SerialPort.h"
 #include "link/VestraError.h"
@@ -37,7 +38,7 @@ std::string TLink::OpenPort(const std::string& name) {
     LastErrno = errno;
     // The system's text alone ("Device or resource busy") leaves the person guessing who.
     if (LastErrno == EBUSY) return BusyPortText(name, path);
-    return name + ": " + LastErrorText();
+    return OpenFailureText(name, path, LastErrno);
   }
   // From here on a failure leaves the port held: the link counts as open until ClosePort.
   if (!SerialPort::MakeRaw(PortHandle) || !SerialPort::RaiseDtr(PortHandle)) {

@@ -27,7 +27,7 @@ TPty::TPty() {
   Path = name;
   fcntl(m, F_SETFL, fcntl(m, F_GETFL) | O_NONBLOCK);
   int s = open(Path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (s < 0) FailErrno("open " + Path);
+  if (s < 0) FailErrno("не удалось открыть " + Path);
   Slave.Reset(s);
   // Raw from the start: an echoing terminal would send every answer back as a command.
   termios t{};
@@ -47,7 +47,7 @@ TSymlink::TSymlink(const std::string& link, const std::string& target) : Link(li
   if (Link.empty()) return;
   struct stat st {};
   if (lstat(Link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(Link.c_str());
-  if (symlink(target.c_str(), Link.c_str()) != 0) FailErrno("symlink " + Link);
+  if (symlink(target.c_str(), Link.c_str()) != 0) FailErrno("не удалось создать ссылку " + Link);
 }
 
 TSymlink::~TSymlink() {
@@ -55,10 +55,11 @@ TSymlink::~TSymlink() {
 }
 
 TPortRegistration::TPortRegistration(const std::string& name, const std::string& path)
-    : Key("Ports/" + QString::fromStdString(name)) {
+    : Name(QString::fromStdString(name)) {
   if (name.empty()) return;
   QSettings settings("Mirotan", "TindraSetup");
-  settings.setValue(Key, QString::fromStdString(path));
+  settings.setValue("Ports/" + Name, QString::fromStdString(path));
+  settings.setValue("Simulated/" + Name, static_cast<qint64>(getpid()));
   settings.sync();
   Active = true;
 }
@@ -66,7 +67,8 @@ TPortRegistration::TPortRegistration(const std::string& name, const std::string&
 TPortRegistration::~TPortRegistration() {
   if (!Active) return;
   QSettings settings("Mirotan", "TindraSetup");
-  settings.remove(Key);
+  settings.remove("Ports/" + Name);
+  settings.remove("Simulated/" + Name);
   settings.sync();
 }
 

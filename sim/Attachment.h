@@ -47,7 +47,9 @@ class TSymlink {
   std::string Link;
 };
 
-// The Ports/NAME entry of --com in the configurator's settings store, removed again on exit.
+// The Ports/NAME entry of --com in the configurator's settings store, removed again on exit;
+// beside it Simulated/NAME, the unit's process id, by which the configurator knows the entry of a
+// unit that was killed and could not remove it.
 class TPortRegistration {
  public:
   TPortRegistration(const std::string& name, const std::string& path);
@@ -56,7 +58,7 @@ class TPortRegistration {
   TPortRegistration& operator=(const TPortRegistration&) = delete;
 
  private:
-  QString Key;
+  QString Name;
   bool Active = false;
 };
 

@@ -11,46 +11,49 @@
 void Fail(const std::string& what) { throw std::runtime_error(what); }
 void FailErrno(const std::string& what) { Fail(what + ": " + std::strerror(errno)); }
 
-const char* const kUsage = R"(Usage: vestra-sim [options]
-A simulated Vestra unit on a pseudo-terminal. Prints the terminal's path on the first line, then
-answers commands ending in CR (or LF, for typing by hand) until SIGTERM or SIGINT.
-Try it by hand: socat - /dev/pts/N,raw,echo=0   then type #V and Enter.
+const char* const kUsage = R"(Использование: vestra-sim [параметры]
+Имитатор блока Вестра на псевдотерминале. Выводит путь терминала первой строкой, затем отвечает
+на команды, оканчивающиеся CR (или LF, чтобы печатать вручную), до сигнала SIGTERM, SIGINT,
+SIGHUP или SIGQUIT.
+Попробовать вручную: socat - /dev/pts/N,raw,echo=0   затем наберите #V и Enter.
 
-  --link PATH           also make a symbolic link PATH to the terminal (removed on exit)
-  --com NAME            register the terminal as port NAME (e.g. COM3) in the configurator's
-                        settings (Ports/NAME), removed on exit
-  --log FILE            append every command received to FILE, one per line, without its CR
-  --firmware TEXT       firmware version (default 3.00); codes newer than it answer #ERR2
+  --link PATH           также создать символическую ссылку PATH на терминал (удаляется при выходе)
+  --com NAME            записать терминал в настройки конфигуратора как порт NAME (например
+                        COM3, ключ Ports/NAME); при выходе запись удаляется. Без него настройки
+                        не трогаются
+  --log FILE            дописывать в FILE каждую принятую команду, по строке, без CR
+  --firmware TEXT       версия прошивки (по умолчанию 3.00); на коды новее неё ответ #ERR2
   --version-form short|named
-                        version answer "#V 3.00" (short, default) or "#Vestra GSM/GPS v3.00"
-  --set CODE=VALUE      start value of a device code (e.g. --set E01=1,0 --set M10=1)
-  --error KEY=N         answer #ERR + N to KEY: a device code (read and write) or a command
-                        V, T, P, WL00, S (e.g. --error M18=2 --error P=4); N may be any text
-  --reply KEY=TEXT      answer exactly TEXT + CR to KEY (e.g. --reply T=#XYZ --reply V=#V)
-  --keep CODE=VALUE     hold VALUE for CODE whatever "#W" writes to it (still answering #OK)
-  --restart MS          after "#S" stay silent for MS milliseconds, dropping what arrives, as a
-                        unit that restarts to store its settings
-  --ack-save            answer "#OK" to "#S"
+                        ответ на запрос версии "#V 3.00" (short, по умолчанию) или
+                        "#Vestra GSM/GPS v3.00"
+  --set CODE=VALUE      начальное значение кода (например --set E01=1,0 --set M10=1)
+  --error KEY=N         отвечать #ERR и N на KEY: код параметров (чтение и запись) или команду
+                        V, T, P, WL00, S (например --error M18=2 --error P=4); N — любой текст
+  --reply KEY=TEXT      отвечать на KEY ровно TEXT и CR (например --reply T=#XYZ --reply V=#V)
+  --keep CODE=VALUE     держать VALUE кода, что бы ни записала в него "#W" (отвечая #OK)
+  --restart MS          после "#S" молчать MS миллисекунд, отбрасывая принятое, как блок,
+                        который перезапускается, чтобы сохранить настройки
+  --ack-save            отвечать "#OK" на "#S"
   --restart-after-save MS
-                        after "#S" go on answering for 200 ms, then drop everything for MS
-                        milliseconds, as a unit that restarts a moment after storing
-  --reconnect MS        after "#S" hang up the terminal and remove its link and port name, then
-                        after MS milliseconds come back on a new terminal under the same link and
-                        name, keeping the stored values: a USB unit that drops off the bus
-  --delay MS            answer each command MS milliseconds after it arrived
-  --split MS            send each answer in two bursts, its second half MS milliseconds after
-                        the first
-  --silent              never answer
-  --garbage             send junk bytes before and after each message
-  --flood               send "$" messages without a pause, all the time
-  --hangup-after N      close the terminal in the middle of the Nth answer
-  --periodic MS         send a "$" message every MS milliseconds
-  --baud N              pace the line at N baud (10 bits per byte): answers go out at that pace,
-                        and a command counts as arrived once its bytes could have crossed
-  --inject              also send whatever arrives on standard input to the terminal, unchanged
-                        (tests use it to put chosen bytes on the line)
-  --help                show this text
-Texts given on the command line are UTF-8; the unit speaks Windows-1251.
+                        после "#S" отвечать ещё 200 мс, затем MS миллисекунд отбрасывать всё,
+                        как блок, который перезапускается чуть позже сохранения
+  --reconnect MS        после "#S" повесить трубку терминала, убрать его ссылку и имя порта и
+                        через MS миллисекунд вернуться на новом терминале под той же ссылкой и
+                        именем, сохранив значения: блок USB, который пропадает с шины
+  --delay MS            отвечать на каждую команду через MS миллисекунд после её прихода
+  --split MS            посылать каждый ответ двумя частями, вторую через MS миллисекунд
+  --silent              никогда не отвечать
+  --garbage             посылать мусор до и после каждого сообщения
+  --flood               непрерывно посылать сообщения "$"
+  --hangup-after N      закрыть терминал посреди N-го ответа
+  --periodic MS         посылать сообщение "$" каждые MS миллисекунд
+  --baud N              вести линию со скоростью N бод (10 бит на байт): ответы уходят с этой
+                        скоростью, команда считается пришедшей, когда её байты могли пройти
+  --inject              также посылать в терминал без изменений всё, что приходит на
+                        стандартный ввод (так тесты кладут на линию выбранные байты)
+  --help                эта справка
+  --version             название и версия программы
+Тексты в командной строке — в UTF-8; блок говорит в Windows-1251.
 )";
 
 namespace {
@@ -64,28 +67,29 @@ long ToNumber(const std::string& option, const std::string& text) {
   long value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size() || value < 0)
-    Fail(option + " needs a whole number, not '" + text + "'");
+    Fail(option + ": нужно целое число, а не «" + text + "»");
   return value;
 }
 
 std::pair<std::string, std::string> SplitPair(const std::string& option, const std::string& text) {
   auto eq = text.find('=');
-  if (eq == std::string::npos || eq == 0) Fail(option + " needs KEY=VALUE, not '" + text + "'");
+  if (eq == std::string::npos || eq == 0)
+    Fail(option + ": нужно КЛЮЧ=ЗНАЧЕНИЕ, а не «" + text + "»");
   return {text.substr(0, eq), ToUnitText(text.substr(eq + 1))};
 }
 
 }  // namespace
 
-// Returns false when the program should only print its usage.
-bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device) {
+TStart ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device) {
   std::vector<std::string> args(argv + 1, argv + argc);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& name = args[i];
     auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) Fail(name + " needs a value");
+      if (i + 1 >= args.size()) Fail(name + ": нужно значение");
       return args[++i];
     };
-    if (name == "--help" || name == "-h") return false;
+    if (name == "--help" || name == "-h") return TStart::Help;
+    if (name == "--version") return TStart::Version;
     if (name == "--link") {
       options.LinkPath = value();
     } else if (name == "--com") {
@@ -101,7 +105,7 @@ bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device
       else if (form == "named")
         device.VersionForm = TSimDevice::TVersionForm::Named;
       else
-        Fail("--version-form is short or named, not '" + form + "'");
+        Fail("--version-form: short или named, а не «" + form + "»");
     } else if (name == "--set") {
       auto [code, text] = SplitPair(name, value());
       device.Values[code] = text;
@@ -142,8 +146,8 @@ bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device
     } else if (name == "--baud") {
       options.Baud = ToNumber(name, value());
     } else {
-      Fail("unknown option '" + name + "' (see --help)");
+      Fail("неизвестный параметр «" + name + "» (см. --help)");
     }
   }
-  return true;
+  return TStart::Serve;
 }

@@ -23,9 +23,11 @@ struct TOptions {
 
 extern const char* const kUsage;
 
-// Returns false when the program should only print its usage; raises std::runtime_error with a
-// one-line text for an argument it cannot take.
-bool ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device);
+// What the command line asks for: to serve, or only to print the usage or the version.
+enum class TStart { Serve, Help, Version };
+
+// Raises std::runtime_error with a one-line text for an argument it cannot take.
+TStart ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& device);
 
 // The simulated unit's failures: a one-line text, printed by main before it exits.
 [[noreturn]] void Fail(const std::string& what);

@@ -1,6 +1,6 @@
 // vestra-sim: a simulated unit on a pseudo-terminal, for trying the configurator without a unit
 // and for testing the link against real bytes. It prints the device path of its terminal on the
-// first line of its output and serves until SIGTERM or SIGINT.
+// first line of its output and serves until SIGTERM, SIGINT, SIGHUP or SIGQUIT.
 //
 // Options.h reads the command line, Device.h answers the commands, Server.h carries the answers
 // with their timing and faults, Attachment.h puts the unit on the system.
@@ -19,9 +19,15 @@ int main(int argc, char** argv) {
   try {
     TOptions options;
     TSimDevice device;
-    if (!ParseArguments(argc, argv, options, device)) {
-      std::fputs(kUsage, stdout);
-      return 0;
+    switch (ParseArguments(argc, argv, options, device)) {
+      case TStart::Help:
+        std::fputs(kUsage, stdout);
+        return 0;
+      case TStart::Version:
+        std::puts("vestra-sim " VESTRA_VERSION);
+        return 0;
+      case TStart::Serve:
+        break;
     }
     signal(SIGPIPE, SIG_IGN);
     sigset_t stopSignals;
@@ -29,6 +35,8 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGHUP);
+    // Every stop it can see takes back what it put on the system (the port name above all).
+    sigaddset(&stopSignals, SIGQUIT);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
     TFd stopFd(signalfd(-1, &stopSignals, SFD_CLOEXEC));
     if (stopFd.Get() < 0) FailErrno("signalfd");
@@ -36,7 +44,7 @@ int main(int argc, char** argv) {
     TFd log;
     if (!options.LogPath.empty()) {
       int fd = open(options.LogPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-      if (fd < 0) FailErrno("open " + options.LogPath);
+      if (fd < 0) FailErrno("не удалось открыть " + options.LogPath);
       log.Reset(fd);
     }
 

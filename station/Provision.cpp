@@ -12,6 +12,8 @@
 // tried again, with a growing pause, before any other unit is taken. The stop signals (blocked
 // since main) are looked at only between units and during those pauses; the table's judgement is
 // station/UnitsTable's.
+#include <QDir>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <algorithm>
 #include <chrono>
@@ -220,7 +222,12 @@ void OpenRecord(TSession& session, const TProvisionOptions& options,
   const auto storeRows =
       StoreRows(*session.Form, ReadParamFile(session.Options.positionalArguments().value(0)), plans,
                 templateIdentity);
-  store = std::make_unique<TStationStore>(StationDb(session), options.Station);
+  const QString db = StationDb(session);
+  if (!session.Options.isSet("db")) QDir().mkpath(QFileInfo(db).absolutePath());
+  // Said once, by the station rather than each of its workers: which record it goes on with.
+  if (options.Slot == 0)
+    session.Person->Say("База станции: " + TStationStore::Shown(db).toStdString());
+  store = std::make_unique<TStationStore>(db, options.Station);
   store->Note = [&session](const std::string& note) { session.Person->Say(note); };
   if (const int lease = PositiveOption(session, "lease")) store->SetLease(lease * 1000LL);
   store->OpenBatch(TStationStore::BatchIdentity(

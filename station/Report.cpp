@@ -13,7 +13,7 @@
 #include "station/UnitsCsv.h"
 
 QString StationDb(const TSession& session) {
-  return session.Options.isSet("db") ? session.Options.value("db") : QString("station.db");
+  return session.Options.isSet("db") ? session.Options.value("db") : TStationStore::DefaultFile();
 }
 
 int RunReport(TSession& session) {

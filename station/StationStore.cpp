@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QDir>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -291,6 +292,15 @@ bool TStationStore::IsPostgres(const QString& db) {
 std::string TStationStore::LocalTime() {
   const QDateTime now = QDateTime::currentDateTime();
   return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate).toStdString();
+}
+
+QString TStationStore::DefaultFile() {
+  const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
+  if (!service.isEmpty()) return service + "/station.db";
+  QString state = qEnvironmentVariable("XDG_STATE_HOME");
+  // A relative value is to be ignored, as the XDG base directories say.
+  if (!QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
+  return state + "/vestra/station.db";
 }
 
 QString TStationStore::Shown(const QString& db) {

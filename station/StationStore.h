@@ -78,6 +78,10 @@ class TStationStore {
   static QString Shown(const QString& db);
   // The local time now as the record keeps it (ISO 8601 with the offset).
   static std::string LocalTime();
+  // The SQLite file when no database is named: in the state folder systemd gives a service,
+  // else in the user's ($XDG_STATE_HOME/vestra, ~/.local/state/vestra), so that a station
+  // started from another folder still finds its record.
+  static QString DefaultFile();
 
   // Opens the store named by `db` for the station `station`, creating its schema on first use
   // (or bringing an older one up to date). `instance` names this start of the station; empty:

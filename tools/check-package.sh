@@ -1,35 +1,69 @@
 #!/usr/bin/env bash
-# Checks a Debian package of the configurator as Debian and an installation see it: lintian
-# reports nothing that the package does not override with a reason; unpacked into a temporary
-# folder, each file is where the desktop, man and bash look for it, the menu entry and the
-# AppStream file validate in place, the manual pages render and the completion completes, and
+# Checks the configurator's Debian packages as Debian and an installation see them. Usage:
+# tools/check-package.sh FOLDER/vestra_VERSION_ARCH.changes. lintian reports nothing on the
+# source package and every binary package that they do not override with a reason; each binary
+# package holds what it should, with its debugging symbols in its -dbgsym; unpacked into a
+# temporary folder, each file is where the desktop, man and bash look for it, the menu entry and
+# the AppStream file validate in place, the manual pages render, the completion completes, and
 # the packaged programs run.
 set -euo pipefail
-deb=$(realpath "$1")
+changes=$(realpath "$1")
+dir=$(dirname "$changes")
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-dpkg-deb -x "$deb" "$root"
-fail() { echo "$deb: $*" >&2; exit 1; }
+fail() { echo "$(basename "$changes"): $*" >&2; exit 1; }
+version=$(sed -n 's/^Version: //p' "$changes")
+arch=$(dpkg-architecture -qDEB_HOST_ARCH)
+deb() { echo "$dir/${1}_${version}_$arch.deb"; }
 
 # Every tag lintian knows, down to the pedantic and experimental ones, unless overridden; and
 # every override says why (a comment above it).
-report=$(lintian --pedantic --display-info --display-experimental "$deb" 2>&1) ||
+report=$(lintian --pedantic --display-info --display-experimental "$changes" 2>&1) ||
   fail "lintian failed: $report"
 report=$(grep -v '^running with root privileges' <<<"$report" || true)
 [ -z "$report" ] || fail "lintian reports:"$'\n'"$report"
-overrides=$root/usr/share/lintian/overrides/vestra
-if [ -f "$overrides" ]; then
+for package in vestra vestra-cli vestra-sim; do
+  dpkg-deb -x "$(deb $package)" "$root"
+  mkdir -p "$root/dbgsym"
+  dpkg-deb -x "$(deb $package-dbgsym)" "$root/dbgsym"
+done
+for overrides in "$root"/usr/share/lintian/overrides/*; do
+  [ -f "$overrides" ] || continue
   unexplained=$(awk '/^#/ { why = 1; next } /^[^#[:space:]]/ && !why { print } { why = 0 }' "$overrides")
   [ -z "$unexplained" ] || fail "overrides without a reason: $unexplained"
-fi
-version=$(dpkg-deb -f "$deb" Version)
-zcat "$root/usr/share/doc/vestra/changelog.Debian.gz" | head -n1 | grep -qF "($version)" ||
-  fail "changelog.Debian does not begin with version $version"
+done
+zcat "$root/usr/share/doc/vestra/changelog.gz" | head -n1 | grep -qF "($version)" ||
+  fail "the changelog does not begin with version $version"
 
-# The libraries' packages come from the programs, so the Qt libraries must be among them.
-depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libqt6core6 libc6 qt6-qpa-plugins; do
-  [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
+# The libraries' packages come from the programs; what is loaded at run time is named by hand.
+# The command line shows no dialog and needs no window system beyond Qt's offscreen platform,
+# and the PostgreSQL driver only on a line of stations.
+requires() {  # package field word...: the package's field names each word
+  local package=$1 field=$2 value
+  shift 2
+  value=$(dpkg-deb -f "$(deb "$package")" "$field")
+  for word in "$@"; do
+    [[ ", $value," == *", $word"[\ ,]* ]] || fail "$package: $field lacks $word: $value"
+  done
+}
+requires vestra Depends libqt6widgets6 libqt6core6 libc6 qt6-translations-l10n
+requires vestra-cli Depends libqt6widgets6 libqt6sql6 libqt6sql6-sqlite libcsv3
+requires vestra-cli Recommends libqt6sql6-psql
+requires vestra-sim Depends libqt6core6
+if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations'; then
+  fail "vestra-cli depends on what only a desktop or a line of stations needs"
+fi
+if dpkg-deb -c "$(deb vestra-cli)" | grep -qE '/(applications|icons|metainfo)/'; then
+  fail "vestra-cli ships a menu entry, an icon or an AppStream file"
+fi
+
+# Each program is built with the hardening flags and its debugging symbols are in its -dbgsym,
+# found by its build id.
+for program in "$root"/usr/bin/*; do
+  id=$(readelf -n "$program" | sed -n 's/^ *Build ID: //p')
+  [ -f "$root/dbgsym/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug" ] ||
+    fail "no debugging symbols for $(basename "$program") ($id)"
+  readelf -d "$program" | grep -q 'FLAGS_1.*NOW.*PIE' || fail "$(basename "$program") is not PIE bound at start"
 done
 
 share=$root/usr/share
@@ -55,13 +89,23 @@ bin=$root/usr/bin
 for program in vestra-sim vestra-cli; do
   "$bin/$program" --help >/dev/null || fail "$program --help failed"
 done
+# Each says its version, the package's, without a display; the window names its menu entry.
+for program in vestra vestra-sim vestra-cli; do
+  said=$(env -u QT_QPA_PLATFORM DISPLAY= WAYLAND_DISPLAY= "$bin/$program" --version 2>&1) || true
+  [ "$said" = "$program $version" ] || fail "$program --version says: $said"
+done
+grep -qaF ru.mirotan.vestra "$bin/vestra" || fail "vestra does not name its desktop file"
 
-# Each program has its manual page, which man renders without a warning.
+# Each program has its manual page in English and in Russian, which man renders without a
+# warning and without a hyphen breaking a word.
 for program in "$bin"/*; do
-  page=$share/man/man1/$(basename "$program").1.gz
-  [ -f "$page" ] || fail "no manual page for $(basename "$program")"
-  warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
-  [ -z "$warnings" ] || fail "$page: $warnings"
+  for folder in man1 ru/man1; do
+    page=$share/man/$folder/$(basename "$program").1.gz
+    [ -f "$page" ] || fail "no manual page $folder for $(basename "$program")"
+    warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page: $warnings"
+    ! MANWIDTH=80 man -E UTF-8 -l "$page" 2>/dev/null | grep -q '‐$' || fail "$page hyphenates"
+  done
 done
 
 # Every option the programs' own help names is in their manual pages, and vestra-cli's in its
@@ -81,11 +125,13 @@ documents() {  # page word...: each word appears in the page
 }
 mapfile -t words < <("$bin/vestra-sim" --help | options)
 documents "$share/man/man1/vestra-sim.1.gz" "${words[@]}"
+documents "$share/man/ru/man1/vestra-sim.1.gz" "${words[@]}"
 commands=$("$bin/vestra-cli" --help | awk '/^Команды:/ { list = 1; next } !NF { list = 0 } list { print $1 }')
 [ -n "$commands" ] || fail "vestra-cli --help lists no commands under «Команды:»"
 for command in $commands; do
   mapfile -t words < <(echo "$command" && "$bin/vestra-cli" "$command" --help | options)
   documents "$share/man/man1/vestra-cli.1.gz" "${words[@]}"
+  documents "$share/man/ru/man1/vestra-cli.1.gz" "${words[@]}"
   for word in "${words[@]}"; do
     grep -qE -- "(^|[ '\"])$word([ '\"]|$)" "$completion" || fail "completion lacks $command $word"
   done
@@ -100,9 +146,16 @@ completes() {  # words...: prints what completing the last of the typed words of
 }
 [ "$(completes vestra-cli wr)" = write ] || fail "completion: vestra-cli wr gives $(completes vestra-cli wr)"
 [[ " $(completes vestra-cli read --port CO) " == *" COM24 "* ]] || fail "completion: no port COM24"
+[[ " $(completes vestra-cli write template.ini --) " == *" --port "* ]] ||
+  fail "completion: no options after the file"
+[[ " $(cd "$root" && completes vestra-cli write template.ini "") " != *" usr "* ]] ||
+  fail "completion: offers a file again after the file"
+
+# The batch station runs as its service would.
+"$(dirname "$0")/check-service.sh" "$root"
 
 # The start-up file: the programs look for /etc/vestra/Vestra.ini, which belongs to the
 # administrator, so the package ships none.
 grep -qaF /etc/vestra "$bin/vestra" || fail "vestra does not look in /etc/vestra"
-if dpkg-deb -c "$deb" | grep -q 'Vestra\.ini'; then fail "the package ships a start-up file"; fi
-echo "$(basename "$deb"): lintian clean, contents checked"
+[ -z "$(find "$root" -name Vestra.ini)" ] || fail "a package ships a start-up file"
+echo "$(basename "$changes"): lintian clean, contents checked"

@@ -1,22 +1,22 @@
 #!/usr/bin/env bash
-# Builds the Debian package of the configurator in build-package and prints its path: a release
-# build of the programs alone, with Debian's hardening flags (stack protector, fortified
-# functions, read-only relocations bound at start, PIE), stripped as Debian strips.
+# Builds the Debian source package and its binary packages (vestra, vestra-cli, vestra-sim and
+# their -dbgsym) with dpkg-buildpackage from a copy of the working tree, and prints the paths of
+# the .changes file's packages, one a line. Usage: tools/package.sh [FOLDER], default
+# build-package; DEB_BUILD_OPTIONS=nocheck leaves the tests out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh >&2  # standard output carries only the package's path
-dir=build-package
-# No debugging information: the programs are stripped and no debug package is made, so it would
-# only slow the build.
-eval "$(DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --export=sh)"
-# Dated by the changelog, as Debian's builds date what they make (the manual pages).
-SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l dist/changelog -STimestamp)
-export SOURCE_DATE_EPOCH
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DVESTRA_TESTS=OFF \
-  -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
-  -DCMAKE_STRIP="$PWD/dist/strip-for-debian" >/dev/null
-cmake --build "$dir" -j"$(nproc)" >/dev/null
-rm -f "$dir"/vestra_*.deb
-# cpack talks on stderr even when it succeeds; show its words only on failure.
-(cd "$dir" && cpack -G DEB >cpack.log 2>&1) || { cat "$dir/cpack.log" >&2; exit 1; }
-ls "$PWD/$dir"/vestra_*.deb
+tools/setup.sh >&2  # standard output carries only the packages' paths
+out=$(realpath -m "${1:-build-package}")
+version=$(dpkg-parsechangelog -SVersion)
+# dpkg-buildpackage writes beside the source folder: a copy of what git knows (tracked and new
+# files, not the ignored ones) keeps build folders and results out of the tree.
+rm -rf "$out"
+src=$out/vestra-$version
+mkdir -p "$src"
+git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' file; do [ -e "$file" ] && printf '%s\0' "$file"; done |
+  tar --null -T - -cf - | tar -xf - -C "$src"
+(cd "$src" && dpkg-buildpackage -us -uc -jauto >"$out/build.log" 2>&1) ||
+  { tail -n 60 "$out/build.log" >&2; exit 1; }
+changes=$out/vestra_${version}_$(dpkg-architecture -qDEB_HOST_ARCH).changes
+ls "$changes" "$out"/*.dsc "$out"/*.deb

@@ -69,8 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cli, ExitCodes,
     ::testing::Values(
         TExitCase{"Done", {"version", "--port", "COM3"}, 0, ""},
-        TExitCase{
-            "Failed", {"version", "--port", "/dev/no-such-tty"}, 1, "Ошибка: /dev/no-such-tty: "},
+        TExitCase{"Failed",
+                  {"version", "--port", "/dev/no-such-tty"},
+                  1,
+                  "Ошибка: /dev/no-such-tty: нет такого устройства"},
         TExitCase{"UnknownOption", {"version", "--colour"}, 2, "colour"},
         TExitCase{"UnknownCommand", {"flash"}, 2, "неизвестная команда flash"},
         // Input files that cannot be read are usage, not a failed operation.

@@ -55,3 +55,17 @@ TEST_F(TWindowTest, SystemStartupFileServesWhenNoneLiesBesideTheProgram) {
   EXPECT_EQ(window->StartupFileName(), beside.Name);
   EXPECT_EQ(window->CBPeriod->ItemIndex(), 1);
 }
+
+// A program installed under /usr takes no file from its own folder, which is the package
+// manager's: a stray /usr/bin/Vestra.ini is not applied.
+TEST_F(TWindowTest, InstalledProgramLooksOnlyInTheSystemFolder) {
+  TStartupFile system(TFmMain::SystemStartupFolder, "Period=3\r\n");
+  TStartupFile beside(QCoreApplication::applicationDirPath(), "Period=1\r\n");
+  const QString prefix = TFmMain::InstalledPrefix;
+  TFmMain::InstalledPrefix = QCoreApplication::applicationDirPath() + "/";
+  TFmMain::InstalledPrefix.truncate(TFmMain::InstalledPrefix.lastIndexOf('/', -2) + 1);
+  auto window = NewWindow();
+  EXPECT_EQ(window->StartupFileName(), system.Name);
+  EXPECT_EQ(window->CBPeriod->ItemIndex(), 3);
+  TFmMain::InstalledPrefix = prefix;
+}

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/PortFailure.h"
 #include "link/VestraError.h"
 #include "tests/link/LinkTestKit.h"
 #include "tests/support/HeldPort.h"
@@ -24,16 +25,36 @@ TEST(PortNames, ComNamesMapToTheUsualLinuxDevices) {
     EXPECT_EQ(DefaultDevicePath(name), "") << name;
 }
 
-TEST(PortOpening, ANameWithoutDeviceGivesNameColonSystemTextAndStaysClosed) {
+TEST(PortOpening, ANameWithoutDeviceNamesBothAndStaysClosed) {
   TScriptedPerson person;
   TLink link(&person, [](const std::string&) { return std::string("/nonexistent/ttyX"); });
-  EXPECT_EQ(link.OpenPort("COM7"), "COM7: " + SystemText(ENOENT));
+  EXPECT_EQ(link.OpenPort("COM7"), "COM7 (/nonexistent/ttyX): нет такого устройства");
   EXPECT_EQ(link.PortHandle, -1);
   EXPECT_EQ(link.LastErrorText(), SystemText(ENOENT));
 
   TLink unresolved(&person, {});  // no resolver: the default devices; COM25 has none
-  EXPECT_EQ(unresolved.OpenPort("COM25"), "COM25: " + SystemText(ENOENT));
+  EXPECT_EQ(unresolved.OpenPort("COM25"), "COM25: нет такого устройства");
   EXPECT_EQ(unresolved.PortHandle, -1);
+}
+
+// What a person can mend is said in their words; the rest keeps the system's text.
+TEST(PortOpening, FailureTextsTellWhatToDo) {
+  const std::string dialout =
+      ". Порты доступны группе dialout: sudo usermod -aG dialout $USER, затем войдите в систему "
+      "заново";
+  const struct {
+    const char *Name, *Path;
+    int Error;
+    std::string Text;
+  } cases[] = {
+      {"", "", ENOENT, "Порт не выбран: выберите его в опциях или нажмите «Найти»"},
+      {"COM1", "/dev/ttyACM0", ENOENT, "COM1 (/dev/ttyACM0): нет такого устройства"},
+      {"/dev/ttyUSB3", "/dev/ttyUSB3", ENOENT, "/dev/ttyUSB3: нет такого устройства"},
+      {"COM1", "/dev/ttyACM0", EACCES, "COM1 (/dev/ttyACM0): " + SystemText(EACCES) + dialout},
+      {"COM9", "/dev/ttyUSB0", EIO, "COM9 (/dev/ttyUSB0): " + SystemText(EIO)},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(OpenFailureText(c.Name, c.Path, c.Error), c.Text) << c.Name << " " << c.Error;
 }
 
 TEST(PortOpening, OpenWhileOpenKeepsTheBufferAndOnlyAFreshOpenEmptiesIt) {

@@ -2,8 +2,11 @@
 // carries for each firmware version, how it registers itself, and that misbehaviour on request
 // still leaves a usable line.
 #include <QSettings>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 
+#include "form/Settings.h"
 #include "link/VestraError.h"
 #include "tests/link/LinkTestKit.h"
 #include "tests/support/Orders.h"
@@ -63,22 +66,33 @@ TEST(SimulatedUnit, ALineTypedByHandEndsWithEnter) {
   EXPECT_EQ(unit.Sim.Commands(), (std::vector<std::string>{"#V", "#RM20"}));
 }
 
+// Every stop the unit can see takes its port name and link back; after a SIGKILL, which it
+// cannot see, the configurator ignores the name it left, whose terminal may soon be another's.
 TEST(SimulatedUnit, RegistersItsPortAndLinkUntilItStops) {
   const std::string link = std::string(VESTRA_TEST_TEMP) + "/vestra-unit";
-  TSimUnit sim({"--com", "COM21", "--link", link});
-  {
-    QSettings settings("Mirotan", "TindraSetup");
-    EXPECT_EQ(settings.value("Ports/COM21").toString().toStdString(), sim.PtyPath());
-  }
-  EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.PtyPath());
-  TLink byLink(nullptr, [&link](const std::string&) { return link; });
-  EXPECT_EQ(byLink.OpenPort("COM21"), "");
-  byLink.ClosePort();
+  for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGKILL}) {
+    TSimUnit sim({"--com", "COM21", "--link", link});
+    {
+      QSettings settings("Mirotan", "TindraSetup");
+      EXPECT_EQ(settings.value("Ports/COM21").toString().toStdString(), sim.PtyPath());
+    }
+    EXPECT_EQ(StoredPortDevice("COM21"), sim.PtyPath());
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), sim.PtyPath());
+    TLink byLink(nullptr, [&link](const std::string&) { return link; });
+    EXPECT_EQ(byLink.OpenPort("COM21"), "");
+    byLink.ClosePort();
 
-  sim.Stop();
-  QSettings settings("Mirotan", "TindraSetup");
-  EXPECT_FALSE(settings.contains("Ports/COM21"));
-  EXPECT_FALSE(std::filesystem::is_symlink(link));
+    sim.Stop(signal);
+    QSettings settings("Mirotan", "TindraSetup");
+    EXPECT_EQ(settings.contains("Ports/COM21"), signal == SIGKILL) << strsignal(signal);
+    EXPECT_EQ(StoredPortDevice("COM21"), DefaultDevicePath("COM21")) << strsignal(signal);
+    if (signal != SIGKILL) {
+      EXPECT_FALSE(std::filesystem::is_symlink(link)) << strsignal(signal);
+    }
+    std::filesystem::remove(link);
+    settings.remove("Ports/COM21");
+    settings.remove("Simulated/COM21");
+  }
 }
 
 TEST(SimulatedUnit, GarbageAroundEveryMessageDoesNotDisturbTheExchange) {

@@ -312,6 +312,23 @@ TEST_F(Provision, AutoLeavesASilentDeviceAloneAndWritesAUnitAppearingElsewhere) 
   EXPECT_EQ(silent.Commands(), std::vector<std::string>{"#V"});
 }
 
+// Without --db the record lives in the user's state folder whatever folder the station starts
+// in, the station says which database it uses, and report finds the same one.
+TEST_F(Provision, TheDefaultRecordIsInTheUsersStateFolderAndNamed) {
+  const std::string state = PathOf("state");
+  qputenv("XDG_STATE_HOME", state.c_str());
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const auto run = RunCli({"provision", templ, "--port", "COM3", "--count", "1"});
+  const auto report = RunCli({"report"});
+  qunsetenv("XDG_STATE_HOME");
+
+  EXPECT_EQ(run.Exit, 0) << run.Err;
+  EXPECT_EQ(Occurrences(run.Err, "База станции: " + state + "/vestra/station.db\n"), 1u) << run.Err;
+  EXPECT_EQ(report.Exit, 0) << report.Err;
+  EXPECT_EQ(Lines(report.Out).size(), 2u) << "the header and the one attempt: " << report.Out;
+}
+
 TEST_F(Provision, ABusyPortIsNamedWithItsHolderAndTakenOnceLetGo) {
   StartUnit();
   const std::string templ = SaveUnit("template.ini");

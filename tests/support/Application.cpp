@@ -18,6 +18,9 @@ void TApplicationEnvironment::SetUp() {
   HadHome = qEnvironmentVariableIsSet("HOME");
   RealHome = qgetenv("HOME");
   qputenv("HOME", QFile::encodeName(Home->path()));
+  // The station's default record goes to the test's home too, never to a folder of the caller's.
+  qunsetenv("XDG_STATE_HOME");
+  qunsetenv("STATE_DIRECTORY");
   // A start-up file in the machine's /etc must not reach the tests; they put theirs here.
   TFmMain::SystemStartupFolder = Home->path() + "/etc/vestra";
   App = std::make_unique<QApplication>(Argc, Argv);

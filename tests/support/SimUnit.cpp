@@ -107,11 +107,11 @@ std::vector<std::string> TSimUnit::Commands() const {
   return commands;
 }
 
-void TSimUnit::Stop() {
+void TSimUnit::Stop(int signal) {
   if (Input >= 0) close(Input);
   Input = -1;
   if (Pid <= 0) return;
-  kill(Pid, SIGTERM);
+  kill(Pid, signal);
   while (waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
   }
   Pid = -1;

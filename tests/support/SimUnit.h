@@ -6,6 +6,7 @@
 // which commands the program sent.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -26,8 +27,10 @@ class TSimUnit {
   std::vector<std::string> Commands() const;
   // Puts these bytes on the line at once, as if the unit had sent them (one burst).
   void Send(const std::string& bytes);
-  // Terminates the unit now and waits for it: its terminal closes, a hang-up for the program.
-  void Stop();
+  // Terminates the unit now by `signal` (SIGTERM when none is given) and waits for it: its
+  // terminal closes, a hang-up for the program.
+  void Stop(int signal);
+  void Stop() { Stop(SIGTERM); }
   bool Running() const { return Pid > 0; }
 
  private:

@@ -1,0 +1,36 @@
+#include "link/PortFailure.h"
+
+#include <cerrno>
+
+#include "link/SerialPort.h"
+
+namespace {
+
+// The errors a person can mend, with what to say instead of (or after) the system's text.
+struct TFailureRow {
+  int Error;
+  const char* Text;
+  bool AfterSystemText;
+};
+
+constexpr TFailureRow kFailures[] = {
+    {ENOENT, "нет такого устройства", false},
+    // Serial devices belong to the group dialout; a user outside it gets only EACCES.
+    {EACCES,
+     ". Порты доступны группе dialout: sudo usermod -aG dialout $USER, затем войдите в систему "
+     "заново",
+     true},
+};
+
+}  // namespace
+
+std::string OpenFailureText(const std::string& name, const std::string& path, int error) {
+  if (name.empty()) return "Порт не выбран: выберите его в опциях или нажмите «Найти»";
+  const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
+  for (const TFailureRow& row : kFailures) {
+    if (row.Error != error) continue;
+    if (!row.AfterSystemText) return where + ": " + row.Text;
+    return where + ": " + SerialPort::ErrorText(error) + row.Text;
+  }
+  return where + ": " + SerialPort::ErrorText(error);
+}
