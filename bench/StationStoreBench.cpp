@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/StationStore.h"
+#include "station/StationStore.h"
 #include "form/FmMain.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/ScriptedPerson.h"

@@ -61,7 +61,7 @@ class TSession {
   std::FILE* ExchangeLog = nullptr;
 };
 
-// The subcommands (cli/Commands.cpp, cli/Provision.cpp, cli/Report.cpp).
+// The subcommands (cli/Commands.cpp; the station's in station/Provision.cpp, station/Report.cpp).
 int RunPorts(TSession& session);
 int RunFind(TSession& session);
 int RunVersion(TSession& session);

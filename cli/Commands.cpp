@@ -1,5 +1,5 @@
-// The session every subcommand runs in, and the subcommands that each run one operation of the
-// window: ports, find, version, read, write and diff.
+// The subcommands that each run one operation of the window: ports, find, version, read, write
+// and diff.
 #include <QFile>
 #include <QFileInfo>
 #include <chrono>
@@ -8,95 +8,12 @@
 
 #include "cli/Cli.h"
 #include "cli/StopSignals.h"
-#include "cli/UnitsTable.h"
 #include "form/QtText.h"
 #include "form/Settings.h"
 #include "link/DeviceWatch.h"
 #include "link/Integer.h"
 #include "params/ParamFile.h"
-
-TSession::TSession(const QCommandLineParser& options) : Options(options) {
-  if (options.isSet("exchange-log")) {
-    const QString path = options.value("exchange-log");
-    ExchangeLog = std::fopen(QFile::encodeName(path).constData(), "ab");
-    if (!ExchangeLog) throw EUsage{"не удалось создать " + path.toStdString()};
-  }
-  Person = std::make_unique<TTerminalPerson>(options.value("unsupported") == "skip", ExchangeLog);
-  Form = std::make_unique<TFmMain>(*Person, TFmMain::TSettingsUse::ReadOnly);
-  // A device path is its own device; a port name maps as in the window.
-  Form->Link.Resolver = [](const std::string& port) {
-    return !port.empty() && port.front() == '/' ? port : StoredPortDevice(port);
-  };
-  // Only the options given on the command line (not every subcommand has these).
-  const QStringList given = options.optionNames();
-  auto flag = [&given](const char* on, TCheckBox* box) {
-    if (given.contains(on)) box->SetChecked(true);
-    if (given.contains(QString("no-") + on)) box->SetChecked(false);
-  };
-  flag("set-time", Form->CBSetTime);
-  flag("manual-corr-coef", Form->CBManualCorrCoef);
-  if (given.contains("settle")) {
-    // Beyond 10 s the unit would have hardly any of the check's 15 s left to answer in.
-    auto ms = ToInteger(options.value("settle").toStdString());
-    if (!ms || *ms < 0 || *ms > 10000) throw EUsage{"--settle принимает число мс от 0 до 10000"};
-    Form->SettleAfterSave = std::chrono::milliseconds(*ms);
-  }
-  Person->ForgetFailure();  // a start-up file's complaint is not this run's failure
-}
-
-TSession::~TSession() {
-  Form.reset();
-  if (ExchangeLog) std::fclose(ExchangeLog);
-}
-
-void TSession::SelectPort() {
-  if (Options.isSet("port")) SelectPort(Options.value("port"));
-}
-
-void TSession::SelectPort(const QString& port) {
-  TComboBox* list = Form->CBPort;
-  if (port.startsWith('/')) {
-    // Held in the list only by this never-shown form, which never stores it.
-    int index = list->findText(port);
-    if (index < 0) {
-      list->addItem(port);
-      index = list->count() - 1;
-    }
-    list->SetItemIndex(index);
-    return;
-  }
-  const int index = list->findText(port, Qt::MatchFixedString);
-  if (index < 0) throw EUsage{"неизвестный порт " + port.toStdString()};
-  list->SetItemIndex(index);
-}
-
-std::string TSession::Device() const { return Form->Link.Resolver(Form->PortName()); }
-
-std::optional<int> TSession::ApplyJudged(const QString& fileName) {
-  std::vector<std::string> lines;
-  try {
-    lines = ReadParamFile(fileName);
-  } catch (const std::exception& error) {
-    Form->ShowError(error.what());
-    return ExitUsage;
-  }
-  std::vector<std::string> checks;
-  // The window applies a file without judging it; a script is told what the form changed.
-  for (const auto& unkept :
-       JudgeThroughForm(*Form, lines, FileValues(lines, KnownKeys(*Form)), checks))
-    Person->Say("Предупреждение: " + unkept.Text());
-  const auto controls = ControlCharacters(Form->ParamList.Lines());
-  for (const auto& found : controls) Person->Say("Ошибка: " + found.Text());
-  for (const auto& text : checks) Person->Say("Ошибка: " + text);
-  if (!controls.empty() || !checks.empty()) return ExitChecksFailed;
-  return std::nullopt;
-}
-
-void PrintLine(const std::string& line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-}
+#include "station/UnitsTable.h"
 
 int RunPorts(TSession& session) {
   TComboBox* list = session.Form->CBPort;

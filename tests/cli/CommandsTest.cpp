@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "tests/cli/CliFixture.h"
+#include "tests/support/CliFixture.h"
 
 namespace {
 

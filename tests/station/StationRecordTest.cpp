@@ -14,7 +14,7 @@
 #include <set>
 #include <thread>
 
-#include "tests/cli/CliFixture.h"
+#include "tests/support/CliFixture.h"
 #include "tests/support/PgServer.h"
 
 namespace {

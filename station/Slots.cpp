@@ -1,4 +1,4 @@
-#include "cli/Slots.h"
+#include "station/Slots.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,9 +18,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "cli/SlotStatus.h"
-#include "cli/StationEvents.h"
-#include "cli/StationStore.h"
+#include "station/SlotStatus.h"
+#include "station/StationEvents.h"
+#include "station/StationStore.h"
 #include "form/Settings.h"
 #include "link/DeviceWatch.h"
 

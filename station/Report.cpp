@@ -7,9 +7,9 @@
 #include <QJsonValue>
 
 #include "cli/Cli.h"
-#include "cli/ProvisionLog.h"
-#include "cli/StationStore.h"
-#include "cli/UnitsCsv.h"
+#include "station/ProvisionLog.h"
+#include "station/StationStore.h"
+#include "station/UnitsCsv.h"
 #include "link/VestraError.h"
 
 QString StationDb(const TSession& session) {

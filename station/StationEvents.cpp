@@ -1,4 +1,4 @@
-#include "cli/StationEvents.h"
+#include "station/StationEvents.h"
 
 #include <QDateTime>
 #include <QJsonDocument>

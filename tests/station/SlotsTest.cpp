@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <map>
 
-#include "tests/cli/CliFixture.h"
+#include "tests/support/CliFixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/StationStore.h"
+#include "station/StationStore.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

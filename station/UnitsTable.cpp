@@ -1,4 +1,4 @@
-#include "cli/UnitsTable.h"
+#include "station/UnitsTable.h"
 
 #include <QString>
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "cli/Cli.h"
-#include "cli/UnitsCsv.h"
+#include "station/UnitsCsv.h"
 #include "form/Controls.h"
 #include "form/FmMain.h"
 #include "link/Text.h"

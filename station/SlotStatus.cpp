@@ -1,4 +1,4 @@
-#include "cli/SlotStatus.h"
+#include "station/SlotStatus.h"
 
 #include <unistd.h>
 

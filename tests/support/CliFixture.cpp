@@ -1,4 +1,4 @@
-#include "tests/cli/CliFixture.h"
+#include "tests/support/CliFixture.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,5 +1,5 @@
 // The station's ports: device events in, units out, and every handled unit held until it leaves.
-#include "cli/Arrivals.h"
+#include "station/Arrivals.h"
 
 #include <fcntl.h>
 #include <poll.h>

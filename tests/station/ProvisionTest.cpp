@@ -2,11 +2,12 @@
 // before anything is sent, a record that survives a stop and lets the next run go on.
 #include <signal.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <ostream>
 #include <thread>
 
-#include "tests/cli/CliFixture.h"
+#include "tests/support/CliFixture.h"
 #include "tests/support/HeldPort.h"
 
 namespace {
@@ -307,7 +308,8 @@ TEST_F(Provision, ABusyPortIsNamedWithItsHolderAndTakenOnceLetGo) {
   auto other = std::make_unique<THeldPort>(UnitDevice());
   TCliProcess station(
       {"provision", templ, "--port", "COM3", "--log", PathOf("log.csv"), "--count", "1"});
-  const std::string said = "COM3 (" + UnitDevice() + "): порт занят программой test_cli (PID " +
+  const std::string said = "COM3 (" + UnitDevice() + "): порт занят программой " +
+                           QCoreApplication::applicationName().toStdString() + " (PID " +
                            std::to_string(other->Pid()) + ")";
   ASSERT_TRUE(WaitUntil([&] { return station.Err().find(said) != std::string::npos; }))
       << station.Err();

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/StationEvents.h"
+#include "station/StationEvents.h"
 
 class TSlotStatus {
  public:

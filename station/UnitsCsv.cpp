@@ -1,4 +1,4 @@
-#include "cli/UnitsCsv.h"
+#include "station/UnitsCsv.h"
 
 #include <csv.h>
 

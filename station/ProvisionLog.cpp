@@ -1,4 +1,4 @@
-#include "cli/ProvisionLog.h"
+#include "station/ProvisionLog.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,8 +10,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "cli/StationStore.h"
-#include "cli/UnitsCsv.h"
+#include "station/StationStore.h"
+#include "station/UnitsCsv.h"
 
 namespace {
 

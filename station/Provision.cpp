@@ -1,0 +1,405 @@
+// The batch station: one template, one row of the units table per unit, unit after unit on one
+// port (or on whichever port a unit answers), each written, verified, recorded and printed.
+//
+// Everything is judged before anything is sent: the table's columns must be parameter keys, and
+// every row, put into the form over the template, must pass the form's checks. The rows are a
+// queue in the station's store (station/StationStore.h), which other stations may share: a row is
+// claimed when a unit is there, the attempt is recorded before the first command, and the row is
+// used up only by a unit that was written and verified; after a failure it goes to the next
+// unit. Having handled a unit, the station waits until that unit is gone from its port before it
+// takes another there (station/Arrivals.cpp). The stop signals (blocked since main) are looked at
+// only between units; the table's judgement is station/UnitsTable's.
+#include <QFile>
+#include <QSysInfo>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/StopSignals.h"
+#include "link/Text.h"
+#include "link/VestraError.h"
+#include "params/Encodings.h"
+#include "params/ParamList.h"
+#include "params/ParamText.h"
+#include "station/Arrivals.h"
+#include "station/ProvisionLog.h"
+#include "station/Slots.h"
+#include "station/StationEvents.h"
+#include "station/StationStore.h"
+#include "station/UnitsTable.h"
+#include "transfer/CodeTable.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+const char* const kVerifyWait = "Проверка записи...";
+
+std::string UnitName(const TPlan& plan, int ordinal) {
+  if (!plan.Label.empty()) return plan.Label;
+  return std::to_string(plan.Row > 0 ? plan.Row : ordinal);
+}
+
+// A slot's worker tells its station what happens, one event per line on standard output; a
+// station of its own (no --slot) tells nobody.
+class TSlotReport {
+ public:
+  explicit TSlotReport(int slot) : Slot(slot) {}
+  bool On() const { return Slot > 0; }
+  // What is known of the unit at hand; every event carries it.
+  TStationEvent Unit;
+
+  void Send(TEventKind kind, const std::function<void(TStationEvent&)>& fill = {}) const {
+    if (!On()) return;
+    TStationEvent event = Unit;
+    event.Kind = kind;
+    event.Slot = Slot;
+    if (fill) fill(event);
+    PrintLine(EventJson(event).toStdString());
+  }
+
+ private:
+  int Slot;
+};
+
+// What became of one unit, in the log's words and the station's.
+struct TOutcome {
+  std::string Result = "ok", Detail, Said = "записано и проверено";
+  TClock::time_point VerifyStart, End;
+};
+
+// The plan into the form, then the window's own write with its verification.
+TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
+  TFmMain& form = *session.Form;
+  TTerminalPerson& person = *session.Person;
+  form.ApplyParameterLines(plan.Lines);
+  session.SelectPort(QString::fromStdString(unit.Port));
+  person.Waits.clear();
+  person.ForgetFailure();
+  form.ActWriteExecute();
+
+  TOutcome outcome;
+  outcome.End = outcome.VerifyStart = TClock::now();
+  for (const auto& [text, when] : person.Waits)
+    if (text == kVerifyWait) outcome.VerifyStart = when;
+  if (!person.Version().empty()) unit.Version = person.Version();
+  if (person.Failure() || !form.LastDifferences) {
+    outcome.Result = "error";
+    outcome.Detail = person.Failure().value_or("Неизвестная ошибка");
+    outcome.Said = "ошибка: " + outcome.Detail;
+  } else if (!form.LastDifferences->empty()) {
+    outcome.Result = "differences";
+    for (const auto& difference : *form.LastDifferences)
+      outcome.Detail += (outcome.Detail.empty() ? "" : " ") + difference.Code;
+    outcome.Said = "расхождения: " + outcome.Detail;
+  }
+  return outcome;
+}
+
+double Seconds(TClock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+// The rows of the table as the store keeps them, identified by the template and their content.
+std::vector<TStoreRow> StoreRows(const QByteArray& templateBytes, const std::vector<TPlan>& plans) {
+  std::vector<TStoreRow> rows;
+  std::map<std::string, int> seen;  // equal rows are rows of their own, told apart by order
+  for (const TPlan& plan : plans) {
+    std::vector<std::string> own(plan.Lines.begin(),
+                                 plan.Lines.begin() + static_cast<long>(plan.OwnLines));
+    std::string values;
+    for (auto& line : own) values += (values.empty() ? "" : "\n") + (line = Cp1251ToUtf8(line));
+    const std::string content = plan.Label + '\0' + values;
+    rows.push_back({TStationStore::RowIdentity(templateBytes, plan.Label, own, seen[content]++),
+                    plan.Row, plan.Label, values});
+  }
+  return rows;
+}
+
+// What the command line asks of the station.
+struct TProvisionOptions {
+  int Count = 0;  // stop after this many units; 0: no limit
+  int Slot = 0;   // a slot's worker: its number; 0: a station of its own
+  std::vector<std::string> Ports;
+  bool Automatic = false;    // any port whose device appears
+  bool Queue = false;        // rows from a table, shared through the store
+  bool Supervising = false;  // a station of slots, a worker for each
+  std::string Station;       // the name its attempts are recorded under
+};
+
+int PositiveOption(const TSession& session, const char* name) {
+  if (!session.Options.isSet(name)) return 0;
+  auto n = ToInteger(session.Options.value(name).toStdString());
+  if (!n || *n <= 0) throw EUsage{std::string("--") + name + " принимает целое число больше 0"};
+  return *n;
+}
+
+TProvisionOptions ReadOptions(TSession& session) {
+  TFmMain& form = *session.Form;
+  TProvisionOptions options;
+  options.Count = PositiveOption(session, "count");
+  options.Slot = PositiveOption(session, "slot");
+  const QStringList portValues = session.Options.values("port");
+  options.Automatic = portValues.contains("auto");
+  if (options.Automatic) {
+    for (int i = 0; i < form.CBPort->count(); ++i)
+      options.Ports.push_back(form.CBPort->itemText(i).toStdString());
+  } else {
+    for (const QString& port : portValues) {
+      session.SelectPort(port);
+      options.Ports.push_back(form.PortName());
+    }
+    if (options.Ports.empty()) {
+      session.SelectPort();
+      if (form.PortName().empty()) throw EUsage{"не выбран порт: укажите --port"};
+      options.Ports.push_back(form.PortName());
+    }
+  }
+  options.Queue = session.Options.isSet("units");
+  options.Supervising = options.Slot == 0 && (options.Ports.size() > 1 || options.Automatic ||
+                                              session.Options.isSet("json"));
+  // A slot is a station of the record in its own right: a restarted worker marks its own
+  // predecessor's attempt interrupted and releases its claim, never another slot's.
+  options.Station = session.Options.isSet("station")
+                        ? session.Options.value("station").toStdString()
+                        : QSysInfo::machineHostName().toStdString() + ":" +
+                              (options.Automatic ? std::string("auto") : options.Ports.front());
+  if (options.Slot > 0 && session.Options.isSet("station"))
+    options.Station += "/" + std::to_string(options.Slot) + ":" + options.Ports.front();
+  return options;
+}
+
+// The store and the log, ready before anything is sent; a worker's attempts that its
+// predecessor left started are marked interrupted.
+void OpenRecord(TSession& session, const TProvisionOptions& options,
+                const std::vector<TPlan>& plans, std::unique_ptr<TStationStore>& store,
+                std::unique_ptr<TProvisionLog>& log) {
+  const QString templateFile = session.Options.positionalArguments().value(0);
+  QFile file(templateFile);
+  if (!file.open(QIODevice::ReadOnly))
+    throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
+  const QByteArray templateBytes = file.readAll();
+  const auto storeRows = options.Queue ? StoreRows(templateBytes, plans) : std::vector<TStoreRow>();
+  store = std::make_unique<TStationStore>(StationDb(session), options.Station);
+  store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
+  log = std::make_unique<TProvisionLog>(session.Options.value("log"));
+  if (options.Supervising) return;  // the supervisor's name is no worker's
+  for (const TAttemptRecord& interrupted : store->MarkInterrupted()) {
+    log->Append(TProvisionLog::Fields(interrupted));
+    session.Person->Say("Прервана попытка " + interrupted.Time + " на " + interrupted.Port +
+                        (interrupted.Position > 0
+                             ? ", строка " + std::to_string(interrupted.Position)
+                             : std::string()));
+  }
+}
+
+// A unit taken for a row: its attempt on record, the row's claim when there is a table.
+struct TTake {
+  long long Attempt = 0;
+  std::optional<TClaim> Claim;
+  const TPlan* Plan = nullptr;
+};
+
+// One port (or any, with --port auto): unit after unit, each waited for, claimed, written with
+// its verification and recorded.
+class TStationLoop {
+ public:
+  TStationLoop(TSession& session, const TProvisionOptions& options, const std::vector<TPlan>& plans,
+               TStationStore& store, TProvisionLog& log)
+      : Session(session),
+        Form(*session.Form),
+        Person(*session.Person),
+        Options(options),
+        Plans(plans),
+        Store(store),
+        Log(log),
+        Report(options.Slot),
+        Arrivals(Form, Person, options.Ports, Stop.Fd()) {
+    PrepareOutput();
+  }
+
+  int Run() {
+    try {
+      while (!Finished()) {
+        const auto waitStart = TClock::now();
+        std::optional<TUnit> unit = WaitForUnit();
+        if (!unit) break;
+        std::optional<TTake> take = ClaimRow(*unit);
+        if (!take) continue;  // all done, or stopped: the top of the loop tells which
+        const auto writeStart = TClock::now();
+        const TOutcome outcome = WriteAndVerify(*unit, *take);
+        Record(*unit, *take, outcome, {waitStart, writeStart});
+        Arrivals.Handled(*unit);
+      }
+    } catch (const std::exception& error) {
+      // A station that cannot keep its record must not go on writing units nobody will know of.
+      Report.Send(TEventKind::Error, [&](TStationEvent& event) { event.Detail = error.what(); });
+      Form.ShowError(error.what());
+      return ExitFailed;
+    }
+    return ExitCode();
+  }
+
+ private:
+  TSession& Session;
+  TFmMain& Form;
+  TTerminalPerson& Person;
+  const TProvisionOptions& Options;
+  const std::vector<TPlan>& Plans;
+  TStationStore& Store;
+  TProvisionLog& Log;
+  TSlotReport Report;
+  TStopSignals Stop;
+  TArrivals Arrivals;
+  int Handled = 0;
+  bool AnyError = false, AnyDifference = false;
+
+  // The station's output is one line per unit; the differing codes go with the other notes.
+  void PrepareOutput() {
+    Person.DifferencesTo = stderr;
+    Form.VerifyAfterWrite = true;
+    if (!Report.On()) return;
+    Person.Progress = [this](const std::string& wait, int step) {
+      const bool verifying = wait == kVerifyWait;
+      if (verifying && step == 0) Report.Send(TEventKind::Written);
+      if (step == 0) return;
+      Report.Send(TEventKind::Progress, [&](TStationEvent& event) {
+        event.Phase = verifying ? "verify" : "write";
+        event.Step = step;
+        event.Steps = static_cast<int>(CodeCount);
+      });
+    };
+    Arrivals.OnLeft([this](const std::string&) { Report.Send(TEventKind::Left); });
+  }
+
+  bool Finished() {
+    if (Options.Queue && Store.Counts().Left == 0) {
+      Person.Say("Все строки таблицы записаны");
+      return true;
+    }
+    return (Options.Count > 0 && Handled >= Options.Count) || Stop.Wait(0ms);
+  }
+
+  std::optional<TUnit> WaitForUnit() {
+    if (!Report.On())
+      Person.Say("Ожидание блока на " +
+                 (Options.Automatic ? std::string("любом порту") : Options.Ports.front()) + "...");
+    std::optional<TUnit> unit = Arrivals.WaitForUnit();
+    if (!unit) return unit;
+    Report.Unit = {};
+    Report.Unit.Port = unit->Port;
+    Report.Unit.Device = unit->Device;
+    Report.Unit.Firmware = unit->Version;
+    Report.Send(TEventKind::Arrived);
+    return unit;
+  }
+
+  // The attempt is on record before the first command of the write.
+  std::optional<TTake> ClaimRow(const TUnit& unit) {
+    TTake take;
+    if (!Options.Queue) {
+      take.Attempt = Store.StartAttempt(unit.Port, unit.Device, unit.Version);
+      take.Plan = &Plans[0];
+    } else {
+      take.Claim = Store.Claim(unit.Port, unit.Device, unit.Version);
+      if (!take.Claim && Store.Counts().Left > 0) {
+        // Every open row is another station's now; one comes back when its unit fails.
+        Person.Say("Свободных строк нет: их пишут другие станции");
+        while (!take.Claim && Store.Counts().Left > 0 && !Stop.Wait(1000ms))
+          take.Claim = Store.Claim(unit.Port, unit.Device, unit.Version);
+      }
+      if (!take.Claim) return std::nullopt;
+      take.Attempt = take.Claim->Attempt;
+      // The claim names the table's row; empty rows were left out, so look it up by number.
+      take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
+                                 [&](const TPlan& p) { return p.Row == take.Claim->Position; });
+    }
+    Report.Unit.Row = take.Plan->Row;
+    Report.Unit.Label = take.Plan->Label;
+    Report.Send(TEventKind::Claimed);
+    return take;
+  }
+
+  // The window's own write with its verification, the claim kept alive meanwhile.
+  TOutcome WriteAndVerify(TUnit& unit, const TTake& take) {
+    std::optional<TLeaseKeeper> keeper;
+    if (take.Claim) keeper.emplace(StationDb(Session), Options.Station, *take.Claim);
+    const TOutcome outcome = WriteUnit(Session, unit, *take.Plan);
+    ++Handled;
+    AnyError |= outcome.Result == "error";
+    AnyDifference |= outcome.Result == "differences";
+    return outcome;
+  }
+
+  struct TStarts {
+    TClock::time_point Wait, Write;
+  };
+
+  void Record(const TUnit& unit, const TTake& take, const TOutcome& outcome, TStarts start) {
+    const TOutcomeRecord record{outcome.Result, outcome.Detail, Seconds(start.Write - start.Wait),
+                                Seconds(outcome.VerifyStart - start.Write),
+                                Seconds(outcome.End - outcome.VerifyStart)};
+    const bool own =
+        Store.CompleteAttempt(take.Attempt, take.Claim ? &*take.Claim : nullptr, record);
+    Log.Append(TProvisionLog::Fields(Store.Attempt(take.Attempt)));
+    Report.Unit.Firmware = unit.Version;
+    if (outcome.Result == "ok") Report.Send(TEventKind::Verified);
+    Report.Send(TEventKind::Finished, [&](TStationEvent& event) {
+      event.Result = record.Result;
+      event.Detail = record.Detail;
+      event.WaitS = record.WaitS;
+      event.WriteS = record.WriteS;
+      event.VerifyS = record.VerifyS;
+    });
+    if (!Report.On())
+      PrintLine(unit.Port + " блок " + UnitName(*take.Plan, Handled) + " (" + unit.Version +
+                "): " + outcome.Said);
+    if (!own)
+      Person.Say("Внимание: строку " + std::to_string(take.Plan->Row) +
+                 " уже записала другая станция, пока эта станция не продлевала захват");
+  }
+
+  int ExitCode() {
+    // A worker's units are told by its events; its own exit is for failures of the slot itself.
+    if (Report.On()) return ExitDone;
+    // The wait for a unit ends on a stop without taking the signal: take it here.
+    if (Stop.Wait(0ms)) {
+      Person.Say("Остановлено: " + Stop.Name());
+      return Stop.ExitCode();
+    }
+    return AnyError ? ExitFailed : AnyDifference ? ExitDifferences : ExitDone;
+  }
+};
+
+}  // namespace
+
+int RunProvision(TSession& session) {
+  std::vector<TPlan> plans;
+  if (auto refused = JudgePlans(session, plans)) return *refused;
+  const TProvisionOptions options = ReadOptions(session);
+  std::unique_ptr<TStationStore> store;
+  std::unique_ptr<TProvisionLog> log;
+  try {
+    OpenRecord(session, options, plans, store, log);
+  } catch (const std::exception& error) {
+    session.Form->ShowError(error.what());
+    return ExitFailed;
+  }
+  if (options.Supervising) {
+    TStationSetup setup;
+    setup.Ports = options.Automatic ? std::vector<std::string>() : options.Ports;
+    setup.Automatic = options.Automatic;
+    setup.Store = options.Queue ? store.get() : nullptr;
+    setup.Count = options.Count;
+    setup.Json = session.Options.isSet("json");
+    log.reset();  // made, with its header, before any worker appends to it
+    return SuperviseSlots(session, setup);
+  }
+  return TStationLoop(session, options, plans, *store, *log).Run();
+}
