@@ -16,6 +16,10 @@ for variant in plain sanitize; do
   # suite run at once, more than there are cores.
   (cd "$dir" && ctest --output-on-failure -j"$((jobs * 4))")
 done
+# The Windows build, its setup program and zip, and its tests under Wine against the plain
+# build's simulated unit.
+tools/windows.sh >/dev/null
+tools/wine-test.sh build-test-plain
 deb=$(tools/package.sh)
 tools/check-package.sh "$deb"
 echo "All tests passed (plain and sanitized)."

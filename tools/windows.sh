@@ -46,7 +46,8 @@ stage=$build/stage/$name
 rm -rf "$build/stage"
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
 cp "$build/vestra.exe" "$build/cli/vestra-cli.exe" "$stage/"
-cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+# vestra-cli never shows its form: the offscreen platform, as on Linux.
+cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 cp /usr/share/qt6/translations/qtbase_ru.qm "$stage/translations/"
 printf '[Paths]\nPrefix = .\nPlugins = .\nTranslations = translations\n' >"$stage/qt.conf"

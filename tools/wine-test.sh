@@ -35,7 +35,7 @@ for program in "$win"/tests/*/test_*.exe; do
   printf '[Paths]\nPrefix = %s\nTranslations = %s\n' "$(winpath "$qt" | tr '\\' /)" \
     "$(winpath /usr/share/qt6/translations | tr '\\' /)" >"$(dirname "$program")/qt.conf"
   suite=$(basename "$program" .exe)
-  if (cd "$(dirname "$program")" && QT_QPA_PLATFORM=windows wine "$program" --gtest_brief=1 \
+  if (cd "$(dirname "$program")" && QT_QPA_PLATFORM=windows timeout 600 wine "$program" --gtest_brief=1 \
         --gtest_filter="-$wine_fonts" >"$work/$suite.log" 2>&1); then
     pass "$suite: $(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$work/$suite.log")"
   else
@@ -52,7 +52,8 @@ expect() {  # name, expected exit code, pattern the output holds, command...
   local what=$1 code=$2 pattern=$3
   shift 3
   local got=0
-  "$@" >"$work/out" 2>&1 || got=$?
+  # A Qt program that cannot start under Wine shows a box and waits: a hang is a failure too.
+  timeout 120 "$@" >"$work/out" 2>&1 || got=$?
   if [ "$got" = "$code" ] && grep -q -- "$pattern" "$work/out"; then
     pass "$what"
   else
@@ -86,7 +87,7 @@ setup=$win/$name-setup.exe
 target="$WINEPREFIX/drive_c/Program Files/Вестра"
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Конфигуратор Вестра.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestra'
-wine "$setup" /S >/dev/null 2>&1
+timeout 300 wine "$setup" /S >/dev/null 2>&1 || true
 wineserver -w
 if [ -f "$target/vestra.exe" ] && [ -f "$target/platforms/qwindows.dll" ] && [ -f "$menu" ] &&
    wine reg query "$key" /v DisplayName 2>/dev/null | grep -q 'Конфигуратор Вестра'; then
@@ -97,7 +98,7 @@ else
 fi
 expect "the installed vestra-cli.exe --version" 0 "^vestra-cli $version" \
   wine 'C:\Program Files\Вестра\vestra-cli.exe' --version
-wine 'C:\Program Files\Вестра\uninstall.exe' /S >/dev/null 2>&1
+timeout 300 wine 'C:\Program Files\Вестра\uninstall.exe' /S >/dev/null 2>&1 || true
 wineserver -w
 if [ ! -e "$target" ] && [ ! -e "$menu" ] && ! wine reg query "$key" >/dev/null 2>&1; then
   pass "uninstall /S leaves nothing behind"
