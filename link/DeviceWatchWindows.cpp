@@ -37,10 +37,21 @@ std::wstring PortNameOf(const std::string& path) {
   return std::wstring(name.begin(), name.end());
 }
 
-// Whether Windows has a device under the DOS name of `path` (Wine: a dosdevices link).
+// Whether Windows has a device under the DOS name of `path`: one it names, or one that opens
+// for no access at all (Wine's dosdevices links are not all named), or that another program
+// holds.
 bool Exists(const std::string& path) {
   wchar_t target[1024];
-  return QueryDosDeviceW(PortNameOf(path).c_str(), target, 1024) != 0;
+  if (QueryDosDeviceW(PortNameOf(path).c_str(), target, 1024) != 0) return true;
+  const std::wstring device = L"\\\\.\\" + PortNameOf(path);
+  HANDLE handle = CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    CloseHandle(handle);
+    return true;
+  }
+  const DWORD error = GetLastError();
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
 std::wstring Property(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {

@@ -90,7 +90,7 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestra'
 timeout 300 wine "$setup" /S >/dev/null 2>&1 || true
 wineserver -w
 if [ -f "$target/vestra.exe" ] && [ -f "$target/platforms/qwindows.dll" ] && [ -f "$menu" ] &&
-   wine reg query "$key" /v DisplayName 2>/dev/null | grep -q 'Конфигуратор Вестра'; then
+   wine reg query "$key" /v UninstallString 2>/dev/null | grep -q 'uninstall\.exe'; then
   pass "setup /S installs into Program Files\\Вестра with its menu entry and uninstaller"
 else
   find "$WINEPREFIX/drive_c/Program Files" "$WINEPREFIX/drive_c/ProgramData" -maxdepth 6 >&2 || true
@@ -134,7 +134,12 @@ else
   else
     fail "one click on «Прочитать» reads the unit"
   fi
-  sleep 1
+  # The picture once the wait panel has gone and the window has drawn what it read.
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name 'Выполнение операции' >/dev/null || break
+    sleep 0.1
+  done
+  sleep 2
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$work/window.png"
   [ -n "${VESTRA_SCREENSHOT:-}" ] && cp "$work/window.png" "$VESTRA_SCREENSHOT"
   # A close as Windows asks for it: the window keeps its settings in the registry.
