@@ -14,10 +14,11 @@ cmake --build "$linux" -j"$(nproc)" --target vestra-sim bench_PortReadBench >/de
 . tools/wine-env.sh
 
 start_sim --baud 115200 --delay 2
-export WINEPATH="$(winpath "$stage")"
-linux_line=$("$linux/bench/bench_PortReadBench" "$pty" "$reads")
-wine_line=$(QT_QPA_PLATFORM=windows QT_PLUGIN_PATH="$(winpath "$stage")" \
-  wine "$win/bench/bench_PortReadBench.exe" '\\.\COM3' "$reads" | tr -d '\r')
+linux_line=$("$linux/bench/bench_PortReadBench" "$pty" "$reads" 2>/dev/null)
+export WINEPATH=$qt_winepath
+qt_conf "$win/bench"
+wine_line=$(timeout 300 wine "$win/bench/bench_PortReadBench.exe" '\\.\COM3' "$reads" 2>/dev/null |
+  tr -d '\r')
 echo "Linux: $linux_line"
 echo "Wine:  $wine_line"
 median() { sed -n 's/.*median \([0-9.]*\) ms.*/\1/p' <<<"$1"; }

@@ -30,6 +30,14 @@ wineserver -w
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 
+# The programs built but not staged (tests, benchmarks) find Qt's DLLs through this WINEPATH,
+# its plugins and Russian texts through the qt.conf that `qt_conf FOLDER` puts beside them.
+qt_winepath="$(winpath "$qt/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
+qt_conf() {
+  printf '[Paths]\nPrefix = %s\nTranslations = %s\n' "$(winpath "$qt" | tr '\\' /)" \
+    "$(winpath /usr/share/qt6/translations | tr '\\' /)" >"$1/qt.conf"
+}
+
 # Starts the Linux simulated unit with the options given, behind COM3; its command log is
 # $work/sim.log and its pseudo-terminal $pty. A unit started before goes first.
 start_sim() {

@@ -28,12 +28,9 @@ fail() {
 # those: the tests that measure text against the window's fixed layout hold on Windows and on
 # Linux, not here.
 wine_fonts=TWindowTest.WindowKeepsItsFixedSizeAndLayout:TWindowTest.EveryCaptionShowsWholeWithRoomBeforeItsControl
-# The test programs find Qt's DLLs through WINEPATH, its plugins and Russian texts through a
-# qt.conf beside them.
-export WINEPATH="$(winpath "$qt/bin");$(winpath /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winpath /usr/x86_64-w64-mingw32/lib)"
+export WINEPATH=$qt_winepath
 for program in "$win"/tests/*/test_*.exe; do
-  printf '[Paths]\nPrefix = %s\nTranslations = %s\n' "$(winpath "$qt" | tr '\\' /)" \
-    "$(winpath /usr/share/qt6/translations | tr '\\' /)" >"$(dirname "$program")/qt.conf"
+  qt_conf "$(dirname "$program")"
   suite=$(basename "$program" .exe)
   if (cd "$(dirname "$program")" && QT_QPA_PLATFORM=windows timeout 600 wine "$program" --gtest_brief=1 \
         --gtest_filter="-$wine_fonts" >"$work/$suite.log" 2>&1); then
