@@ -20,13 +20,15 @@ int RunPorts(TSession& session) {
   for (int index = 0; index < list->count(); ++index) {
     const std::string name = ToCp1251(list->itemText(index));
     const std::string device = session.Form->Link.Resolver(name);
-    const bool present = !device.empty() && QFileInfo::exists(QFile::decodeName(device.c_str()));
+    const auto facts = DescribePort(device);
+    const bool present = facts.has_value();
     char line[512];
     std::snprintf(line, sizeof line, "%-6s %-40s %s%s", name.c_str(), device.c_str(),
                   present ? "есть" : "нет", index == list->ItemIndex() ? " (выбран)" : "");
     std::string text = line;
+    if (present && !facts->Name.empty()) text += " " + facts->Name;
     // What a udev rule for the unit's slot is written from.
-    if (auto usb = present ? DescribeUsbDevice(device) : std::nullopt)
+    if (auto usb = present ? facts->Usb : std::nullopt)
       text += " USB " + usb->VendorId + ":" + usb->ProductId +
               (usb->Serial.empty() ? "" : " серийный " + usb->Serial) +
               (usb->ByPath.empty() ? "" : " " + usb->ByPath);

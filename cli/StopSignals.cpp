@@ -31,6 +31,13 @@ void BlockStopSignals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void BlockChildEndSignal() {
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  pthread_sigmask(SIG_BLOCK, &child, nullptr);
+}
+
 TStopSignals::TStopSignals() {
   const sigset_t set = StopSet();
   Descriptor = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);

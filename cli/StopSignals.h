@@ -13,6 +13,9 @@
 
 // Blocks the four signals in the calling thread and in every thread it starts later.
 void BlockStopSignals();
+// Blocks SIGCHLD likewise: the station learns that a slot's worker ended through a descriptor,
+// which only a signal blocked in every thread reaches. Nothing on Windows.
+void BlockChildEndSignal();
 
 class TStopSignals {
  public:

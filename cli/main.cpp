@@ -1,6 +1,8 @@
 // vestra-cli: the subcommands as a table, the command line parsed by QCommandLineParser, and the
 // program's start (a never-shown form on the offscreen platform unless a display is chosen).
-#include <signal.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <QApplication>
 #include <QCommandLineOption>
@@ -236,15 +238,14 @@ int main(int argc, char** argv) {
     BlockStopSignals();
   // The station learns that a slot's worker ended through a descriptor as well, which only a
   // signal blocked in every thread reaches.
-  if (argc > 1 && std::string_view(argv[1]) == "provision") {
-    sigset_t child;
-    sigemptyset(&child);
-    sigaddset(&child, SIGCHLD);
-    pthread_sigmask(SIG_BLOCK, &child, nullptr);
-  }
+  if (argc > 1 && std::string_view(argv[1]) == "provision") BlockChildEndSignal();
   // The form is never shown: no display is needed unless one is chosen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);
+#ifdef _WIN32
+  // What is printed is UTF-8; a Windows console shows it so only when told.
+  SetConsoleOutputCP(CP_UTF8);
+#endif
   QApplication app(argc, argv);
   // Qt's own texts ("--help", "--version") in Russian, as the window's are.
   InstallRussianTranslations(app);

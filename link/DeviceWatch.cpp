@@ -249,3 +249,9 @@ std::optional<TDeviceFacts> DescribeUsbDevice(const std::string& path) {
   udev_unref(u);
   return facts;
 }
+
+std::optional<TPortFacts> DescribePort(const std::string& path) {
+  std::error_code error;
+  if (path.empty() || !std::filesystem::exists(path, error)) return std::nullopt;
+  return TPortFacts{{}, DescribeUsbDevice(path)};
+}

@@ -74,3 +74,11 @@ struct TDeviceFacts {
 };
 // Facts of the device at `path` when it is a USB device; none otherwise.
 std::optional<TDeviceFacts> DescribeUsbDevice(const std::string& path);
+
+// What the system tells of the port device at `path`, for the list of ports; none while no
+// device is there. `Name` is what the system calls it (on Windows the device's friendly name).
+struct TPortFacts {
+  std::string Name;
+  std::optional<TDeviceFacts> Usb;
+};
+std::optional<TPortFacts> DescribePort(const std::string& path);

@@ -3,7 +3,6 @@
 #include "link/Link.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -31,18 +30,16 @@ TLink::TLink(TPerson* person, TPortResolver resolver)
 TLink::~TLink() { ClosePort(); }
 
 std::string TLink::OpenPort(const std::string& name) {
-  if (PortHandle != -1) return {};
+  if (PortHandle != kClosedPort) return {};
   std::string path = Resolver ? Resolver(name) : DefaultDevicePath(name);
   PortHandle = SerialPort::OpenDevice(path);
-  if (PortHandle == -1) {
-    LastErrno = errno;
-    // The system's text alone ("Device or resource busy") leaves the person guessing who.
-    if (LastErrno == EBUSY) return BusyPortText(name, path);
+  if (PortHandle == kClosedPort) {
+    LastErrno = SerialPort::LastError();
     return OpenFailureText(name, path, LastErrno);
   }
   // From here on a failure leaves the port held: the link counts as open until ClosePort.
   if (!SerialPort::MakeRaw(PortHandle) || !SerialPort::RaiseDtr(PortHandle)) {
-    LastErrno = errno;
+    LastErrno = SerialPort::LastError();
     return name + ": " + LastErrorText();
   }
   RxCount = 0;
@@ -52,7 +49,7 @@ std::string TLink::OpenPort(const std::string& name) {
 
 void TLink::ClosePort() {
   SerialPort::CloseDevice(PortHandle);
-  PortHandle = -1;
+  PortHandle = kClosedPort;
 }
 
 void TLink::SendCommand(const std::string& command) {
@@ -60,7 +57,7 @@ void TLink::SendCommand(const std::string& command) {
   // A write of n bytes is allowed 10 n + 10 ms.
   int timeoutMs = static_cast<int>(std::min<std::size_t>(command.size(), 100000) * 10 + 10);
   if (!SerialPort::WriteAll(PortHandle, command, timeoutMs)) {
-    LastErrno = errno;
+    LastErrno = SerialPort::LastError();
     RaiseLastError();
   }
 }
@@ -86,7 +83,7 @@ std::string TLink::ReadAnswer() {
     char byte = 0;
     int n = SerialPort::ReadByte(PortHandle, byte, waitMs);
     if (n < 0) {
-      LastErrno = errno;
+      LastErrno = SerialPort::LastError();
       RaiseLastError();
     }
     if (n == 1) RxBuffer[RxCount++] = byte;
@@ -131,7 +128,5 @@ std::string DefaultDevicePath(const std::string& portName) {
   const char* last = portName.data() + portName.size();
   auto [end, error] = std::from_chars(first, last, number);
   if (error != std::errc() || end != last || number < 1 || number > 24) return {};
-  int index = (number - 1) % 8;
-  const char* family = number <= 8 ? "/dev/ttyACM" : number <= 16 ? "/dev/ttyUSB" : "/dev/ttyS";
-  return family + std::to_string(index);
+  return SerialPort::DevicePathOf(number);
 }

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "link/DeviceWatch.h"
+#include "link/SerialPort.h"
 
 class TPerson;
 
@@ -38,8 +39,8 @@ class TLink {
   // The longest wait for an answer, and for a flood of messages to end.
   static constexpr std::chrono::milliseconds AnswerDeadline{5000};
 
-  // Link state. -1 means closed.
-  int PortHandle = -1;
+  // Link state. kClosedPort (-1) means closed.
+  TPortHandle PortHandle = kClosedPort;
   // The device the last successful open found (a unit that dropped off the bus and came back is
   // another device under the same name).
   std::optional<TDeviceIdentity> OpenedDevice;
@@ -63,10 +64,10 @@ class TLink {
   // Drops complete messages without logging them; gives up after `AnswerDeadline` when a
   // unit never stops sending.
   void FlushInput();
-  // The system's text for the last error (errno saved by the failing call).
+  // The system's text for the last error (saved by the failing call).
   std::string LastErrorText() const;
-  // That error's errno value.
-  int LastError() const { return LastErrno; }
+  // That error's number (errno, or the Windows error code).
+  TSystemError LastError() const { return LastErrno; }
 
   // Sends and waits up to 5000 ms for a message beginning with "#"; "$" messages are logged
   // and skipped. Empty text when no answer came in time, also while "$" messages keep coming.
@@ -93,11 +94,11 @@ class TLink {
   void GoOnOrAbort(const std::string& question);
 
  private:
-  int LastErrno = 0;
+  TSystemError LastErrno = 0;
 
   [[noreturn]] void RaiseLastError();
 };
 
-// Default device path of a port name: COM1..COM8 -> /dev/ttyACM0..7, COM9..COM16 ->
-// /dev/ttyUSB0..7, COM17..COM24 -> /dev/ttyS0..7; any other name -> empty path (fails to open).
+// Default device path of a port name COM1..COM24 (`SerialPort::DevicePathOf`); any other name ->
+// empty path (fails to open).
 std::string DefaultDevicePath(const std::string& portName);

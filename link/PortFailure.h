@@ -5,8 +5,12 @@
 
 #include <string>
 
+#include "link/SerialPort.h"
+
 // The text for port `name`, mapped to device `path` (empty when the name has none; the name
 // itself when a device path was given), that failed to open with the system's error `error`:
-// "COM1 (/dev/ttyACM0): нет такого устройства", "Порт не выбран: ...", a refused device with
-// how to join the group dialout; any other error as the name and the system's text.
-std::string OpenFailureText(const std::string& name, const std::string& path, int error);
+// "COM1 (/dev/ttyACM0): нет такого устройства", "Порт не выбран: ...", a device another program
+// holds with who holds it (`BusyPortText`), a refused device with how to join the group dialout;
+// any other error as the name and the system's text.
+std::string OpenFailureText(const std::string& name, const std::string& path,
+                            TSystemError error);

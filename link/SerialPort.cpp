@@ -1,3 +1,4 @@
+// The serial device on POSIX termios.
 #include "link/SerialPort.h"
 
 #include <fcntl.h>
@@ -35,7 +36,12 @@ int WaitFor(int fd, short events, TClock::time_point deadline) {
 
 }  // namespace
 
-int OpenDevice(const std::string& path) {
+std::string DevicePathOf(int number) {
+  const char* family = number <= 8 ? "/dev/ttyACM" : number <= 16 ? "/dev/ttyUSB" : "/dev/ttyS";
+  return family + std::to_string((number - 1) % 8);
+}
+
+TPortHandle OpenDevice(const std::string& path) {
   int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
   // TIOCEXCL keeps out other openers (not the superuser); the lock also covers those.
@@ -53,7 +59,8 @@ int OpenDevice(const std::string& path) {
   return fd;
 }
 
-bool MakeRaw(int fd) {
+bool MakeRaw(TPortHandle port) {
+  const int fd = static_cast<int>(port);
   termios t{};
   if (tcgetattr(fd, &t) != 0) return false;
   speed_t in = cfgetispeed(&t), out = cfgetospeed(&t);
@@ -69,14 +76,16 @@ bool MakeRaw(int fd) {
   return true;
 }
 
-bool RaiseDtr(int fd) {
+bool RaiseDtr(TPortHandle port) {
+  const int fd = static_cast<int>(port);
   int bits = TIOCM_DTR;
   if (ioctl(fd, TIOCMBIS, &bits) == 0) return true;
   return errno == ENOTTY || errno == EINVAL;
 }
 
-void CloseDevice(int fd) {
-  if (fd < 0) return;
+void CloseDevice(TPortHandle port) {
+  if (port < 0) return;
+  const int fd = static_cast<int>(port);
   int saved = errno;
   // The exclusive flag belongs to the device, not to this descriptor: clear it, or the next
   // program would find the device busy while anything else still holds it open.
@@ -85,8 +94,9 @@ void CloseDevice(int fd) {
   errno = saved;
 }
 
-int ReadByte(int fd, char& byte, int timeoutMs) {
-  if (fd < 0) {
+int ReadByte(TPortHandle port, char& byte, int timeoutMs) {
+  const int fd = static_cast<int>(port);
+  if (port < 0) {
     errno = EBADF;
     return -1;
   }
@@ -115,8 +125,9 @@ int ReadByte(int fd, char& byte, int timeoutMs) {
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes, int timeoutMs) {
-  if (fd < 0) {
+bool WriteAll(TPortHandle port, std::string_view bytes, int timeoutMs) {
+  const int fd = static_cast<int>(port);
+  if (port < 0) {
     errno = EBADF;
     return false;
   }
@@ -148,10 +159,16 @@ bool WriteAll(int fd, std::string_view bytes, int timeoutMs) {
   return true;
 }
 
-std::string ErrorText(int errorNumber) {
+TSystemError LastError() { return static_cast<TSystemError>(errno); }
+
+bool IsBusy(TSystemError error) { return error == EBUSY; }
+bool IsMissing(TSystemError error) { return error == ENOENT || error == ENODEV || error == ENXIO; }
+bool IsRefused(TSystemError error) { return error == EACCES || error == EPERM; }
+
+std::string ErrorText(TSystemError error) {
   char buffer[256];
   // The GNU variant returns either `buffer` or a static text.
-  return strerror_r(errorNumber, buffer, sizeof buffer);
+  return strerror_r(static_cast<int>(error), buffer, sizeof buffer);
 }
 
 }  // namespace SerialPort

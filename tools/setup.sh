@@ -6,7 +6,9 @@ packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgte
           qt6-translations-l10n xvfb xauth x11-apps imagemagick socat fonts-dejavu-core
           librsvg2-bin desktop-file-utils appstream dpkg-dev debhelper file libcsv-dev
           libudev-dev lintian scdoc bash-completion pkg-config man-db systemd
-          libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3)
+          libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3
+          g++-mingw-w64-x86-64-posix mingw-w64-tools ninja-build xz-utils wine wine64 nsis zip
+          unzip xdotool)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -17,6 +17,10 @@ for variant in plain sanitize; do
   # suite run at once, more than there are cores.
   (cd "$dir" && ctest --output-on-failure -j"$((jobs * 4))")
 done
+# The Windows build, its setup program and zip, and its tests under Wine against the plain
+# build's simulated unit.
+tools/windows.sh >/dev/null
+tools/wine-test.sh build-test-plain
 # The tests ran twice above, so the package builds leave them out; dpkg-buildpackage without
 # nocheck runs them once more through dh_auto_test.
 export DEB_BUILD_OPTIONS=nocheck

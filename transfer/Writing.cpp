@@ -33,8 +33,8 @@ void Verify(TFmMain& form) {
 // Sets the unit's clock to the PC's local time.
 void SetClock(TFmMain& form) {
   std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
+  // The standard's own call on both systems; the operation runs on the GUI thread alone.
+  const std::tm local = *std::localtime(&now);
   std::string answer = form.Link.ExecuteForAnswer(ClockCommand(local));
   if (form.Link.CheckAnswerError(answer))
     TLink::RequireOk(answer);

@@ -34,7 +34,7 @@ struct TLinkedUnit {
 
   // Waits until the port has something to read.
   void AwaitInput() {
-    pollfd p{Link.PortHandle, POLLIN, 0};
+    pollfd p{static_cast<int>(Link.PortHandle), POLLIN, 0};
     ASSERT_EQ(poll(&p, 1, 5000), 1) << "nothing arrived";
   }
 };

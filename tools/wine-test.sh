@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Tests the Windows build (tools/windows.sh made it in build-windows/) under Wine, in a fresh
+# prefix on a virtual X display (every Qt program under Wine needs one, even a console one):
+#  - the test programs that need no pseudo-terminal;
+#  - vestra-cli.exe through Wine's COM3, which leads to the Linux simulated unit's
+#    pseudo-terminal: version, ports, a port with no device, a read into a file under a Cyrillic
+#    folder (byte for byte the file of the Linux build) and a write of it with verification;
+#  - the setup program: a silent install for all users, the installed program run, a silent
+#    uninstall that leaves nothing behind; the zip unpacked into a Cyrillic folder and run there;
+#  - the window: opened, one click on "Прочитать" reads the unit, its picture for the README.
+# Usage: tools/wine-test.sh [LINUX_BUILD]   (a configured Linux build folder; default "build")
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+win=$repo/build-windows
+linux=$repo/${1:-build}
+[ -d "$linux" ] || cmake -S . -B "$linux" >/dev/null
+cmake --build "$linux" -j"$(nproc)" --target vestra-sim vestra-cli >/dev/null
+. tools/wine-env.sh
+
+failed=0
+pass() { echo "ok      $1"; }
+fail() {
+  echo "FAILED  $1" >&2
+  failed=$((failed + 1))
+}
+# Wine draws with stand-ins for Windows' fonts (no Segoe UI, no Lucida Console), wider than
+# those: the tests that measure text against the window's fixed layout hold on Windows and on
+# Linux, not here.
+wine_fonts=TWindowTest.WindowKeepsItsFixedSizeAndLayout:TWindowTest.EveryCaptionShowsWholeWithRoomBeforeItsControl
+export WINEPATH=$qt_winepath
+for program in "$win"/tests/*/test_*.exe; do
+  qt_conf "$(dirname "$program")"
+  suite=$(basename "$program" .exe)
+  if (cd "$(dirname "$program")" && QT_QPA_PLATFORM=windows timeout 600 wine "$program" --gtest_brief=1 \
+        --gtest_filter="-$wine_fonts" >"$work/$suite.log" 2>&1); then
+    pass "$suite: $(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$work/$suite.log")"
+  else
+    cat "$work/$suite.log" >&2
+    fail "$suite"
+  fi
+done
+unset WINEPATH
+
+start_sim
+cli="$stage/vestra-cli.exe"
+
+expect() {  # name, expected exit code, pattern the output holds, command...
+  local what=$1 code=$2 pattern=$3
+  shift 3
+  local got=0
+  # A Qt program that cannot start under Wine shows a box and waits: a hang is a failure too.
+  timeout 120 "$@" >"$work/out" 2>&1 || got=$?
+  if [ "$got" = "$code" ] && grep -q -- "$pattern" "$work/out"; then
+    pass "$what"
+  else
+    echo "exit $got, output:" >&2
+    cat "$work/out" >&2
+    fail "$what"
+  fi
+}
+
+expect "vestra-cli.exe version through COM3" 0 '^3\.00' wine "$cli" version --port COM3
+expect "vestra-cli.exe ports: COM3 is there" 0 '^COM3 .*есть' wine "$cli" ports
+expect "vestra-cli.exe on a port without a device" 1 'COM5: ' wine "$cli" version --port COM5
+
+folder="$work/Пользователь"
+mkdir -p "$folder"
+file="$folder/Настройки Склад.ini"
+"$linux/cli/vestra-cli" read --port "$pty" -o "$work/linux.ini" >/dev/null 2>&1
+expect "vestra-cli.exe read into a Cyrillic path" 0 '' \
+  wine "$cli" read --port COM3 -o "$(winpath "$file")"
+if cmp -s "$file" "$work/linux.ini"; then
+  pass "the Windows read writes the Linux read's file byte for byte"
+else
+  diff <(od -c "$work/linux.ini") <(od -c "$file") | head -20 >&2 || true
+  fail "the Windows read writes the Linux read's file byte for byte"
+fi
+expect "vestra-cli.exe write with verification from a Cyrillic path" 0 'Проверено' \
+  wine "$cli" write --port COM3 "$(winpath "$file")"
+
+# The setup program, silently, for all users; then its uninstaller.
+setup=$win/$name-setup.exe
+target="$WINEPREFIX/drive_c/Program Files/Вестра"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Конфигуратор Вестра.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestra'
+timeout 300 wine "$setup" /S >/dev/null 2>&1 || true
+wineserver -w
+if [ -f "$target/vestra.exe" ] && [ -f "$target/platforms/qwindows.dll" ] && [ -f "$menu" ] &&
+   wine reg query "$key" /v UninstallString 2>/dev/null | grep -q 'uninstall\.exe'; then
+  pass "setup /S installs into Program Files\\Вестра with its menu entry and uninstaller"
+else
+  find "$WINEPREFIX/drive_c/Program Files" "$WINEPREFIX/drive_c/ProgramData" -maxdepth 6 >&2 || true
+  fail "setup /S installs into Program Files\\Вестра with its menu entry and uninstaller"
+fi
+expect "the installed vestra-cli.exe --version" 0 "^vestra-cli $version" \
+  wine 'C:\Program Files\Вестра\vestra-cli.exe' --version
+timeout 300 wine 'C:\Program Files\Вестра\uninstall.exe' /S >/dev/null 2>&1 || true
+wineserver -w
+if [ ! -e "$target" ] && [ ! -e "$menu" ] && ! wine reg query "$key" >/dev/null 2>&1; then
+  pass "uninstall /S leaves nothing behind"
+else
+  find "$target" "$menu" >&2 2>/dev/null || true
+  fail "uninstall /S leaves nothing behind"
+fi
+
+# The portable zip, from a folder with a Cyrillic name.
+portable="$work/Портативная Вестра"
+mkdir -p "$portable"
+unzip -q "$win/$name.zip" -d "$portable"
+expect "the zip runs from a Cyrillic folder" 0 '^3\.00' wine "$portable/$name/vestra-cli.exe" version --port COM3
+
+# The window, on COM3 (the third entry) as if chosen before; one click on "Прочитать".
+wine reg add 'HKCU\Software\Mirotan\TindraSetup' /v CBPort.ItemIndex /t REG_SZ /d 2 /f >/dev/null 2>&1
+reads_before=$(grep -c '^#R' "$work/sim.log" || true)
+wine "$stage/vestra.exe" >/dev/null 2>&1 &
+window=$(timeout 60 xdotool search --sync --onlyvisible --name 'Конфигуратор Вестра' | head -n1 || true)
+if [ -z "$window" ]; then
+  fail "the window opens under Wine"
+else
+  pass "the window opens under Wine"
+  sleep 2
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + 141)) $((Y + 39)) click 1  # "Прочитать", below the menu bar
+  for _ in $(seq 100); do
+    [ "$(grep -c '^#R' "$work/sim.log" || true)" -ge $((reads_before + 44)) ] && break
+    sleep 0.1
+  done
+  if [ "$(grep -c '^#R' "$work/sim.log" || true)" -ge $((reads_before + 44)) ]; then
+    pass "one click on «Прочитать» reads the unit"
+  else
+    fail "one click on «Прочитать» reads the unit"
+  fi
+  # The picture once the wait panel has gone and the window has drawn what it read.
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name 'Выполнение операции' >/dev/null || break
+    sleep 0.1
+  done
+  sleep 2
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$work/window.png"
+  [ -n "${VESTRA_SCREENSHOT:-}" ] && cp "$work/window.png" "$VESTRA_SCREENSHOT"
+  # A close as Windows asks for it: the window keeps its settings in the registry.
+  wine reg delete 'HKCU\Software\Mirotan\TindraSetup' /v WindowPosition /f >/dev/null 2>&1
+  wine taskkill /im vestra.exe >/dev/null 2>&1
+  wineserver -w
+  if wine reg query 'HKCU\Software\Mirotan\TindraSetup' /v WindowPosition 2>/dev/null |
+     grep -q '@Point'; then
+    pass "the window keeps its settings in the registry"
+  else
+    fail "the window keeps its settings in the registry"
+  fi
+fi
+
+if [ "$failed" -gt 0 ]; then
+  echo "Wine tests: $failed failed." >&2
+  exit 1
+fi
+echo "Wine tests passed."
