@@ -33,6 +33,7 @@
 #include "station/Slots.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
+#include "station/UnitJudge.h"
 #include "station/UnitsTable.h"
 #include "transfer/CodeTable.h"
 
@@ -42,6 +43,10 @@ using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 const char* const kVerifyWait = "Проверка записи...";
+// The result of a unit found holding a done row: never written again.
+const char* const kAlready = "already";
+// The result of an attempt whose row another station took meanwhile: no "#S" was sent.
+const char* const kLost = "lost";
 
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
@@ -69,6 +74,11 @@ class TSlotReport {
  private:
   int Slot;
 };
+
+// The row as the station's words name it.
+std::string RowName(const TPlan& plan) {
+  return "строка " + std::to_string(plan.Row) + (plan.Label.empty() ? "" : " (" + plan.Label + ")");
+}
 
 // What became of one unit, in the log's words and the station's.
 struct TOutcome {
@@ -131,6 +141,7 @@ struct TProvisionOptions {
   bool Queue = false;        // rows from a table, shared through the store
   bool Supervising = false;  // a station of slots, a worker for each
   std::string Station;       // the name its attempts are recorded under
+  long long LeaseMs = TStationStore::kLeaseMs;
 };
 
 int PositiveOption(const TSession& session, const char* name) {
@@ -145,6 +156,7 @@ TProvisionOptions ReadOptions(TSession& session) {
   TProvisionOptions options;
   options.Count = PositiveOption(session, "count");
   options.Slot = PositiveOption(session, "slot");
+  if (const int lease = PositiveOption(session, "lease")) options.LeaseMs = lease * 1000LL;
   const QStringList portValues = session.Options.values("port");
   options.Automatic = portValues.contains("auto");
   if (options.Automatic) {
@@ -187,6 +199,7 @@ void OpenRecord(TSession& session, const TProvisionOptions& options,
   const QByteArray templateBytes = file.readAll();
   const auto storeRows = options.Queue ? StoreRows(templateBytes, plans) : std::vector<TStoreRow>();
   store = std::make_unique<TStationStore>(StationDb(session), options.Station);
+  store->SetLease(options.LeaseMs);
   store->OpenBatch(TStationStore::BatchIdentity(templateBytes, storeRows), storeRows);
   log = std::make_unique<TProvisionLog>(session.Options.value("log"));
   if (options.Supervising) return;  // the supervisor's name is no worker's
@@ -204,6 +217,10 @@ struct TTake {
   long long Attempt = 0;
   std::optional<TClaim> Claim;
   const TPlan* Plan = nullptr;
+  // Decided before anything is written: nothing will be.
+  std::optional<TOutcome> Settled;
+  // The template's values the unit's firmware lacks, which the write leaves out.
+  std::string Skipped;
 };
 
 // One port (or any, with --port auto): unit after unit, each waited for, claimed, written with
@@ -220,7 +237,8 @@ class TStationLoop {
         Store(store),
         Log(log),
         Report(options.Slot),
-        Arrivals(Form, Person, options.Ports, Stop.Fd()) {
+        Arrivals(Form, Person, options.Ports, Stop.Fd()),
+        DoneRows(Form, plans) {
     PrepareOutput();
   }
 
@@ -230,8 +248,10 @@ class TStationLoop {
         const auto waitStart = TClock::now();
         std::optional<TUnit> unit = WaitForUnit();
         if (!unit) break;
-        std::optional<TTake> take = ClaimRow(*unit);
+        std::optional<TTake> take = FinishedUnit(*unit);
+        if (!take) take = ClaimRow(*unit);
         if (!take) continue;  // all done, or stopped: the top of the loop tells which
+        JudgeFirmware(*unit, *take);
         const auto writeStart = TClock::now();
         const TOutcome outcome = WriteAndVerify(*unit, *take);
         Record(*unit, *take, outcome, {waitStart, writeStart});
@@ -259,6 +279,8 @@ class TStationLoop {
   TArrivals Arrivals;
   int Handled = 0;
   bool AnyError = false, AnyDifference = false;
+  bool GoneSaid = false;  // standard output was found closed
+  TDoneRows DoneRows;
 
   // The station's output is one line per unit; the differing codes go with the other notes.
   void PrepareOutput() {
@@ -266,6 +288,7 @@ class TStationLoop {
     Form.VerifyAfterWrite = true;
     if (!Report.On()) return;
     Person.Progress = [this](const std::string& wait, int step) {
+      if (wait == ReadingUnitWait) return;
       const bool verifying = wait == kVerifyWait;
       if (verifying && step == 0) Report.Send(TEventKind::Written);
       if (step == 0) return;
@@ -279,6 +302,7 @@ class TStationLoop {
   }
 
   bool Finished() {
+    if (OutputGone()) return true;
     if (Options.Queue && Store.Counts().Left == 0) {
       Person.Say("Все строки таблицы записаны");
       return true;
@@ -298,6 +322,38 @@ class TStationLoop {
     Report.Unit.Firmware = unit->Version;
     Report.Send(TEventKind::Arrived);
     return unit;
+  }
+
+  // A unit that holds a row the record has as done is never written again: its attempt is
+  // recorded on the row it holds, and it is left alone until it goes.
+  std::optional<TTake> FinishedUnit(const TUnit& unit) {
+    if (!Options.Queue) return std::nullopt;
+    const std::vector<int> done = Store.DonePositions();
+    TTake take;
+    try {
+      take.Plan = DoneRows.HeldBy(unit, done);
+    } catch (const EVestraError& error) {
+      // Not knowing what the unit holds, the station must not write it.
+      static const TPlan noRow;
+      take.Plan = &noRow;
+      take.Attempt = Store.StartAttempt(unit.Port, unit.Device, unit.Version);
+      take.Settled = Settled("error", std::string("блок не прочитан: ") + error.what());
+      return take;
+    }
+    if (!take.Plan) return std::nullopt;
+    take.Attempt = Store.StartAttemptOnRow(take.Plan->Row, unit.Port, unit.Device, unit.Version);
+    take.Settled = Settled(kAlready, "блок уже записан: " + RowName(*take.Plan));
+    Report.Unit.Row = take.Plan->Row;
+    Report.Unit.Label = take.Plan->Label;
+    return take;
+  }
+
+  static TOutcome Settled(const std::string& result, const std::string& detail) {
+    TOutcome outcome;
+    outcome.Result = result;
+    outcome.Detail = detail;
+    outcome.Said = result == kAlready ? detail + " — отключите" : "ошибка: " + detail;
+    return outcome;
   }
 
   // The attempt is on record before the first command of the write.
@@ -326,15 +382,59 @@ class TStationLoop {
     return take;
   }
 
-  // The window's own write with its verification, the claim kept alive meanwhile.
+  // The window's own write with its verification, the claim kept alive meanwhile and confirmed
+  // right before "#S".
   TOutcome WriteAndVerify(TUnit& unit, const TTake& take) {
-    std::optional<TLeaseKeeper> keeper;
-    if (take.Claim) keeper.emplace(StationDb(Session), Options.Station, *take.Claim);
-    const TOutcome outcome = WriteUnit(Session, unit, *take.Plan);
-    ++Handled;
-    AnyError |= outcome.Result == "error";
+    TOutcome outcome;
+    if (take.Settled) {
+      outcome = *take.Settled;
+      outcome.VerifyStart = outcome.End = TClock::now();
+    } else {
+      std::optional<TLeaseKeeper> keeper;
+      bool lost = false;
+      if (take.Claim) {
+        keeper.emplace(StationDb(Session), Options.Station, *take.Claim, Options.LeaseMs);
+        Form.BeforeSave = [&] {
+          if (Store.ConfirmClaim(*take.Claim)) return;
+          lost = true;
+          throw EVestraError("захват строки потерян");
+        };
+      }
+      outcome = WriteUnit(Session, unit, *take.Plan);
+      Form.BeforeSave = nullptr;
+      if (lost) {
+        outcome.Result = kLost;
+        outcome.Detail = RowName(*take.Plan) +
+                         " досталась другой станции, пока эта не продлевала захват: «#S» не "
+                         "отправлен";
+        outcome.Said = "не записан: " + outcome.Detail;
+      }
+      if (!take.Skipped.empty())
+        outcome.Detail += (outcome.Detail.empty() ? "" : "; ") + take.Skipped;
+    }
+    if (outcome.Result != kAlready) ++Handled;
+    AnyError |= outcome.Result == "error" || outcome.Result == kLost;
     AnyDifference |= outcome.Result == "differences";
     return outcome;
+  }
+
+  // Every value the table gives the unit is one its firmware carries, or nothing is written and
+  // the row stays open for another unit; the template's values it lacks are left out, as the
+  // window leaves them, and the attempt says which.
+  void JudgeFirmware(const TUnit& unit, TTake& take) {
+    if (take.Settled) return;
+    const TFirmwareVerdict verdict = ::JudgeFirmware(*take.Plan, unit.Version);
+    if (!verdict.Refused.empty()) take.Settled = Settled("error", verdict.Refused);
+    take.Skipped = verdict.Skipped;
+  }
+
+  // Standard output closed (a pipe whose reader ended): what is printed no longer reaches
+  // anybody, so the station stops once its unit is handled.
+  bool OutputGone() {
+    if (!std::ferror(stdout)) return false;
+    if (!GoneSaid) Person.Say("Стандартный вывод закрыт: станция остановлена после блока");
+    GoneSaid = true;
+    return true;
   }
 
   struct TStarts {
@@ -368,6 +468,7 @@ class TStationLoop {
   int ExitCode() {
     // A worker's units are told by its events; its own exit is for failures of the slot itself.
     if (Report.On()) return ExitDone;
+    if (GoneSaid || !Arrivals.AnyPort()) return ExitFailed;
     // The wait for a unit ends on a stop without taking the signal: take it here.
     if (Stop.Wait(0ms)) {
       Person.Say("Остановлено: " + Stop.Name());

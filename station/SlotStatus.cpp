@@ -1,9 +1,11 @@
 #include "station/SlotStatus.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <array>
 
 #include "cli/Cli.h"
@@ -14,15 +16,23 @@ struct TPhaseLook {
   const char* Text;    // the phase as the slot's line shows it
   const char* Colour;  // its escape sequence on a colour terminal
 };
-// By phase: waiting, writing, verifying, done, failed, ended.
-constexpr std::array<TPhaseLook, 6> kPhases = {{
+// By phase: waiting, writing, verifying, done, failed, ended, already written.
+constexpr std::array<TPhaseLook, 7> kPhases = {{
     {"ожидание", ""},
     {"запись", "\x1b[33m"},
     {"проверка", "\x1b[33m"},
     {"готово — отключите блок", "\x1b[32m"},
     {"ошибка: ", "\x1b[31m"},
     {"", "\x1b[2m"},
+    {"уже записан — отключите блок", "\x1b[32m"},
 }};
+// A slot's line: its number, then the port, the phase and the label, each narrowed (the label
+// first) down to its least when the terminal is narrow, then the seconds.
+constexpr int kNumberWidth = 3, kSecondsWidth = 8;
+struct TColumn {
+  int Widest, Least;
+};
+constexpr TColumn kPort{14, 6}, kPhase{34, 10}, kLabel{20, 4};
 const char* const kReset = "\x1b[0m";
 constexpr auto kProgressPace = std::chrono::milliseconds(100);
 
@@ -82,6 +92,12 @@ void TSlotStatus::Apply(const TStationEvent& event) {
       said = "проверено";
       break;
     case TEventKind::Finished:
+      if (event.Result == "already") {
+        slot.Label = event.Label.empty() ? row : event.Label;
+        said = event.Detail + " — отключите";
+        Enter(slot, TPhase::Already);
+        break;
+      }
       if (event.Result == "ok") {
         ++DoneUnits;
         said = kPhases[static_cast<std::size_t>(TPhase::Done)].Text;
@@ -140,7 +156,13 @@ void TSlotStatus::Tick() {
   Draw();
 }
 
-std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
+int TSlotStatus::Width() const {
+  winsize size{};
+  if (ioctl(fileno(Out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  return size.ws_col;
+}
+
+std::string TSlotStatus::SlotLine(int number, const TSlot& slot, int width) const {
   const auto& look = kPhases[static_cast<std::size_t>(slot.Phase)];
   std::string phase = look.Text;
   if (slot.Phase == TPhase::Writing && slot.Steps > 0)
@@ -148,11 +170,24 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
   if (slot.Phase == TPhase::Failed || slot.Phase == TPhase::Ended) phase += slot.Detail;
   const long seconds =
       std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - slot.Since).count();
-  std::string line = Pad(std::to_string(number), 3) + Pad(slot.Port, 14, true) +
-                     (Colour && *look.Colour ? look.Colour : "") + Pad(phase, 34) +
-                     (Colour && *look.Colour ? kReset : "") + " " + Pad(slot.Label, 20) + " " +
-                     std::to_string(seconds) + " с";
-  return line;
+  // The last column is left free: a line that fills the terminal wraps on some of them.
+  int excess =
+      kNumberWidth + kPort.Widest + kPhase.Widest + 1 + kLabel.Widest + kSecondsWidth - (width - 1);
+  int columns[] = {kPort.Widest, kPhase.Widest, kLabel.Widest};
+  const TColumn order[] = {kLabel, kPhase, kPort};
+  for (int i = 0; i < 3; ++i) {
+    int& column = columns[2 - i];
+    const int give = std::clamp(excess, 0, column - order[i].Least);
+    column -= give;
+    excess -= give;
+  }
+  const bool colour = Colour && *look.Colour && excess <= 0;
+  std::string line = Pad(std::to_string(number), kNumberWidth) + Pad(slot.Port, columns[0], true) +
+                     (colour ? look.Colour : "") + Pad(phase, columns[1]) + (colour ? kReset : "") +
+                     " " + Pad(slot.Label, columns[2]) +
+                     Pad(" " + std::to_string(seconds) + " с", kSecondsWidth);
+  // Narrower still: the line is cut, plainly.
+  return excess > 0 ? Pad(line, std::max(width - 1, 10)) : line;
 }
 
 std::string TSlotStatus::SummaryLine() const {
@@ -182,11 +217,12 @@ void TSlotStatus::Erase() {
 }
 
 void TSlotStatus::Draw() {
-  if (!IsTerminal) return;
+  if (!IsTerminal || Closed) return;
+  const int width = Width();
   std::string picture;
   for (std::size_t i = 0; i < Slots.size(); ++i)
-    picture += SlotLine(static_cast<int>(i) + 1, Slots[i]) + "\x1b[K\n";
-  picture += SummaryLine() + "\x1b[K\n";
+    picture += SlotLine(static_cast<int>(i) + 1, Slots[i], width) + "\x1b[K\n";
+  picture += Pad(SummaryLine(), std::max(width - 1, 10)) + "\x1b[K\n";
   std::fputs(picture.c_str(), Out);
   std::fflush(Out);
   Drawn = static_cast<int>(Slots.size()) + 1;
@@ -199,6 +235,7 @@ void TSlotStatus::Close() {
     Draw();
     Drawn = 0;  // the last picture stays
   }
+  Closed = true;
   std::string total =
       "Итог: записано " + std::to_string(DoneUnits) + ", ошибок " + std::to_string(Failures.size());
   if (Left >= 0) total += ", осталось строк " + std::to_string(Left);

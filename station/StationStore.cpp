@@ -116,6 +116,7 @@ struct TStationStore::TImpl {
   QSqlDatabase Db;
   std::string Station;
   long long Batch = 0;
+  long long LeaseMs = kLeaseMs;
 
   TImpl(const TDialect& dialect, const std::string& station) : Dialect(dialect), Station(station) {
     static std::atomic<int> counter{0};
@@ -352,7 +353,7 @@ std::optional<TClaim> TStationStore::Claim(const std::string& port, const std::s
   s.Run(
       "UPDATE queue_rows SET claimed_by = ?, lease_until = {now} + CAST(? AS BIGINT) "
       "WHERE id = ?",
-      {QString::fromStdString(s.Station), kLeaseMs, claim.RowId});
+      {QString::fromStdString(s.Station), s.LeaseMs, claim.RowId});
   claim.Attempt = s.InsertAttempt(claim.RowId, claim.Position, label, port, device, firmware);
   write.Commit();
   return claim;
@@ -362,7 +363,7 @@ void TStationStore::RenewLease(const TClaim& claim) {
   Impl->Run(
       "UPDATE queue_rows SET lease_until = {now} + CAST(? AS BIGINT) WHERE id = ? AND "
       "claimed_by = ?",
-      {kLeaseMs, claim.RowId, QString::fromStdString(Impl->Station)});
+      {Impl->LeaseMs, claim.RowId, QString::fromStdString(Impl->Station)});
 }
 
 long long TStationStore::StartAttempt(const std::string& port, const std::string& device,
@@ -430,14 +431,18 @@ TStoreCounts TStationStore::Counts() {
   return counts;
 }
 
-TLeaseKeeper::TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim) {
-  Thread = std::thread([this, db, station, claim] {
+TLeaseKeeper::TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim,
+                           long long leaseMs) {
+  Thread = std::thread([this, db, station, claim, leaseMs] {
     std::unique_ptr<TStationStore> store;  // opened only when a renewal is due
     std::unique_lock<std::mutex> lock(Mutex);
-    while (!Stop.wait_for(lock, std::chrono::milliseconds(TStationStore::kLeaseMs / 5),
-                          [this] { return Stopping; })) {
+    while (
+        !Stop.wait_for(lock, std::chrono::milliseconds(leaseMs / 5), [this] { return Stopping; })) {
       try {
-        if (!store) store = std::make_unique<TStationStore>(db, station);
+        if (!store) {
+          store = std::make_unique<TStationStore>(db, station);
+          store->SetLease(leaseMs);
+        }
         store->RenewLease(claim);
       } catch (const std::exception&) {
         store.reset();  // tried again next time
@@ -453,4 +458,46 @@ TLeaseKeeper::~TLeaseKeeper() {
   }
   Stop.notify_one();
   Thread.join();
+}
+
+// --- At the unit: a finished unit left alone, the claim confirmed before "#S" ---
+
+void TStationStore::SetLease(long long leaseMs) { Impl->LeaseMs = leaseMs; }
+
+long long TStationStore::LeaseMs() const { return Impl->LeaseMs; }
+
+std::vector<int> TStationStore::DonePositions() {
+  std::vector<int> positions;
+  for (QSqlQuery q =
+           Impl->Run("SELECT b.position FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
+                     "WHERE b.batch_id = ? AND r.done = 1 ORDER BY b.position",
+                     {Impl->Batch});
+       q.next();)
+    positions.push_back(q.value(0).toInt());
+  return positions;
+}
+
+long long TStationStore::StartAttemptOnRow(int position, const std::string& port,
+                                           const std::string& device, const std::string& firmware) {
+  TImpl& s = *Impl;
+  QSqlQuery row = s.Run(
+      "SELECT r.id, r.label FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
+      "WHERE b.batch_id = ? AND b.position = ?",
+      {s.Batch, position});
+  if (!row.next())
+    throw EVestraError("База данных станции: нет строки " + std::to_string(position));
+  const QVariant id = row.value(0);
+  const QString label = row.value(1).toString();
+  row.finish();
+  return s.InsertAttempt(id, position, label, port, device, firmware);
+}
+
+bool TStationStore::ConfirmClaim(const TClaim& claim) {
+  // One statement: a station that claims the expired row meanwhile either comes first and
+  // changes its holder, or comes after and finds the lease running again.
+  return Impl->Run(
+                 "UPDATE queue_rows SET lease_until = {now} + CAST(? AS BIGINT) "
+                 "WHERE id = ? AND claimed_by = ? AND done = 0",
+                 {Impl->LeaseMs, claim.RowId, QString::fromStdString(Impl->Station)})
+             .numRowsAffected() > 0;
 }

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <algorithm>
 #include <ostream>
 #include <thread>
@@ -319,3 +320,125 @@ TEST_F(Provision, ABusyPortIsNamedWithItsHolderAndTakenOnceLetGo) {
   EXPECT_EQ(station.Wait(), 0) << station.Err();
   EXPECT_EQ(Occurrences(station.Err(), said), 1u) << station.Err();
 }
+
+TEST_F(Provision, AVerifiedUnitStillPluggedAtARestartIsNeverWrittenAgain) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  const std::vector<std::string> args = {"provision", templ,
+                                         "--units",   WriteFile("units.csv", UnitsTable(2)),
+                                         "--port",    "COM3",
+                                         "--log",     log,
+                                         "--db",      PathOf("station.db")};
+  {
+    TCliProcess station(args);
+    ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
+    station.Signal(SIGINT);
+    EXPECT_EQ(station.Wait(), 130) << station.Err();
+  }
+  const std::size_t before = Unit->Commands().size();
+
+  TCliProcess again(args);
+
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 2; })) << again.Err();
+  const auto commands = Unit->Commands();
+  EXPECT_EQ(std::count_if(commands.begin() + static_cast<long>(before), commands.end(),
+                          [](const std::string& c) { return c.rfind("#W", 0) == 0; }),
+            0);
+  EXPECT_NE(again.Out().find("блок уже записан: строка 1 (Блок №1) — отключите"), std::string::npos)
+      << again.Out();
+  EXPECT_NE(LoggedUnits(log)[1].find(R"("1","Блок №1","already")"), std::string::npos)
+      << LoggedUnits(log)[1];
+  // Once it is gone, the next unit gets the next row.
+  Unit->Stop();
+  ASSERT_TRUE(WaitUntil([&] { return again.Err().find("блок отключён") != std::string::npos; }));
+  StartUnit();
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 3; })) << again.Err();
+  ExpectWritten(2);
+  EXPECT_EQ(again.Wait(), 0) << again.Err();
+}
+
+namespace {
+
+struct TFirmwareCase {
+  const char* Name;
+  std::string Firmware, Column, Value;
+  std::string Logged;  // result and detail, as the log has them
+};
+void PrintTo(const TFirmwareCase& c, std::ostream* out) { *out << c.Name; }
+
+class FirmwareGaps : public TProvisionTest, public ::testing::WithParamInterface<TFirmwareCase> {};
+
+}  // namespace
+
+TEST_P(FirmwareGaps, AreJudgedBeforeTheFirstWrite) {
+  const auto& c = GetParam();
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  StartUnit({"--firmware", c.Firmware});
+  const std::string log = PathOf("log.csv");
+  const std::string table = "Unit,PhoneSMS1," + c.Column + "\nA,+79000000001," + c.Value + "\n";
+
+  const auto run = RunCli({"provision", templ, "--units", WriteFile("units.csv", table), "--port",
+                           "COM3", "--log", log, "--count", "1"});
+
+  const bool ok = c.Logged.rfind("\"ok\"", 0) == 0;
+  EXPECT_EQ(run.Exit, ok ? 0 : 1) << run.Err;
+  const auto logged = LoggedUnits(log);
+  ASSERT_EQ(logged.size(), 1u) << run.Err;
+  EXPECT_NE(logged[0].find(c.Logged), std::string::npos) << logged[0];
+  const auto commands = Unit->Commands();
+  EXPECT_EQ(
+      std::count_if(commands.begin(), commands.end(),
+                    [](const std::string& command) { return command.rfind("#W", 0) == 0; }) > 0,
+      ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, FirmwareGaps,
+    ::testing::Values(
+        TFirmwareCase{"RingLevelOn207", "2.07", "RingLevel", "5",
+                      R"x("error","прошивка 2.07: нет RingLevel (R03)")x"},
+        TFirmwareCase{"InternalSimOn199", "1.99", "GPRSUserInt", "x",
+                      R"x("error","прошивка 1.99: нет GPRSUserInt (G11)")x"},
+        // The template's values the unit lacks are left out, as the window leaves them.
+        TFirmwareCase{
+            "TemplateOn207", "2.07", "SMSPwd", "1234",
+            R"x("ok","шаблон: прошивка 2.07 без SleepMode (M19), SleepTime (M20), )x"
+            R"x(LowBatMsg (M21), RingMode (R01), RingDuration (R02), RingLevel (R03)")x"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+namespace {
+
+enum class TNode { DevNull, RegularFile, Folder };
+struct TNodeCase {
+  const char* Name;
+  TNode Node;
+};
+void PrintTo(const TNodeCase& c, std::ostream* out) { *out << c.Name; }
+
+class NotSerialPorts : public TProvisionTest, public ::testing::WithParamInterface<TNodeCase> {};
+
+}  // namespace
+
+TEST_P(NotSerialPorts, AreSaidAtOnceAndNotWaitedOn) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  Unit.reset();
+  std::string path = "/dev/null";
+  if (GetParam().Node == TNode::RegularFile) path = WriteFile("plain", "#V 3.00\r");
+  if (GetParam().Node == TNode::Folder) QDir().mkpath(QString::fromStdString(path = PathOf("dir")));
+  MapPort("COM3", path);
+
+  const auto run = RunCli({"provision", templ, "--port", "COM3", "--log", PathOf("log.csv")});
+
+  EXPECT_EQ(run.Exit, 1) << run.Err;
+  EXPECT_NE(run.Err.find("COM3 (" + path + "): не последовательный порт"), std::string::npos)
+      << run.Err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, NotSerialPorts,
+                         ::testing::Values(TNodeCase{"DevNull", TNode::DevNull},
+                                           TNodeCase{"RegularFile", TNode::RegularFile},
+                                           TNodeCase{"Folder", TNode::Folder}),
+                         [](const auto& info) { return std::string(info.param.Name); });
