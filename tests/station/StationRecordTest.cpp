@@ -150,6 +150,16 @@ class TStationTest : public TCliTest {
     return attempts;
   }
 
+  // Every attempt of the record as "station row result".
+  std::vector<std::string> Attempts(const std::string& db) {
+    std::vector<std::string> attempts;
+    for (const auto& a : Report(db))
+      attempts.push_back(a["station"].toString().toStdString() + " " +
+                         std::to_string(a["row"].toInt()) + " " +
+                         a["result"].toString().toStdString());
+    return attempts;
+  }
+
   // Every row of 1..rows done by exactly one "ok" attempt and held by exactly one verified unit.
   void ExpectEachRowOnExactlyOneUnit(const std::string& db, int rows) {
     std::map<int, int> ok;
@@ -312,12 +322,7 @@ TEST_F(StationRecord, OffersTheRowOfADeadStationToAnotherOnceItsLeaseRanOut) {
   stations[0].Process = Start("COM4", db, table, {"--station", "B"});
   ASSERT_TRUE(Serve(stations));
 
-  std::vector<std::string> attempts;
-  for (const auto& a : Report(db))
-    attempts.push_back(a["station"].toString().toStdString() + " " +
-                       std::to_string(a["row"].toInt()) + " " +
-                       a["result"].toString().toStdString());
-  EXPECT_EQ(attempts, (std::vector<std::string>{"A 1 interrupted", "B 2 ok", "B 1 ok"}));
+  EXPECT_EQ(Attempts(db), (std::vector<std::string>{"A 1 interrupted", "B 2 ok", "B 1 ok"}));
 }
 
 TEST_F(StationRecord, AStationPausedPastItsLeaseNeverSendsTheFinalCommand) {
@@ -345,12 +350,7 @@ TEST_F(StationRecord, AStationPausedPastItsLeaseNeverSendsTheFinalCommand) {
   const auto half = slow->Commands();
   EXPECT_EQ(std::find(half.begin(), half.end(), "#S"), half.end());
   EXPECT_EQ(VerifiedRow(unit->Commands()), 1);
-  std::vector<std::string> attempts;
-  for (const auto& a : Report(db))
-    attempts.push_back(a["station"].toString().toStdString() + " " +
-                       std::to_string(a["row"].toInt()) + " " +
-                       a["result"].toString().toStdString());
-  EXPECT_EQ(attempts, (std::vector<std::string>{"A 1 lost", "B 1 ok"}));
+  EXPECT_EQ(Attempts(db), (std::vector<std::string>{"A 1 lost", "B 1 ok"}));
 }
 
 TEST_F(StationRecord, RefusesAStoreItCannotOpenOrWriteBeforeSendingAnything) {
