@@ -7,6 +7,7 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "cli/Cli.h"
 
@@ -173,18 +174,18 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot, int width) cons
   // The last column is left free: a line that fills the terminal wraps on some of them.
   int excess =
       kNumberWidth + kPort.Widest + kPhase.Widest + 1 + kLabel.Widest + kSecondsWidth - (width - 1);
-  int columns[] = {kPort.Widest, kPhase.Widest, kLabel.Widest};
-  const TColumn order[] = {kLabel, kPhase, kPort};
-  for (int i = 0; i < 3; ++i) {
-    int& column = columns[2 - i];
-    const int give = std::clamp(excess, 0, column - order[i].Least);
-    column -= give;
+  int port = kPort.Widest, phaseWidth = kPhase.Widest, label = kLabel.Widest;
+  for (auto [column, least] : {std::pair<int*, int>{&label, kLabel.Least},
+                               {&phaseWidth, kPhase.Least},
+                               {&port, kPort.Least}}) {
+    const int give = std::clamp(excess, 0, *column - least);
+    *column -= give;
     excess -= give;
   }
   const bool colour = Colour && *look.Colour && excess <= 0;
-  std::string line = Pad(std::to_string(number), kNumberWidth) + Pad(slot.Port, columns[0], true) +
-                     (colour ? look.Colour : "") + Pad(phase, columns[1]) + (colour ? kReset : "") +
-                     " " + Pad(slot.Label, columns[2]) +
+  std::string line = Pad(std::to_string(number), kNumberWidth) + Pad(slot.Port, port, true) +
+                     (colour ? look.Colour : "") + Pad(phase, phaseWidth) + (colour ? kReset : "") +
+                     " " + Pad(slot.Label, label) +
                      Pad(" " + std::to_string(seconds) + " с", kSecondsWidth);
   // Narrower still: the line is cut, plainly.
   return excess > 0 ? Pad(line, std::max(width - 1, 10)) : line;
