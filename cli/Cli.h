@@ -27,6 +27,9 @@ enum TExit : int {
   // A stop signal ended the run once that was safe: 128 + the signal's number.
 };
 
+// The option that lets "CorrCoef" be written, as the judgement's words name it.
+inline constexpr const char* kManualCorrCoefOption = "--manual-corr-coef";
+
 // A usage error found while running: printed, exit 2.
 struct EUsage {
   std::string Text;

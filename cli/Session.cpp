@@ -10,6 +10,7 @@
 #include "form/QtText.h"
 #include "form/Settings.h"
 #include "link/Integer.h"
+#include "params/Judgement.h"
 #include "params/ParamFile.h"
 #include "station/UnitsTable.h"
 
@@ -78,15 +79,14 @@ std::optional<int> TSession::ApplyJudged(const QString& fileName) {
     Form->ShowError(error.what());
     return ExitUsage;
   }
-  std::vector<std::string> checks;
-  // The window applies a file without judging it; a script is told what the form changed.
-  for (const auto& unkept :
-       JudgeThroughForm(*Form, lines, FileValues(lines, KnownKeys(*Form)), checks))
-    Person->Say("Предупреждение: " + unkept.Text());
-  const auto controls = ControlCharacters(Form->ParamList.Lines());
-  for (const auto& found : controls) Person->Say("Ошибка: " + found.Text());
-  for (const auto& text : checks) Person->Say("Ошибка: " + text);
-  if (!controls.empty() || !checks.empty()) return ExitChecksFailed;
+  // A script is told what the form changed, as the window's log is.
+  const TFormVerdict verdict =
+      JudgeThroughForm(*Form, lines, FileValues(lines), kManualCorrCoefOption);
+  for (const auto& unkept : verdict.Unkept) Person->Say("Предупреждение: " + unkept.Text());
+  const auto refused = RefusedValues(lines);
+  for (const auto& found : refused) Person->Say("Ошибка: " + found.Text());
+  for (const auto& text : verdict.Checks) Person->Say("Ошибка: " + text);
+  if (!refused.empty() || !verdict.Checks.empty()) return ExitChecksFailed;
   return std::nullopt;
 }
 

@@ -227,6 +227,8 @@ class TFmMain : public QMainWindow {
   // check as the form holds it), and the texts of every failed check come back in check order,
   // none when the form passes. Shows nothing.
   std::vector<std::string> GatherAllParameters();
+  // The same into `into`, leaving `ParamList` as it is.
+  std::vector<std::string> GatherAllParameters(TParamList& into);
   void ApplyParameters(const QString& fileName);
   // As ApplyParameters, with the lines of a file already read (Windows-1251).
   void ApplyParameterLines(std::vector<std::string> lines);

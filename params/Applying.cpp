@@ -1,8 +1,10 @@
 // ApplyParameters: a parameter file into the parameter set, and from there into the controls.
 //
-// Values are never judged here: a missing key or a value that is not a whole number takes its
-// default, lists and spin edits keep to their items and ranges by themselves. The next
-// gathering judges what the file brought.
+// Values are not rejected here: a missing key or a value that is not a whole number takes its
+// default, lists and spin edits keep to their items and ranges by themselves, and the log says
+// what the form made of a value otherwise than it was written. The next gathering judges what
+// the file brought. Only a file whose value would carry a control character to the unit is
+// refused whole, before anything changes.
 #include <QString>
 #include <exception>
 #include <string>
@@ -12,14 +14,27 @@
 #include "form/FmMain.h"
 #include "form/QtText.h"
 #include "params/Encodings.h"
-#include "params/Numbered.h"
+#include "params/Judgement.h"
 #include "params/ParamFile.h"
+#include "params/ParamTable.h"
+#include "params/RowControls.h"
 
 void TFmMain::ApplyParameters(const QString& fileName) {
   try {
     // Read whole before anything changes: a file that cannot be read leaves everything as is.
-    ParamList.Assign(ReadParamFile(fileName));
-    PutParametersIntoControls();
+    const std::vector<std::string> lines = ReadParamFile(fileName);
+    // Nor does a file whose value would carry a control character to the unit.
+    if (const auto refused = RefusedValues(lines); !refused.empty()) {
+      std::string text = "Файл параметров не загружен: управляющий символ в значении";
+      for (const auto& value : refused) text += "\n" + value.Text();
+      ShowError(text);
+      return;
+    }
+    // Applied as always; what the form holds otherwise than the file says goes to the log.
+    const QString manual = "«" + CBManualCorrCoef->text().remove('&') + "»";
+    const auto verdict = JudgeThroughForm(*this, lines, FileValues(lines), manual.toStdString());
+    for (const auto& unkept : verdict.Unkept)
+      Person->Log(ToCp1251(QString::fromStdString("Предупреждение: " + unkept.Text())));
   } catch (const std::exception& error) {
     ShowError(error.what());
   } catch (...) {
@@ -38,77 +53,67 @@ void TFmMain::ApplyParameterLines(std::vector<std::string> lines) {
   }
 }
 
-void TFmMain::PutParametersIntoControls() {
-  auto text = [this](TEdit* edit, const char* key) {
-    edit->SetText(FromCp1251(ParamList.Value(key)));
-  };
-  auto integer = [this](const std::string& key, std::int32_t fallback) {
-    return ParamList.Integer(key, fallback);
-  };
-  auto spin = [&](TSpinEdit* spin, const char* key, std::int32_t fallback) {
-    spin->SetValue(integer(key, fallback));
-  };
-  auto index = [&](TComboBox* list, const char* key, std::int32_t fallback) {
-    list->SetItemIndex(integer(key, fallback));
-  };
-  auto check = [&](TCheckBox* box, const char* key, std::int32_t fallback) {
-    box->SetChecked(integer(key, fallback) != 0);
-  };
+namespace {
 
-  text(EdLoginE, "GPRSUser");
-  text(EdPwdE, "GPRSPwd");
-  text(EdAPNE, "GPRSSite");
-  text(EdLoginI, "GPRSUserInt");
-  text(EdPwdI, "GPRSPwdInt");
-  text(EdAPNI, "GPRSSiteInt");
-  text(EdRqBalance, "BalanceRq");
-  // Stored in tens of roubles; in double, since ten times a large stored number overflows int.
-  SELimitBal->SetValue(10.0 * integer("BalanceLimit", 0));
-  spin(SEPeriodBal, "BalancePeriod", 0);
-  for (int n = 1; n <= 3; ++n) {
-    auto* unused = NumberedControl<TCheckBox>(*this, "CBServer", n);
-    auto* edit = NumberedControl<TEdit>(*this, "EdServer", n);
-    auto address = integer("AddrServer" + std::to_string(n), 0);
-    // The box's click notification runs the server rule, which enables the edit.
-    unused->SetChecked(address == 0);
-    edit->SetText(address == 0 ? QStringLiteral("0.0.0.0")
-                               : QString::fromStdString(UnpackIPAddress(address)));
+using K = TParamKind;
+
+// One row's value into its controls, as its kind says.
+void PutRow(TFmMain& form, const TParamRow& row) {
+  const TParamList& params = form.ParamList;
+  const auto integer = [&] { return params.Integer(row.Key, row.Default); };
+  switch (row.Kind) {
+    case K::Text:
+    case K::Phone:
+      RowControl<TEdit>(form, row)->SetText(FromCp1251(params.Value(row.Key)));
+      break;
+    case K::Number:
+      // In double: ten times a large stored number overflows int.
+      RowControl<TSpinEdit>(form, row)->SetValue(static_cast<double>(row.Scale) * integer());
+      break;
+    case K::List:
+      RowControl<TComboBox>(form, row)->SetItemIndex(integer());
+      break;
+    case K::Check:
+      RowControl<TCheckBox>(form, row)->SetChecked(integer() != 0);
+      break;
+    case K::Address: {
+      auto* edit = RowControl<TEdit>(form, row);
+      auto* unused = RowControl<TCheckBox>(form, row, 1);
+      const auto address = integer();
+      // The box's click notification runs the server rule, which enables the edit.
+      unused->SetChecked(address == 0);
+      edit->SetText(address == 0 ? QStringLiteral("0.0.0.0")
+                                 : QString::fromStdString(UnpackIPAddress(address)));
+      break;
+    }
+    case K::Packed:
+      if (row.Packing == TPacking::Vibro)
+        form.DecodeVibroMode(integer());
+      else
+        form.DecodeSleepMode(integer());  // runs the sleep rule
+      break;
   }
-  spin(SEDelay, "DelayAlarm", 0);
-  spin(SECloseDelay, "CloseDelay", 0);
-  index(CBPIRMode, "PIRMode", 0);
-  DecodeVibroMode(integer("VibroMode", 0));
-  index(CBBothAlarm, "BothAlarm", 0);
-  index(CBChangeCoord, "ChangeCoord", 0);
-  spin(SETimeZone, "TimeZone", 0);
-  index(CBGPS, "UseGPS", 0);
-  index(CBCellInfo, "UseCellInfo", 0);
-  check(CBSendLinkFault, "SendLinkFault", 0);
-  index(CBPeriod, "Period", 0);
-  spin(SEBrightness, "Brightness", 0);
-  if (CBManualCorrCoef->Checked()) spin(SECorrCoef, "CorrCoef", 0);
-  text(EdPINE, "PINCode");
-  text(EdPINI, "PINCodeInt");
-  text(EdSMSPwd, "SMSPwd");
-  text(EdOpenPwd, "OpenPwd");
-  index(CBControlSMS, "ControlSMS", 0);
-  check(CBLoadEfemerids, "LoadEfemerids", 1);
-  check(CBUseAGPS, "UseAGPS", 1);
-  index(CBSelSIMMode, "SelSIMMode", 2);
-  check(CBOpClsSMS, "OpenCloseSMS", 0);
-  check(CBLowBatMsg, "LowBatMsg", 0);
-  DecodeSleepMode(integer("SleepMode", 0));  // runs the sleep rule
-  spin(SESleep, "SleepTime", 24);
-  for (int k = 1; k <= 3; ++k) {
-    const std::string suffix = std::to_string(k);
-    NumberedControl<TEdit>(*this, "EdPhone", k)
-        ->SetText(FromCp1251(ParamList.Value("PhoneSMS" + suffix)));
-    NumberedControl<TComboBox>(*this, "CBPhone", k)->SetItemIndex(integer("EnSMS" + suffix, 0));
+}
+
+void RunRule(TFmMain& form, TApplyRule rule) {
+  switch (rule) {
+    case TApplyRule::None:
+      break;
+    case TApplyRule::SensorRule:
+      form.CBSensorModeChange();
+      break;
   }
-  // Lists set by the program raise no notification: the sensor rule runs here, after
-  // "BothAlarm", so that a pair of sensors not both in use leaves it at "Нет".
-  CBSensorModeChange();
-  index(CBRingMode, "RingMode", 0);
-  spin(SERingDuration, "RingDuration", 2);
-  spin(SERingLevel, "RingLevel", 11);
+}
+
+bool Applies(const TFmMain& form, const TParamRow& row) {
+  return row.Condition == TApplyCondition::Always || form.CBManualCorrCoef->Checked();
+}
+
+}  // namespace
+
+void TFmMain::PutParametersIntoControls() {
+  for (const TParamRow* row : ApplyOrder()) {
+    if (Applies(*this, *row)) PutRow(*this, *row);
+    RunRule(*this, row->RuleAfter);
+  }
 }

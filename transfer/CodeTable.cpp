@@ -10,6 +10,7 @@
 #include "link/VestraError.h"
 #include "params/Encodings.h"
 #include "params/ParamList.h"
+#include "params/ParamTable.h"
 
 namespace {
 
@@ -18,63 +19,118 @@ using W = TWriteConversion;
 using C = TCondition;
 constexpr int All = AllVersions;
 
+// A row as written below: the keys of the parameter set the code carries, whose rows give the
+// controls it fills when read; the rest as in TCodeRow.
+struct TCodeSpec {
+  std::string_view Code;
+  int ReadPosition, WritePosition, FromVersion;
+  std::array<std::string_view, 3> Keys;
+  R Read;
+  W Write;
+  int ReadDefault = 0;
+  C ReadCondition = C::Always;
+  C WriteCondition = C::Always;
+};
+
 // Read order. Per row: the code, its places in the read and the write order, the lowest
-// version number that carries it (All: every version), then how it is read (controls, conversion,
-// default of an integer that does not read, condition) and how it is written (keys, conversion,
-// condition).
+// version number that carries it (All: every version), the keys it carries, how it is read and
+// how it is written; then where it differs from the plain case: the default of an integer that
+// does not read, the condition of the read and of the write.
 // clang-format off
-constexpr std::array<TCodeRow, CodeCount> Rows{{
-    {"G01",  1,  9, All, {{"EdLoginE"}, R::Text},                {{"GPRSUser"}, W::AsIs}},
-    {"G02",  2, 10, All, {{"EdPwdE"}, R::Text},                  {{"GPRSPwd"}, W::AsIs}},
-    {"G03",  3, 11, All, {{"EdAPNE"}, R::Text},                  {{"GPRSSite"}, W::AsIs}},
-    {"G04",  4, 43, All, {{"EdPINE"}, R::Text},                  {{"PINCode"}, W::AsIs}},
-    {"G11",  5, 12, 200, {{"EdLoginI"}, R::Text},                {{"GPRSUserInt"}, W::AsIs}},
-    {"G12",  6, 13, 200, {{"EdPwdI"}, R::Text},                  {{"GPRSPwdInt"}, W::AsIs}},
-    {"G13",  7, 14, 200, {{"EdAPNI"}, R::Text},                  {{"GPRSSiteInt"}, W::AsIs}},
-    {"G14",  8, 44, 200, {{"EdPINI"}, R::Text},                  {{"PINCodeInt"}, W::AsIs}},
-    {"E01",  9,  1, All, {{"CBPhone1", "CBPhone2", "CBPhone3"}, R::SmsTypes},
-                         {{"EnSMS1", "EnSMS2", "EnSMS3"}, W::JoinedSms}},
-    {"P01", 10,  2, All, {{"EdPhone1"}, R::Text},                {{"PhoneSMS1"}, W::AsIs}},
-    {"P02", 11,  3, All, {{"EdPhone2"}, R::Text},                {{"PhoneSMS2"}, W::AsIs}},
-    {"P03", 12,  4, All, {{"EdPhone3"}, R::Text},                {{"PhoneSMS3"}, W::AsIs}},
-    {"B01", 13,  5, All, {{"SELimitBal"}, R::ValueTimes10},      {{"BalanceLimit"}, W::AsIs}},
-    {"B02", 14,  6, All, {{"SEPeriodBal"}, R::Value},            {{"BalancePeriod"}, W::AsIs}},
-    {"B03", 15,  7, All, {{"EdRqBalance"}, R::Text},             {{"BalanceRq"}, W::AsIs}},
-    {"C01", 16,  8, All, {{"SEBrightness"}, R::Value},           {{"Brightness"}, W::AsIs}},
-    {"M01", 17, 15, All, {{"SETimeZone"}, R::Value},             {{"TimeZone"}, W::AsIs}},
-    {"M02", 18, 16, All, {{"CBPeriod"}, R::Index},               {{"Period"}, W::AsIs}},
-    {"M03", 19, 17, All, {{"SEDelay"}, R::Value},                {{"DelayAlarm"}, W::AsIs}},
-    {"M12", 20, 27, All, {{"SECloseDelay"}, R::Value},           {{"CloseDelay"}, W::AsIs}},
-    {"M10", 21, 25, All, {{"CBPIRMode"}, R::SensorBits},
-                         {{"PIRMode", "VibroMode"}, W::SensorBits}},
-    {"M11", 22, 26, All, {{"CBVibroMode", "SEVibroSens"}, R::VibroMode, 0, C::VibroBitSet},
-                         {{"VibroMode"}, W::AsIs}},
-    {"M14", 23, 28, All, {{"CBBothAlarm"}, R::Index},            {{"BothAlarm"}, W::AsIs}},
-    {"M15", 24, 29, All, {{"CBChangeCoord"}, R::Index},          {{"ChangeCoord"}, W::AsIs}},
-    {"M04", 25, 18, All, {{"CBGPS"}, R::IndexCapped3},           {{"UseGPS"}, W::UseGps}},
-    {"M08", 26, 19, All, {{"CBCellInfo"}, R::Index},             {{"UseCellInfo"}, W::AsIs}},
-    {"M09", 27, 20, All, {{"CBSendLinkFault"}, R::Checked},      {{"SendLinkFault"}, W::AsIs}},
-    {"M05", 28, 21, All, {{"SECorrCoef"}, R::Value},
-                         {{"CorrCoef"}, W::AsIs, C::ManualCorrCoefSet}},
-    {"M06", 29, 22, All, {{"CBControlSMS"}, R::Index},           {{"ControlSMS"}, W::AsIs}},
-    {"M07", 30, 23, All, {{"EdSMSPwd"}, R::Text},                {{"SMSPwd"}, W::AsIs}},
-    {"M13", 31, 24, All, {{"EdOpenPwd"}, R::Text},               {{"OpenPwd"}, W::AsIs}},
-    {"M16", 32, 30, 200, {{"CBLoadEfemerids"}, R::Checked},      {{"LoadEfemerids"}, W::AsIs}},
-    {"M17", 33, 31, 200, {{"CBUseAGPS"}, R::Checked},            {{"UseAGPS"}, W::AsIs}},
-    {"G05", 34, 32, 200, {{"CBSelSIMMode"}, R::Index, 1},        {{"SelSIMMode"}, W::AsIs}},
-    {"M18", 35, 33, 207, {{"CBOpClsSMS"}, R::Checked},           {{"OpenCloseSMS"}, W::AsIs}},
-    {"M19", 36, 34, 208, {{"CBSleepMode", "CBSleepMsg", "CBSleepKeyb"}, R::SleepMode},
-                         {{"SleepMode"}, W::AsIs}},
-    {"M20", 37, 35, 208, {{"SESleep"}, R::Value},                {{"SleepTime"}, W::AsIs}},
-    {"M21", 38, 36, 208, {{"CBLowBatMsg"}, R::Checked},          {{"LowBatMsg"}, W::AsIs}},
-    {"R01", 39, 37, 300, {{"CBRingMode"}, R::Index},             {{"RingMode"}, W::AsIs}},
-    {"R02", 40, 38, 300, {{"SERingDuration"}, R::Value, 2},      {{"RingDuration"}, W::AsIs}},
-    {"R03", 41, 39, 300, {{"SERingLevel"}, R::Value, 11},        {{"RingLevel"}, W::AsIs}},
-    {"S01", 42, 40, All, {{"EdServer1", "CBServer1"}, R::Server}, {{"AddrServer1"}, W::ServerBytes}},
-    {"S02", 43, 41, All, {{"EdServer2", "CBServer2"}, R::Server}, {{"AddrServer2"}, W::ServerBytes}},
-    {"S03", 44, 42, All, {{"EdServer3", "CBServer3"}, R::Server}, {{"AddrServer3"}, W::ServerBytes}},
-}};
+constexpr TCodeSpec Specs[] = {
+    {"G01",  1,  9, All, {"GPRSUser"},      R::Text,         W::AsIs},
+    {"G02",  2, 10, All, {"GPRSPwd"},       R::Text,         W::AsIs},
+    {"G03",  3, 11, All, {"GPRSSite"},      R::Text,         W::AsIs},
+    {"G04",  4, 43, All, {"PINCode"},       R::Text,         W::AsIs},
+    {"G11",  5, 12, 200, {"GPRSUserInt"},   R::Text,         W::AsIs},
+    {"G12",  6, 13, 200, {"GPRSPwdInt"},    R::Text,         W::AsIs},
+    {"G13",  7, 14, 200, {"GPRSSiteInt"},   R::Text,         W::AsIs},
+    {"G14",  8, 44, 200, {"PINCodeInt"},    R::Text,         W::AsIs},
+    {"E01",  9,  1, All, {"EnSMS1", "EnSMS2", "EnSMS3"}, R::SmsTypes, W::JoinedSms},
+    {"P01", 10,  2, All, {"PhoneSMS1"},     R::Text,         W::AsIs},
+    {"P02", 11,  3, All, {"PhoneSMS2"},     R::Text,         W::AsIs},
+    {"P03", 12,  4, All, {"PhoneSMS3"},     R::Text,         W::AsIs},
+    {"B01", 13,  5, All, {"BalanceLimit"},  R::ValueTimes10, W::AsIs},
+    {"B02", 14,  6, All, {"BalancePeriod"}, R::Value,        W::AsIs},
+    {"B03", 15,  7, All, {"BalanceRq"},     R::Text,         W::AsIs},
+    {"C01", 16,  8, All, {"Brightness"},    R::Value,        W::AsIs},
+    {"M01", 17, 15, All, {"TimeZone"},      R::Value,        W::AsIs},
+    {"M02", 18, 16, All, {"Period"},        R::Index,        W::AsIs},
+    {"M03", 19, 17, All, {"DelayAlarm"},    R::Value,        W::AsIs},
+    {"M12", 20, 27, All, {"CloseDelay"},    R::Value,        W::AsIs},
+    {"M10", 21, 25, All, {"PIRMode", "VibroMode"}, R::SensorBits, W::SensorBits},
+    {"M11", 22, 26, All, {"VibroMode"},     R::VibroMode,    W::AsIs, 0, C::VibroBitSet},
+    {"M14", 23, 28, All, {"BothAlarm"},     R::Index,        W::AsIs},
+    {"M15", 24, 29, All, {"ChangeCoord"},   R::Index,        W::AsIs},
+    {"M04", 25, 18, All, {"UseGPS"},        R::IndexCapped3, W::UseGps},
+    {"M08", 26, 19, All, {"UseCellInfo"},   R::Index,        W::AsIs},
+    {"M09", 27, 20, All, {"SendLinkFault"}, R::Checked,      W::AsIs},
+    {"M05", 28, 21, All, {"CorrCoef"},      R::Value,        W::AsIs, 0, C::Always,
+                                                             C::ManualCorrCoefSet},
+    {"M06", 29, 22, All, {"ControlSMS"},    R::Index,        W::AsIs},
+    {"M07", 30, 23, All, {"SMSPwd"},        R::Text,         W::AsIs},
+    {"M13", 31, 24, All, {"OpenPwd"},       R::Text,         W::AsIs},
+    {"M16", 32, 30, 200, {"LoadEfemerids"}, R::Checked,      W::AsIs},
+    {"M17", 33, 31, 200, {"UseAGPS"},       R::Checked,      W::AsIs},
+    {"G05", 34, 32, 200, {"SelSIMMode"},    R::Index,        W::AsIs, 1},
+    {"M18", 35, 33, 207, {"OpenCloseSMS"},  R::Checked,      W::AsIs},
+    {"M19", 36, 34, 208, {"SleepMode"},     R::SleepMode,    W::AsIs},
+    {"M20", 37, 35, 208, {"SleepTime"},     R::Value,        W::AsIs},
+    {"M21", 38, 36, 208, {"LowBatMsg"},     R::Checked,      W::AsIs},
+    {"R01", 39, 37, 300, {"RingMode"},      R::Index,        W::AsIs},
+    {"R02", 40, 38, 300, {"RingDuration"},  R::Value,        W::AsIs, 2},
+    {"R03", 41, 39, 300, {"RingLevel"},     R::Value,        W::AsIs, 11},
+    {"S01", 42, 40, All, {"AddrServer1"},   R::Server,       W::ServerBytes},
+    {"S02", 43, 41, All, {"AddrServer2"},   R::Server,       W::ServerBytes},
+    {"S03", 44, 42, All, {"AddrServer3"},   R::Server,       W::ServerBytes},
+};
 // clang-format on
+static_assert(std::size(Specs) == CodeCount, "one row per device code");
+
+// The controls a read fills: those of the rows it carries. The sensor bits fill only the PIR
+// list; the vibration sensor's controls are the next code's.
+constexpr std::array<std::string_view, 3> ReadControls(const TCodeSpec& spec) {
+  std::array<std::string_view, 3> controls{};
+  std::size_t filled = 0;
+  const std::size_t rows = spec.Read == R::SensorBits ? 1 : spec.Keys.size();
+  for (std::size_t k = 0; k < rows && !spec.Keys[k].empty(); ++k) {
+    const std::size_t index = ParamIndex(spec.Keys[k]);
+    // A key the parameter set does not have is no constant: the table does not build.
+    if (index == ParamCount) throw "unknown key";
+    const TParamRow& row = ParamTable()[index];
+    // Indexed: GCC 12 takes a range-for over another table's row for a change of that table.
+    for (std::size_t c = 0; c < row.Controls.size(); ++c) {
+      if (row.Controls[c].empty()) continue;
+      if (filled == controls.size()) throw "more than three controls";
+      controls[filled++] = row.Controls[c];
+    }
+  }
+  return controls;
+}
+
+// The keys a write is formed from, as the parameter set spells them.
+constexpr std::array<std::string_view, 3> WriteKeys(const TCodeSpec& spec) {
+  std::array<std::string_view, 3> keys{};
+  for (std::size_t k = 0; k < keys.size() && !spec.Keys[k].empty(); ++k)
+    keys[k] = ParamTable()[ParamIndex(spec.Keys[k])].Key;
+  return keys;
+}
+
+constexpr std::array<TCodeRow, CodeCount> BuildRows() {
+  std::array<TCodeRow, CodeCount> rows{};
+  for (std::size_t i = 0; i < CodeCount; ++i) {
+    const TCodeSpec& spec = Specs[i];
+    TCodeRow& row = rows[i];
+    row.Code = spec.Code;
+    row.ReadPosition = spec.ReadPosition;
+    row.WritePosition = spec.WritePosition;
+    row.FromVersion = spec.FromVersion;
+    row.Read = {ReadControls(spec), spec.Read, spec.ReadDefault, spec.ReadCondition};
+    row.Write = {WriteKeys(spec), spec.Write, spec.WriteCondition};
+  }
+  return rows;
+}
+constexpr std::array<TCodeRow, CodeCount> Rows = BuildRows();
 
 constexpr bool PositionsArePermutations() {
   std::array<bool, CodeCount + 1> write{};

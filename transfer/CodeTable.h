@@ -4,8 +4,10 @@
 // row of `CodeTable` says which controls a code fills when the configuration is read, which keys
 // of the parameter set it is written from, how the value text is converted in each direction,
 // from which firmware version on the unit carries it, and where it stands in the read order and
-// in the write order. Reading and writing the configuration walk this table and nothing else, so
-// a new code is one new row.
+// in the write order. The keys and their controls are those of the parameter set's own table
+// (params/ParamTable.h): a row names the keys it carries, and its controls follow from them.
+// Reading and writing the configuration walk this table and nothing else, so a new code is one
+// new row.
 //
 // The firmware version text becomes an integer version number (2.07 -> 207) once per operation;
 // the rows' thresholds are compared against it.

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "link/Text.h"
 #include "tests/params/FormFixture.h"
 
 namespace {
@@ -149,4 +150,37 @@ TEST_F(TFileActions, ALineBreakInsideAValueIsRefusedRatherThanSavedAsTwoLines) {
   auto error = TakeError();
   EXPECT_NE(error.find("GPRSSite"), std::string::npos) << error;
   EXPECT_EQ(FileBytes(name), "Period=4\r\n");
+}
+
+// A value that would carry a control character to the unit refuses the whole file; values the
+// form holds otherwise are applied as always and listed in the log, in the command line's words.
+TEST_F(TFileActions, LoadRefusesAControlCharacterAndListsWhatTheFormChanged) {
+  auto refused = Path("refused.ini");
+  PutFile(refused, "Period=7\r\nSMSPwd=12\x1b#WL00\r\n");
+  const auto before = Snapshot();
+  {
+    TDialogHand hand(Window->OpenDialog, TDialogHand::Accept(refused));
+    Window->ActLoadExecute();
+  }
+  const auto error = TakeError();
+  EXPECT_NE(error.find("SMSPwd: «12\\x1B#WL00» — управляющий символ (код 27)"), std::string::npos)
+      << error;
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(Person.LogLines.empty());
+
+  auto changed = Path("changed.ini");
+  PutFile(changed, "Period=7\r\nRingLevel=99\r\nUseGPS=x\r\n");
+  {
+    TDialogHand hand(Window->OpenDialog, TDialogHand::Accept(changed));
+    Window->ActLoadExecute();
+  }
+  EXPECT_TRUE(Person.Boxes.empty());
+  EXPECT_EQ(Window->CBPeriod->ItemIndex(), 7);
+  EXPECT_EQ(Window->SERingLevel->Value(), 15);
+  std::vector<std::string> logged;
+  for (const auto& line : Person.LogLines) logged.push_back(Cp1251ToUtf8(line));
+  EXPECT_EQ(logged, (std::vector<std::string>{
+                        "Предупреждение: UseGPS: «x» — не целое число",
+                        "Предупреждение: RingLevel: «99» — вне диапазона от 0 до 15",
+                    }));
 }

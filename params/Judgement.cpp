@@ -1,0 +1,193 @@
+// The judgement of values through the form.
+#include "params/Judgement.h"
+
+#include <QString>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+
+#include "form/Controls.h"
+#include "form/FmMain.h"
+#include "link/Text.h"
+#include "params/Encodings.h"
+#include "params/ParamTable.h"
+#include "params/ParamText.h"
+
+namespace {
+
+using K = TParamKind;
+
+bool SameKey(std::string_view a, std::string_view b) { return ParamTableRows::SameKey(a, b); }
+
+// Whether the form holds what `text` (blanks around it dropped) says.
+bool Holds(const TParamRow* row, std::string_view text, const std::string& held) {
+  const auto said = ToInteger(text);
+  if (row && row->Kind == K::Phone) {
+    std::string digits;
+    for (char c : text)
+      if (std::string_view(" -()+").find(c) == std::string_view::npos) digits += c;
+    return digits == held;
+  }
+  if (row && row->Kind == K::Address && !said)
+    return IsDottedAddress(text) && std::to_string(ParseIPAddress(text)) == held;
+  const auto holds = ToInteger(held);
+  if (said && holds) return *said == *holds;
+  return text == held;
+}
+
+// The value the form gives `key` when the key says `value` alone.
+std::int64_t HeldFor(TFmMain& form, const std::string& key, std::int32_t value) {
+  form.ApplyParameterLines({key + "=" + std::to_string(value)});
+  TParamList gathered;
+  form.GatherAllParameters(gathered);
+  return ToInteger(gathered.Value(key)).value_or(0);
+}
+
+// What judging a value needs beside the value.
+struct TJudged {
+  TFmMain& Form;
+  std::string_view ManualOption;
+  bool Probed = false;  // the form was used to find a range
+};
+
+// Why the form holds `held` for `key` rather than `text`.
+std::string WhyNotHeld(TJudged& judged, const std::string& key, const TParamRow* row,
+                       QObject* control, std::string_view text, const std::string& held) {
+  TFmMain& form = judged.Form;
+  if (row && row->Condition == TApplyCondition::ManualCorrCoef && !form.CBManualCorrCoef->Checked())
+    return NotWrittenReason(judged.ManualOption);
+  const auto number = ToInteger(text);
+  const bool numeric = qobject_cast<TSpinEdit*>(control) || qobject_cast<TComboBox*>(control) ||
+                       qobject_cast<TCheckBox*>(control) || (row && row->Kind == K::Packed);
+  if (numeric && !number) return "не целое число";
+  if (qobject_cast<TSpinEdit*>(control)) {
+    // The range as the key counts, which the control's own range need not be ("BalanceLimit"
+    // counts tens of roubles).
+    judged.Probed = true;
+    const auto low = HeldFor(form, key, INT32_MIN), high = HeldFor(form, key, INT32_MAX);
+    if (*number < low || *number > high)
+      return "вне диапазона от " + std::to_string(low) + " до " + std::to_string(high);
+  } else if (auto* list = qobject_cast<TComboBox*>(control)) {
+    if (*number < -1 || *number >= list->count())
+      return "в списке нет пункта " + std::to_string(*number) + " (есть от 0 до " +
+             std::to_string(list->count() - 1) + ")";
+  } else if (qobject_cast<TCheckBox*>(control)) {
+    if (*number != 0 && *number != 1) return "допустимо 0 или 1";
+  } else if (row && row->Kind == K::Phone) {
+    return "допустимы только цифры, пробел, «+», «-», «(» и «)»";
+  } else if (row && row->Kind == K::Address && !number && !IsDottedAddress(text)) {
+    return "не адрес вида 192.0.2.10";
+  }
+  return "форма хранит «" + Cp1251ToUtf8(held) + "»";
+}
+
+// The control that holds the row's value; none for a packed value, which several hold.
+QObject* ValueControl(const TFmMain& form, const TParamRow* row) {
+  if (!row || row->Kind == K::Packed) return nullptr;
+  return form.FindControl(QString::fromLatin1(row->Controls[0].data(),
+                                              static_cast<qsizetype>(row->Controls[0].size())));
+}
+
+}  // namespace
+
+std::optional<int> RefusedCharacterIn(std::string_view text) {
+  auto at = std::find_if(text.begin(), text.end(), IsRefusedByte);
+  if (at == text.end()) return std::nullopt;
+  return static_cast<unsigned char>(*at);
+}
+
+std::string RefusedReason(int code) {
+  return "управляющий символ (код " + std::to_string(code) + ")";
+}
+
+std::string NotWrittenReason(std::string_view manualOption) {
+  return "не записывается без " + std::string(manualOption);
+}
+
+std::string TUnkept::Text() const {
+  std::string shown;
+  for (char c : Said) {
+    if (!IsRefusedByte(c)) {
+      shown += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
+    shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : escape;
+  }
+  return Key + ": «" + shown + "» — " + Reason;
+}
+
+std::vector<std::string> KnownKeys() {
+  std::vector<std::string> keys;
+  for (const TParamRow& row : ParamTable()) keys.emplace_back(row.Key);
+  return keys;
+}
+
+TSaidValues FileValues(const std::vector<std::string>& lines,
+                       const std::vector<std::string>& known) {
+  TSaidValues values;
+  for (const auto& key : known) {
+    for (const auto& line : lines) {
+      const auto eq = line.find('=');
+      if (eq == std::string::npos || !SameKey(std::string_view(line).substr(0, eq), key)) continue;
+      values.emplace_back(key, line.substr(eq + 1));
+      break;
+    }
+  }
+  return values;
+}
+
+std::vector<TUnkept> RefusedValues(const std::vector<std::string>& lines) {
+  std::vector<TUnkept> refused;
+  for (const auto& [key, value] : FileValues(lines)) {
+    if (FindParam(key)->Kind != K::Text) continue;
+    const std::string_view travels = TrimControls(value);
+    if (auto code = RefusedCharacterIn(travels))
+      refused.push_back({key, Cp1251ToUtf8(travels), RefusedReason(*code)});
+  }
+  return refused;
+}
+
+TFormVerdict JudgeThroughForm(TFmMain& form, const std::vector<std::string>& lines,
+                              const TSaidValues& said, std::string_view manualOption) {
+  TFormVerdict verdict;
+  form.ApplyParameterLines(lines);
+  TParamList held;
+  verdict.Checks = form.GatherAllParameters(held);
+  TJudged judged{form, manualOption};
+  for (const auto& [key, value] : said) {
+    // Blanks and control characters around a value are dropped by the window's gathering.
+    const std::string_view text = TrimControls(value);
+    const TParamRow* row = FindParam(key);
+    QObject* control = ValueControl(form, row);
+    const std::string holds = held.Value(key);
+    std::optional<std::string> reason;
+    // An edit keeps a longer text set by the program: its limit is for typing only.
+    if (auto* edit = qobject_cast<TEdit*>(control);
+        edit && edit->MaxLength() > 0 && text.size() > static_cast<std::size_t>(edit->MaxLength()))
+      reason = "длиннее " + std::to_string(edit->MaxLength()) + " символов";
+    else if (!Holds(row, text, holds))
+      reason = WhyNotHeld(judged, key, row, control, text, holds);
+    if (reason) verdict.Unkept.push_back({key, Cp1251ToUtf8(value), *reason});
+  }
+  if (judged.Probed) form.ApplyParameterLines(lines);
+  return verdict;
+}
+
+bool IsDottedAddress(std::string_view text) {
+  for (int octet = 0; octet < 4; ++octet) {
+    if (octet > 0) {
+      if (text.empty() || text.front() != '.') return false;
+      text.remove_prefix(1);
+    }
+    std::size_t digits = 0;
+    int value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 3)
+      value = value * 10 + (text[digits++] - '0');
+    if (digits == 0 || value > 255) return false;
+    text.remove_prefix(digits);
+  }
+  return text.empty();
+}
