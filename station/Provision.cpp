@@ -481,6 +481,12 @@ class TStationLoop {
 }  // namespace
 
 int RunProvision(TSession& session) {
+  // The station's name goes into the record and to every terminal that shows it.
+  const std::string station = session.Options.value("station").toStdString();
+  if (auto code = RefusedCharacterInUtf8(station)) {
+    session.Person->Say("Ошибка: " + TUnkept{"--station", station, RefusedReason(*code)}.Text());
+    return ExitChecksFailed;
+  }
   std::vector<TPlan> plans;
   if (auto refused = JudgePlans(session, plans)) return *refused;
   const TProvisionOptions options = ReadOptions(session);

@@ -442,3 +442,68 @@ INSTANTIATE_TEST_SUITE_P(Cli, NotSerialPorts,
                                            TNodeCase{"RegularFile", TNode::RegularFile},
                                            TNodeCase{"Folder", TNode::Folder}),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+namespace {
+
+// A control character where a person would not see it: each is refused with its place named.
+struct TControlCase {
+  const char* Name;
+  std::string Table;         // UTF-8
+  std::string TemplateLine;  // Windows-1251, put first in the template; empty: none
+  std::vector<std::string> More;
+  std::string Said;
+};
+void PrintTo(const TControlCase& c, std::ostream* out) { *out << c.Name; }
+
+class ControlCharacters : public TProvisionTest,
+                          public ::testing::WithParamInterface<TControlCase> {};
+
+}  // namespace
+
+TEST_P(ControlCharacters, AreRefusedWithTheirPlaceNamed) {
+  const auto& c = GetParam();
+  StartUnit();
+  std::string templ = SaveUnit("template.ini");
+  if (!c.TemplateLine.empty())
+    templ = WriteFile("control.ini", c.TemplateLine + "\r\n" + ReadFile(templ));
+  StartUnit();
+
+  auto args =
+      std::vector<std::string>{"provision", templ,  "--units", WriteFile("units.csv", c.Table),
+                               "--port",    "COM3", "--log",   PathOf("log.csv")};
+  args.insert(args.end(), c.More.begin(), c.More.end());
+  const auto run = RunCli(args);
+
+  EXPECT_EQ(run.Exit, 3) << run.Err;
+  EXPECT_NE(run.Err.find(c.Said), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find("\x7f"), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find("\x1b"), std::string::npos) << run.Err;
+  EXPECT_EQ(Unit->Commands(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ControlCharacters,
+    ::testing::Values(
+        TControlCase{"DelInACell",
+                     "Unit,SMSPwd\nA,12\x7f"
+                     "4\n",
+                     "",
+                     {},
+                     "строка 1 (A), SMSPwd: «12\\x7F4» — управляющий символ (код 127)"},
+        TControlCase{"C1InALabel",
+                     "Unit,SMSPwd\nA\xc2\x9b"
+                     "31m,1234\n",
+                     "",
+                     {},
+                     "строка 1 (A\\u009B31m), Unit: «A\\u009B31m» — управляющий символ (код 155)"},
+        TControlCase{"NulInATemplateValue",
+                     "Unit,SMSPwd\nA,1234\n",
+                     std::string("GPRSSite=1\0", 11) + Cp1251("2смс1"),
+                     {},
+                     "шаблон, строка 1, GPRSSite: «1\\x002смс1» — управляющий символ (код 0)"},
+        TControlCase{"EscInTheStationsName",
+                     "Unit,SMSPwd\nA,1234\n",
+                     "",
+                     {"--station", "a\x1b[2J"},
+                     "--station: «a\\x1B[2J» — управляющий символ (код 27)"}),
+    [](const auto& info) { return std::string(info.param.Name); });
