@@ -38,6 +38,8 @@ void BlockChildEndSignal() {
   pthread_sigmask(SIG_BLOCK, &child, nullptr);
 }
 
+void IgnoreClosedOutput() { signal(SIGPIPE, SIG_IGN); }
+
 TStopSignals::TStopSignals() {
   const sigset_t set = StopSet();
   Descriptor = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);

@@ -16,6 +16,9 @@ void BlockStopSignals();
 // Blocks SIGCHLD likewise: the station learns that a slot's worker ended through a descriptor,
 // which only a signal blocked in every thread reaches. Nothing on Windows.
 void BlockChildEndSignal();
+// Makes a write to an output whose reader went away fail instead of ending the program
+// (SIGPIPE ignored). Nothing on Windows, which has no such signal.
+void IgnoreClosedOutput();
 
 class TStopSignals {
  public:

@@ -32,6 +32,8 @@ void BlockStopSignals() {
 
 void BlockChildEndSignal() {}
 
+void IgnoreClosedOutput() {}
+
 TStopSignals::TStopSignals() = default;
 
 TStopSignals::~TStopSignals() = default;

@@ -87,6 +87,11 @@ const TOptionRow kOptions[] = {
     {OptReport, {"format"}, "Формат: csv (по умолчанию) или json (JSON Lines).", "csv|json"},
     {OptStation, {"count"}, "Остановиться после N блоков.", "N"},
     {OptStation,
+     {"lease"},
+     "Срок захвата строки, с (по умолчанию 300): захват продлевается, пока блок пишется, и "
+     "подтверждается перед «#S»; строку станции, которая молчит дольше, берёт другая.",
+     "SECONDS"},
+    {OptStation,
      {"json"},
      "События станции в стандартный вывод, по объекту JSON в строке (JSON Lines).",
      nullptr},
@@ -238,7 +243,12 @@ int main(int argc, char** argv) {
     BlockStopSignals();
   // The station learns that a slot's worker ended through a descriptor as well, which only a
   // signal blocked in every thread reaches.
-  if (argc > 1 && std::string_view(argv[1]) == "provision") BlockChildEndSignal();
+  if (argc > 1 && std::string_view(argv[1]) == "provision") {
+    BlockChildEndSignal();
+    // An output whose reader went away (`| head`, a supervisor killed) is no reason to cut a
+    // unit's write: the failed write is seen, and the station stops after the unit.
+    IgnoreClosedOutput();
+  }
   // The form is never shown: no display is needed unless one is chosen.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);

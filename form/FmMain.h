@@ -251,6 +251,10 @@ class TFmMain : public QMainWindow {
   // How long that check lets the unit store its settings after the final command before it
   // asks whether the unit is back: a unit may answer "#S" and restart a moment later.
   std::chrono::milliseconds SettleAfterSave{500};
+  // Asked right before a write's final command, once every value is in the unit; a raise ends
+  // the write as a failure with its text, and "#S" is never sent. The station confirms its
+  // claim on the unit's row here.
+  std::function<void()> BeforeSave;
   // What the last write sent (cleared when a write starts).
   std::vector<TCodeValue> LastWrite;
   // The differences the last comparison or verification found; empty optional when it did not

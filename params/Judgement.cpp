@@ -97,6 +97,29 @@ std::optional<int> RefusedCharacterIn(std::string_view text) {
   return static_cast<unsigned char>(*at);
 }
 
+std::optional<int> RefusedCharacterInUtf8(std::string_view utf8) {
+  const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  for (const char32_t c : text.toUcs4())
+    if (IsRefusedCharacter(c)) return static_cast<int>(c);
+  return std::nullopt;
+}
+
+std::string ShownEscaped(std::string_view utf8) {
+  const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  std::string shown;
+  for (const char32_t c : text.toUcs4()) {
+    if (!IsRefusedCharacter(c)) {
+      shown += QString::fromUcs4(&c, 1).toStdString();
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, c < 0x80 ? "\\x%02X" : "\\u%04X",
+                  static_cast<unsigned>(c));
+    shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : escape;
+  }
+  return shown;
+}
+
 std::string RefusedReason(int code) {
   return "управляющий символ (код " + std::to_string(code) + ")";
 }
@@ -105,19 +128,7 @@ std::string NotWrittenReason(std::string_view manualOption) {
   return "не записывается без " + std::string(manualOption);
 }
 
-std::string TUnkept::Text() const {
-  std::string shown;
-  for (char c : Said) {
-    if (!IsRefusedByte(c)) {
-      shown += c;
-      continue;
-    }
-    char escape[8];
-    std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(c));
-    shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : escape;
-  }
-  return Key + ": «" + shown + "» — " + Reason;
-}
+std::string TUnkept::Text() const { return Key + ": «" + ShownEscaped(Said) + "» — " + Reason; }
 
 std::vector<std::string> KnownKeys() {
   std::vector<std::string> keys;

@@ -22,9 +22,11 @@
 
 class TFmMain;
 
-// The characters no value may carry, as a Unicode code point: a control character would end a
-// command on the line or a line of a file, or act on a terminal.
-constexpr bool IsRefusedCharacter(char32_t c) { return c < 32; }
+// The characters no value may carry, as a Unicode code point: a control character (C0, DEL or
+// C1) would end a command on the line or a line of a file, or act on a terminal.
+constexpr bool IsRefusedCharacter(char32_t c) {
+  return c < 32 || c == 0x7F || (c >= 0x80 && c <= 0x9F);
+}
 
 // The same on a Windows-1251 byte (its bytes from 128 up are letters and signs).
 constexpr bool IsRefusedByte(char byte) {
@@ -35,6 +37,14 @@ constexpr bool IsRefusedByte(char byte) {
 // The code of the first refused character of `text` (Windows-1251 or UTF-8: both keep the codes
 // below 128 as they are).
 std::optional<int> RefusedCharacterIn(std::string_view text);
+
+// The same for a UTF-8 text (a table's cell, a label, a station's name), whose C1 characters
+// take two bytes.
+std::optional<int> RefusedCharacterInUtf8(std::string_view utf8);
+
+// A UTF-8 text with its refused characters shown as escapes ("\\r", "\\x1B", "\\u0085"), as
+// a refusal or a report shows it.
+std::string ShownEscaped(std::string_view utf8);
 
 // Why a value with that refused character is refused: "управляющий символ (код N)".
 std::string RefusedReason(int code);

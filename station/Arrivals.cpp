@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -33,14 +34,21 @@ constexpr auto kRetryStep = 50ms;
 enum class TPhase {
   Absent,  // no device, or one that could not be opened: awaiting one that appears
   ToProbe,
-  Silent,  // opened but did not answer: left alone until it goes and comes back
-  Busy,    // another program holds it: tried again when one lets a device go
-  Held,    // a unit handled: held until it leaves
+  Silent,     // opened but did not answer: left alone until it goes and comes back
+  Busy,       // another program holds it: tried again when one lets a device go
+  Held,       // a unit handled: held until it leaves
+  NotSerial,  // a node that cannot be a serial line: said once, left alone until it changes
 };
 
 bool Exists(const std::string& path) {
   struct stat node {};
   return stat(path.c_str(), &node) == 0;
+}
+
+// A node that is there and is no character device (a regular file, a folder) is no serial line.
+bool OtherThanDevice(const std::string& path) {
+  struct stat node {};
+  return stat(path.c_str(), &node) == 0 && !S_ISCHR(node.st_mode);
 }
 
 }  // namespace
@@ -137,14 +145,29 @@ struct TArrivals::TState {
     if (moved) WatchPorts();
   }
 
+  // Said at once: waiting on it would be waiting for ever.
+  void NotSerial(TPort& port) {
+    Person.Say(port.Name + " (" + port.Path + "): не последовательный порт");
+    port.Phase = TPhase::NotSerial;
+  }
+
   // Opens `port` on the form's link; false (its phase set) when that cannot be done now.
   bool Open(TPort& port) {
+    if (OtherThanDevice(port.Path)) {
+      NotSerial(port);
+      return false;
+    }
     const auto grace = TClock::now() + kAccessGrace;
     for (;;) {
       const std::string failure = Form.Link.OpenPort(port.Name);
       if (failure.empty()) return true;
       Form.Link.ClosePort();  // an open that failed half-way still holds the device
       const int error = Form.Link.LastError();
+      // A device that is no terminal (/dev/null), or a folder.
+      if (error == ENOTTY || error == EISDIR) {
+        NotSerial(port);
+        return false;
+      }
       if (error == EBUSY) {
         if (failure != port.BusyText) Person.Say(failure);
         port.BusyText = failure;
@@ -228,8 +251,10 @@ TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<s
     inotify_add_watch(State->Settings, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
   if (!State->Watch->UsesUdev())
     person.Say("udev не запущен: устройства отслеживаются только по их папкам (inotify)");
+  // A node that is no device is never reported present; it is tried, so as to be said.
   for (std::size_t i = 0; i < ports.size(); ++i)
-    if (State->Watch->Present(i)) State->Ports[i].Phase = TPhase::ToProbe;
+    if (State->Watch->Present(i) || OtherThanDevice(State->Ports[i].Path))
+      State->Ports[i].Phase = TPhase::ToProbe;
 }
 
 TArrivals::~TArrivals() = default;
@@ -250,8 +275,13 @@ std::optional<TUnit> TArrivals::WaitForUnit() {
     for (auto& port : State->Ports)
       if (port.Phase == TPhase::ToProbe)
         if (auto unit = State->Probe(port)) return unit;
-    if (!State->Wait()) return std::nullopt;
+    if (!AnyPort() || !State->Wait()) return std::nullopt;
   }
+}
+
+bool TArrivals::AnyPort() const {
+  return std::any_of(State->Ports.begin(), State->Ports.end(),
+                     [](const TState::TPort& port) { return port.Phase != TPhase::NotSerial; });
 }
 
 void TArrivals::Handled(const TUnit& unit) {

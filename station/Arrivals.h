@@ -37,9 +37,13 @@ class TArrivals {
   TArrivals& operator=(const TArrivals&) = delete;
 
   // The next unit to handle, on any port but those still holding a unit handled before; none
-  // once a stop was asked for, or once `EndWhen`'s question says so. The port is closed again
+  // once a stop was asked for, once `EndWhen`'s question says so, or once no port is left to
+  // wait on. The port is closed again
   // when it returns.
   std::optional<TUnit> WaitForUnit();
+  // False once every port was found to be no serial port ("не последовательный порт", said at
+  // once): a regular file, a folder, a device that is no terminal.
+  bool AnyPort() const;
   // The station is done with `unit`: its port is held until the unit leaves. What happened on
   // that port while the unit was handled (a restart that dropped it off the bus) is forgotten.
   void Handled(const TUnit& unit);

@@ -39,6 +39,7 @@
 #include "station/Slots.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
+#include "station/UnitJudge.h"
 #include "station/UnitsTable.h"
 #include "transfer/CodeTable.h"
 
@@ -52,6 +53,10 @@ const char* const kVerifyWait = "Проверка записи...";
 constexpr int kLongestPause = 60;
 // How often a station waiting for a unit looks whether others have written every row.
 constexpr auto kRecordLook = 2s;
+// The result of a unit found holding a done row: never written again.
+const char* const kAlready = "already";
+// The result of an attempt whose row another station took meanwhile: no "#S" was sent.
+const char* const kLost = "lost";
 
 std::string UnitName(const TPlan& plan, int ordinal) {
   if (!plan.Label.empty()) return plan.Label;
@@ -79,6 +84,11 @@ class TSlotReport {
  private:
   int Slot;
 };
+
+// The row as the station's words name it.
+std::string RowName(const TPlan& plan) {
+  return "строка " + std::to_string(plan.Row) + (plan.Label.empty() ? "" : " (" + plan.Label + ")");
+}
 
 // What became of one unit, in the log's words and the station's.
 struct TOutcome {
@@ -168,6 +178,7 @@ struct TProvisionOptions {
   bool Queue = false;        // rows from a table, shared through the store
   bool Supervising = false;  // a station of slots, a worker for each
   std::string Station;       // the name its attempts are recorded under
+  long long LeaseMs = TStationStore::kLeaseMs;
 };
 
 int PositiveOption(const TSession& session, const char* name) {
@@ -182,6 +193,7 @@ TProvisionOptions ReadOptions(TSession& session) {
   TProvisionOptions options;
   options.Count = PositiveOption(session, "count");
   options.Slot = PositiveOption(session, "slot");
+  if (const int lease = PositiveOption(session, "lease")) options.LeaseMs = lease * 1000LL;
   const QStringList portValues = session.Options.values("port");
   options.Automatic = portValues.contains("auto");
   if (options.Automatic) {
@@ -229,7 +241,7 @@ void OpenRecord(TSession& session, const TProvisionOptions& options,
     session.Person->Say("База станции: " + TStationStore::Shown(db).toStdString());
   store = std::make_unique<TStationStore>(db, options.Station);
   store->Note = [&session](const std::string& note) { session.Person->Say(note); };
-  if (const int lease = PositiveOption(session, "lease")) store->SetLease(lease * 1000LL);
+  store->SetLease(options.LeaseMs);
   store->OpenBatch(TStationStore::BatchIdentity(
                        templateIdentity, options.Queue ? storeRows : std::vector<TStoreRow>()),
                    options.Queue ? storeRows : std::vector<TStoreRow>());
@@ -258,6 +270,10 @@ struct TTake {
   long long Attempt = 0;
   std::optional<TClaim> Claim;
   const TPlan* Plan = nullptr;
+  // Decided before anything is written: nothing will be.
+  std::optional<TOutcome> Settled;
+  // The template's values the unit's firmware lacks, which the write leaves out.
+  std::string Skipped;
 };
 
 // One port (or any, with --port auto): unit after unit, each waited for, claimed, written with
@@ -275,7 +291,8 @@ class TStationLoop {
         Log(log),
         Journal(journal),
         Report(options.Slot),
-        Arrivals(Form, Person, options.Ports, Stop.Fd()) {
+        Arrivals(Form, Person, options.Ports, Stop.Fd()),
+        DoneRows(Form, plans) {
     PrepareOutput();
   }
 
@@ -284,9 +301,14 @@ class TStationLoop {
       while (!Finished()) {
         const auto waitStart = TClock::now();
         std::optional<TUnit> unit = WaitForUnit();
-        if (!unit) continue;  // stopped, or every row done: the top of the loop tells which
-        std::optional<TTake> take = ClaimRow(*unit);
+        if (!unit) {
+          if (Arrivals.AnyPort()) continue;  // stopped, or every row done: the top tells which
+          break;
+        }
+        std::optional<TTake> take = FinishedUnit(*unit);
+        if (!take) take = ClaimRow(*unit);
         if (!take) continue;  // all done, or stopped: the top of the loop tells which
+        JudgeFirmware(*unit, *take);
         const auto writeStart = TClock::now();
         const TOutcome outcome = WriteAndVerify(*unit, *take);
         if (!Record(*unit, *take, outcome, {waitStart, writeStart})) break;
@@ -315,6 +337,8 @@ class TStationLoop {
   TArrivals Arrivals;
   int Handled = 0;
   bool AnyError = false, AnyDifference = false;
+  bool GoneSaid = false;  // standard output was found closed
+  TDoneRows DoneRows;
 
   // The station's output is one line per unit; the differing codes go with the other notes.
   void PrepareOutput() {
@@ -334,6 +358,7 @@ class TStationLoop {
     Form.VerifyAfterWrite = true;
     if (!Report.On()) return;
     Person.Progress = [this](const std::string& wait, int step) {
+      if (wait == ReadingUnitWait) return;
       const bool verifying = wait == kVerifyWait;
       if (verifying && step == 0) Report.Send(TEventKind::Written);
       if (step == 0) return;
@@ -376,6 +401,7 @@ class TStationLoop {
   }
 
   bool Finished() {
+    if (OutputGone()) return true;
     int left = 1;
     if (Options.Queue && !Persist([&] { left = Store.Counts().Left; })) return true;
     if (Options.Queue && left == 0) {
@@ -397,6 +423,38 @@ class TStationLoop {
     Report.Unit.Firmware = unit->Version;
     Report.Send(TEventKind::Arrived);
     return unit;
+  }
+
+  // A unit that holds a row the record has as done is never written again: its attempt is
+  // recorded on the row it holds, and it is left alone until it goes.
+  std::optional<TTake> FinishedUnit(const TUnit& unit) {
+    if (!Options.Queue) return std::nullopt;
+    const std::vector<int> done = Store.DonePositions();
+    TTake take;
+    try {
+      take.Plan = DoneRows.HeldBy(unit, done);
+    } catch (const EVestraError& error) {
+      // Not knowing what the unit holds, the station must not write it.
+      static const TPlan noRow;
+      take.Plan = &noRow;
+      take.Attempt = Store.StartAttempt(unit.Port, unit.Device, unit.Version);
+      take.Settled = Settled("error", std::string("блок не прочитан: ") + error.what());
+      return take;
+    }
+    if (!take.Plan) return std::nullopt;
+    take.Attempt = Store.StartAttemptOnRow(take.Plan->Row, unit.Port, unit.Device, unit.Version);
+    take.Settled = Settled(kAlready, "блок уже записан: " + RowName(*take.Plan));
+    Report.Unit.Row = take.Plan->Row;
+    Report.Unit.Label = take.Plan->Label;
+    return take;
+  }
+
+  static TOutcome Settled(const std::string& result, const std::string& detail) {
+    TOutcome outcome;
+    outcome.Result = result;
+    outcome.Detail = detail;
+    outcome.Said = result == kAlready ? detail + " — отключите" : "ошибка: " + detail;
+    return outcome;
   }
 
   // The attempt is on record before the first command of the write.
@@ -427,15 +485,59 @@ class TStationLoop {
     return take;
   }
 
-  // The window's own write with its verification, the claim kept alive meanwhile.
+  // The window's own write with its verification, the claim kept alive meanwhile and confirmed
+  // right before "#S".
   TOutcome WriteAndVerify(TUnit& unit, const TTake& take) {
-    std::optional<TLeaseKeeper> keeper;
-    if (take.Claim) keeper.emplace(StationDb(Session), Options.Station, *take.Claim);
-    const TOutcome outcome = WriteUnit(Session, unit, *take.Plan);
-    ++Handled;
-    AnyError |= outcome.Result == "error";
+    TOutcome outcome;
+    if (take.Settled) {
+      outcome = *take.Settled;
+      outcome.VerifyStart = outcome.End = TClock::now();
+    } else {
+      std::optional<TLeaseKeeper> keeper;
+      bool lost = false;
+      if (take.Claim) {
+        keeper.emplace(StationDb(Session), Options.Station, *take.Claim, Options.LeaseMs);
+        Form.BeforeSave = [&] {
+          if (Store.ConfirmClaim(*take.Claim)) return;
+          lost = true;
+          throw EVestraError("захват строки потерян");
+        };
+      }
+      outcome = WriteUnit(Session, unit, *take.Plan);
+      Form.BeforeSave = nullptr;
+      if (lost) {
+        outcome.Result = kLost;
+        outcome.Detail = RowName(*take.Plan) +
+                         " досталась другой станции, пока эта не продлевала захват: «#S» не "
+                         "отправлен";
+        outcome.Said = "не записан: " + outcome.Detail;
+      }
+      if (!take.Skipped.empty())
+        outcome.Detail += (outcome.Detail.empty() ? "" : "; ") + take.Skipped;
+    }
+    if (outcome.Result != kAlready) ++Handled;
+    AnyError |= outcome.Result == "error" || outcome.Result == kLost;
     AnyDifference |= outcome.Result == "differences";
     return outcome;
+  }
+
+  // Every value the table gives the unit is one its firmware carries, or nothing is written and
+  // the row stays open for another unit; the template's values it lacks are left out, as the
+  // window leaves them, and the attempt says which.
+  void JudgeFirmware(const TUnit& unit, TTake& take) {
+    if (take.Settled) return;
+    const TFirmwareVerdict verdict = ::JudgeFirmware(*take.Plan, unit.Version);
+    if (!verdict.Refused.empty()) take.Settled = Settled("error", verdict.Refused);
+    take.Skipped = verdict.Skipped;
+  }
+
+  // Standard output closed (a pipe whose reader ended): what is printed no longer reaches
+  // anybody, so the station stops once its unit is handled.
+  bool OutputGone() {
+    if (!std::ferror(stdout)) return false;
+    if (!GoneSaid) Person.Say("Стандартный вывод закрыт: станция остановлена после блока");
+    GoneSaid = true;
+    return true;
   }
 
   struct TStarts {
@@ -506,6 +608,7 @@ class TStationLoop {
   int ExitCode() {
     // A worker's units are told by its events; its own exit is for failures of the slot itself.
     if (Report.On()) return ExitDone;
+    if (GoneSaid || !Arrivals.AnyPort()) return ExitFailed;
     // The wait for a unit ends on a stop without taking the signal: take it here.
     if (Stop.Wait(0ms)) {
       Person.Say("Остановлено: " + Stop.Name());
@@ -518,6 +621,12 @@ class TStationLoop {
 }  // namespace
 
 int RunProvision(TSession& session) {
+  // The station's name goes into the record and to every terminal that shows it.
+  const std::string station = session.Options.value("station").toStdString();
+  if (auto code = RefusedCharacterInUtf8(station)) {
+    session.Person->Say("Ошибка: " + TUnkept{"--station", station, RefusedReason(*code)}.Text());
+    return ExitChecksFailed;
+  }
   std::vector<TPlan> plans;
   if (auto refused = JudgePlans(session, plans)) return *refused;
   const TProvisionOptions options = ReadOptions(session);

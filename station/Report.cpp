@@ -8,6 +8,7 @@
 
 #include "cli/Cli.h"
 #include "link/VestraError.h"
+#include "params/Judgement.h"
 #include "station/ProvisionLog.h"
 #include "station/StationStore.h"
 #include "station/UnitsCsv.h"
@@ -32,6 +33,9 @@ int RunReport(TSession& session) {
     for (const TAttemptRecord& attempt : store.Attempts()) {
       std::vector<std::string> fields = TProvisionLog::Fields(attempt);
       fields.push_back(attempt.Station);
+      // Whatever reached the record (a unit's version text), no control character reaches the
+      // terminal.
+      for (std::string& field : fields) field = ShownEscaped(field);
       if (format == "csv") {
         PrintLine(TProvisionLog::SpreadsheetLine(fields));
         continue;

@@ -1,10 +1,13 @@
 #include "station/SlotStatus.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <array>
+#include <utility>
 
 #include "cli/Cli.h"
 
@@ -14,8 +17,8 @@ struct TPhaseLook {
   const char* Text;    // the phase as the slot's line shows it
   const char* Colour;  // its escape sequence on a colour terminal
 };
-// By phase: waiting, writing, verifying, done, failed, ended, recording.
-constexpr std::array<TPhaseLook, 7> kPhases = {{
+// By phase: waiting, writing, verifying, done, failed, ended, recording, already written.
+constexpr std::array<TPhaseLook, 8> kPhases = {{
     {"ожидание", ""},
     {"запись", "\x1b[33m"},
     {"проверка", "\x1b[33m"},
@@ -23,7 +26,15 @@ constexpr std::array<TPhaseLook, 7> kPhases = {{
     {"ошибка: ", "\x1b[31m"},
     {"", "\x1b[2m"},
     {"", "\x1b[33m"},
+    {"уже записан — отключите блок", "\x1b[32m"},
 }};
+// A slot's line: its number, then the port, the phase and the label, each narrowed (the label
+// first) down to its least when the terminal is narrow, then the seconds.
+constexpr int kNumberWidth = 3, kSecondsWidth = 8;
+struct TColumn {
+  int Widest, Least;
+};
+constexpr TColumn kPort{14, 6}, kPhase{34, 10}, kLabel{20, 4};
 const char* const kReset = "\x1b[0m";
 constexpr auto kProgressPace = std::chrono::milliseconds(100);
 
@@ -83,6 +94,12 @@ void TSlotStatus::Apply(const TStationEvent& event) {
       said = "проверено";
       break;
     case TEventKind::Finished:
+      if (event.Result == "already") {
+        slot.Label = event.Label.empty() ? row : event.Label;
+        said = event.Detail + " — отключите";
+        Enter(slot, TPhase::Already);
+        break;
+      }
       if (event.Result == "ok") {
         ++DoneUnits;
         said = kPhases[static_cast<std::size_t>(TPhase::Done)].Text;
@@ -145,7 +162,13 @@ void TSlotStatus::Tick() {
   Draw();
 }
 
-std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
+int TSlotStatus::Width() const {
+  winsize size{};
+  if (ioctl(fileno(Out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  return size.ws_col;
+}
+
+std::string TSlotStatus::SlotLine(int number, const TSlot& slot, int width) const {
   const auto& look = kPhases[static_cast<std::size_t>(slot.Phase)];
   std::string phase = look.Text;
   if (slot.Phase == TPhase::Writing && slot.Steps > 0)
@@ -155,11 +178,24 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot) const {
     phase += slot.Detail;
   const long seconds =
       std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - slot.Since).count();
-  std::string line = Pad(std::to_string(number), 3) + Pad(slot.Port, 14, true) +
-                     (Colour && *look.Colour ? look.Colour : "") + Pad(phase, 34) +
-                     (Colour && *look.Colour ? kReset : "") + " " + Pad(slot.Label, 20) + " " +
-                     std::to_string(seconds) + " с";
-  return line;
+  // The last column is left free: a line that fills the terminal wraps on some of them.
+  int excess =
+      kNumberWidth + kPort.Widest + kPhase.Widest + 1 + kLabel.Widest + kSecondsWidth - (width - 1);
+  int port = kPort.Widest, phaseWidth = kPhase.Widest, label = kLabel.Widest;
+  for (auto [column, least] : {std::pair<int*, int>{&label, kLabel.Least},
+                               {&phaseWidth, kPhase.Least},
+                               {&port, kPort.Least}}) {
+    const int give = std::clamp(excess, 0, *column - least);
+    *column -= give;
+    excess -= give;
+  }
+  const bool colour = Colour && *look.Colour && excess <= 0;
+  std::string line = Pad(std::to_string(number), kNumberWidth) + Pad(slot.Port, port, true) +
+                     (colour ? look.Colour : "") + Pad(phase, phaseWidth) + (colour ? kReset : "") +
+                     " " + Pad(slot.Label, label) +
+                     Pad(" " + std::to_string(seconds) + " с", kSecondsWidth);
+  // Narrower still: the line is cut, plainly.
+  return excess > 0 ? Pad(line, std::max(width - 1, 10)) : line;
 }
 
 std::string TSlotStatus::SummaryLine() const {
@@ -189,11 +225,12 @@ void TSlotStatus::Erase() {
 }
 
 void TSlotStatus::Draw() {
-  if (!IsTerminal) return;
+  if (!IsTerminal || Closed) return;
+  const int width = Width();
   std::string picture;
   for (std::size_t i = 0; i < Slots.size(); ++i)
-    picture += SlotLine(static_cast<int>(i) + 1, Slots[i]) + "\x1b[K\n";
-  picture += SummaryLine() + "\x1b[K\n";
+    picture += SlotLine(static_cast<int>(i) + 1, Slots[i], width) + "\x1b[K\n";
+  picture += Pad(SummaryLine(), std::max(width - 1, 10)) + "\x1b[K\n";
   std::fputs(picture.c_str(), Out);
   std::fflush(Out);
   Drawn = static_cast<int>(Slots.size()) + 1;
@@ -206,6 +243,7 @@ void TSlotStatus::Close() {
     Draw();
     Drawn = 0;  // the last picture stays
   }
+  Closed = true;
   std::string total =
       "Итог: записано " + std::to_string(DoneUnits) + ", ошибок " + std::to_string(Failures.size());
   if (Left >= 0) total += ", осталось строк " + std::to_string(Left);

@@ -1,7 +1,8 @@
 // The station's view of its slots, drawn from their events on standard error.
 //
 // On a terminal: one line per slot (slot, port, phase, the row's label, seconds in the phase)
-// and a summary line (done, left, errors, units per hour), redrawn in place; notes scroll above
+// and a summary line (done, left, errors, units per hour), redrawn in place and never wider than
+// the terminal, or a wrapped line would be left behind at the next redraw; notes scroll above
 // them. Colours only there, and never with NO_COLOR set. Elsewhere: one plain line per event
 // (progress left out) and per note. A slot whose unit failed stays in its error until the unit
 // is unplugged.
@@ -45,7 +46,7 @@ class TSlotStatus {
   bool Terminal() const { return IsTerminal; }
 
  private:
-  enum class TPhase { Waiting, Writing, Verifying, Done, Failed, Ended, Recording };
+  enum class TPhase { Waiting, Writing, Verifying, Done, Failed, Ended, Recording, Already };
   struct TSlot {
     std::string Port, Label, Detail;
     TPhase Phase = TPhase::Waiting;
@@ -61,9 +62,12 @@ class TSlotStatus {
   TClock::time_point Start = TClock::now();
   int Drawn = 0;  // lines of the picture on the screen
   TClock::time_point DrawnAt{};
+  bool Closed = false;  // the last picture and the summary stand: nothing is drawn any more
 
   void Enter(TSlot& slot, TPhase phase);
-  std::string SlotLine(int number, const TSlot& slot) const;
+  // The terminal's width now: a resize is followed at the next picture.
+  int Width() const;
+  std::string SlotLine(int number, const TSlot& slot, int width) const;
   std::string SummaryLine() const;
   void Plain(int number, const std::string& text);
   void Erase();

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -107,6 +108,12 @@ class TStation {
         throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
       for (TWorker& worker : Workers) Drain(worker);
       TakeSignals();
+      if (!Stopping && std::ferror(stdout)) {
+        // Nobody reads the station any more: every slot finishes its unit, then ends.
+        OutputGone = true;
+        Status.Note(0, "Стандартный вывод закрыт: каждый слот заканчивает свой блок...");
+        StopWorkers(SIGTERM);
+      }
       if (Watch && !Stopping) TakeDevices();
       if (Settings >= 0 && !Stopping && SettingsChanged()) WatchPorts();
       Status.Tick();
@@ -115,7 +122,7 @@ class TStation {
     if (Status.RowsLeft() > 0 || Status.Errors() > 0)
       Status.Note(0, "Продолжить: vestra-cli" + Command);
     if (StopSignal) return 128 + StopSignal;
-    if (Fatal || Status.Errors() > 0) return ExitFailed;
+    if (Fatal || OutputGone || Status.Errors() > 0) return ExitFailed;
     return Status.AnyDifferences() ? ExitDifferences : ExitDone;
   }
 
@@ -134,7 +141,7 @@ class TStation {
   // unit's --com does) is watched there from then on.
   int Settings = -1;
   std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
-  bool Stopping = false, Fatal = false;
+  bool Stopping = false, Fatal = false, OutputGone = false;
   int StopSignal = 0;
 
   static std::string Quoted(const std::string& word) {
@@ -312,7 +319,8 @@ class TStation {
                                                     : std::string("(шаблон)");
       const std::string said = event.Result == "ok" ? "записано и проверено"
                                : event.Result == "differences" ? "расхождения: " + event.Detail
-                                                               : "ошибка: " + event.Detail;
+                               : event.Result == "already" ? event.Detail + " — отключите"
+                                                           : "ошибка: " + event.Detail;
       Status.Print(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
     }
     // Every row done, or as many units as asked for: the workers end once their units are.

@@ -16,7 +16,8 @@ enum class TEventKind {
   Progress,  // one more parameter command of the write or of its verification
   Written,   // the write ended with "#S"; the verification begins
   Verified,  // every value read back equals the one written
-  Finished,  // the unit is handled: "result" ok, differences or error
+  Finished,  // the unit is handled: "result" ok, differences, error, already (it held a done row
+             // and was left alone) or lost (another station took the row: no "#S")
   Left,      // the unit is gone from the port
   Error,     // the slot itself failed (its worker died, its record could not be written)
   Retry,     // the record did not take the unit's outcome; "detail" says when it is tried again

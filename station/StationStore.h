@@ -145,6 +145,18 @@ class TStationStore {
   void Reconnect();
   std::function<void(const std::string&)> Note;
 
+  // --- At the unit: a finished unit left alone, the claim confirmed before "#S" ---
+  long long LeaseMs() const;
+  // The positions in this batch's table of its done rows.
+  std::vector<int> DonePositions();
+  // Records, without claiming it, an attempt on the batch's row at `position` as "started": the
+  // unit on `port` holds that row already. Its id.
+  long long StartAttemptOnRow(int position, const std::string& port, const std::string& device,
+                              const std::string& firmware);
+  // Whether this station still holds `claim`; its lease then runs afresh from now. False once
+  // another station took the row, or it is done.
+  bool ConfirmClaim(const TClaim& claim);
+
  private:
   struct TImpl;
   std::unique_ptr<TImpl> Impl;
@@ -155,7 +167,8 @@ class TStationStore {
 // fifth of the lease. A renewal that fails is left to the completion, which finds the claim lost.
 class TLeaseKeeper {
  public:
-  TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim);
+  TLeaseKeeper(const QString& db, const std::string& station, const TClaim& claim,
+               long long leaseMs = TStationStore::kLeaseMs);
   ~TLeaseKeeper();
   TLeaseKeeper(const TLeaseKeeper&) = delete;
   TLeaseKeeper& operator=(const TLeaseKeeper&) = delete;

@@ -1,5 +1,6 @@
 #include "station/UnitsTable.h"
 
+#include <QFile>
 #include <QString>
 #include <algorithm>
 #include <string_view>
@@ -27,7 +28,29 @@ std::string_view TrimBlanks(std::string_view text) {
 // The row's label and number as the messages name a row.
 std::string RowName(const TPlan& plan) {
   if (plan.Row == 0) return "шаблон";
-  return "строка " + std::to_string(plan.Row) + (plan.Label.empty() ? "" : " (" + plan.Label + ")");
+  // A refused label is named too, never printed as it is.
+  return "строка " + std::to_string(plan.Row) +
+         (plan.Label.empty() ? "" : " (" + ShownEscaped(plan.Label) + ")");
+}
+
+// A NUL ends a parameter file where it stands, as the window reads one: the rest of its value
+// and every line after it would be lost without a word. Its line and value, named; none without.
+std::optional<std::string> NulInFile(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  const QByteArray bytes = file.readAll();
+  const qsizetype at = bytes.indexOf('\0');
+  if (at < 0) return std::nullopt;
+  const qsizetype begin = at == 0 ? 0 : bytes.lastIndexOf('\n', at - 1) + 1;
+  qsizetype end = bytes.indexOf('\n', at);
+  if (end < 0) end = bytes.size();
+  std::string line = bytes.mid(begin, end - begin).toStdString();
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const std::size_t eq = line.find('=');
+  const TUnkept said{eq == std::string::npos ? std::string() : line.substr(0, eq),
+                     Cp1251ToUtf8(eq == std::string::npos ? line : line.substr(eq + 1)),
+                     RefusedReason(0)};
+  return "строка " + std::to_string(bytes.left(at).count('\n') + 1) + ", " + said.Text();
 }
 
 // The table's columns: per column the key, or empty for the label column. Every fault of the
@@ -96,6 +119,8 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
   for (const auto& unkept : verdict.Unkept) person.Say("Предупреждение: шаблон, " + unkept.Text());
   for (const auto& found : RefusedValues(templateLines))
     problems.push_back("шаблон, " + found.Text());
+  if (auto nul = NulInFile(session.Options.positionalArguments().value(0)))
+    problems.push_back("шаблон, " + *nul);
   if (!session.Options.isSet("units")) {
     plans.push_back({0, {}, templateLines});
     for (const auto& text : verdict.Checks) problems.push_back("шаблон: " + text);
@@ -119,8 +144,9 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
     for (std::size_t c = 0; c < cells.size(); ++c) {
       const std::string& key = c == labelColumn ? std::string(kUnitColumn) : keys[c];
       const std::string_view cell = TrimBlanks(cells[c]);
-      // Anywhere in a cell, a line break would end the command and start another.
-      if (auto code = RefusedCharacterIn(cells[c])) {
+      // Anywhere in a cell, a line break would end the command and start another; in a label,
+      // it would act on the terminal that shows it.
+      if (auto code = RefusedCharacterInUtf8(cells[c])) {
         refused.push_back({key, cells[c], RefusedReason(*code)});
         continue;
       }

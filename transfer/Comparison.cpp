@@ -2,6 +2,9 @@
 // holds.
 #include "transfer/Comparison.h"
 
+#include <QString>
+#include <algorithm>
+
 #include "form/Captions.h"
 #include "form/FmMain.h"
 #include "params/ParamList.h"
@@ -17,6 +20,27 @@ std::vector<TCodeValue> PlannedWrite(const TFmMain& form, int versionNumber) {
         {std::string(row->Code), FormWriteValue(*row, form.ParamList, versionNumber)});
   }
   return planned;
+}
+
+TKeyCodes CodesOfKeys(std::span<const std::string> keys, int versionNumber) {
+  const auto given = [&](std::string_view key) {
+    return std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
+      return QString::fromStdString(k).compare(QLatin1String(key.data(), key.size()),
+                                               Qt::CaseInsensitive) == 0;
+    });
+  };
+  TKeyCodes codes;
+  for (const TCodeRow* row : WriteOrder()) {
+    for (std::string_view key : row->Write.Keys) {
+      if (key.empty() || !given(key)) continue;
+      if (Carries(*row, versionNumber)) {
+        codes.Carried.emplace_back(row->Code);
+        break;
+      }
+      codes.Lacking.push_back({std::string(key), std::string(row->Code)});
+    }
+  }
+  return codes;
 }
 
 std::vector<TCodeDifference> CompareWithUnit(TFmMain& form, std::span<const TCodeValue> expected) {

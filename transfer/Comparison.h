@@ -44,10 +44,24 @@ std::vector<TCodeValue> PlannedWrite(const TFmMain& form, int versionNumber);
 // returns the codes whose text differs, in the order given.
 std::vector<TCodeDifference> CompareWithUnit(TFmMain& form, std::span<const TCodeValue> expected);
 
+// The codes a write forms from some keys of the parameter set, as they stand with one firmware:
+// those the unit carries, and each key whose code it lacks (a write leaves that code out).
+struct TFirmwareGap {
+  std::string Key, Code;
+};
+struct TKeyCodes {
+  std::vector<std::string> Carried;
+  std::vector<TFirmwareGap> Lacking;
+};
+// In write order; keys are matched ignoring letter case.
+TKeyCodes CodesOfKeys(std::span<const std::string> keys, int versionNumber);
+
 // After a write's final command (transfer/Verification.cpp): lets the unit settle for the
 // form's `SettleAfterSave`, then asks "#V" until an answer beginning with "#V" comes, dropping
-// every other message (an "#OK" to "#S" is not the unit being back). When the device goes away
-// meanwhile (a USB unit restarting drops off the bus) the port is closed and opened again once a
-// device is back under the same port name. All of it within `RestartDeadline` of the call; then
-// CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when the unit stays away.
+// every other message (an "#OK" to "#S" is not the unit being back), and hears out the answers
+// a slow unit still owes to the questions asked before, so that each read-back takes its own. When
+// the device goes away meanwhile (a USB unit restarting drops off the bus) the port is closed and
+// opened again once a device is back under the same port name. All of it within `RestartDeadline`
+// of the call; then CompareWithUnit(sent). Raises EVestraError "Нет ответа от RAD" when the unit
+// stays away.
 std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeValue> sent);

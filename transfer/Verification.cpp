@@ -3,6 +3,7 @@
 // codes read back.
 #include <cerrno>
 #include <chrono>
+#include <vector>
 
 #include "form/FmMain.h"
 #include "link/DeviceWatch.h"
@@ -40,10 +41,12 @@ void Reopen(TFmMain& form, TClock::time_point deadline) {
   }
 }
 
-// Asks "#V" once and waits up to `patience` for an answer beginning with "#V"; other messages
-// are logged and dropped.
-bool AnswersVersion(TFmMain& form, TClock::duration patience, TClock::time_point deadline) {
+// Asks "#V" once, noting when in `asked`, and waits up to `patience` for an answer beginning
+// with "#V"; other messages are logged and dropped.
+bool AnswersVersion(TFmMain& form, TClock::duration patience, TClock::time_point deadline,
+                    std::vector<TClock::time_point>& asked) {
   form.Link.SendCommand("#V\r");
+  asked.push_back(TClock::now());
   const auto giveUp = std::min(TClock::now() + patience, deadline);
   while (TClock::now() < giveUp) {
     const std::string message = form.Link.ReadAnswer();
@@ -51,6 +54,25 @@ bool AnswersVersion(TFmMain& form, TClock::duration patience, TClock::time_point
     if (message.rfind("#V", 0) == 0) return true;
   }
   return false;
+}
+
+// A slow unit answers every "#V" it was asked, each as late as the first: those answers are
+// heard out now, or a read-back would take one for its own. The answer to each later question
+// comes no later than its asking plus the time the first answer took; a unit that dropped
+// questions while it restarted has no answer left to give, and the wait ends at that bound.
+void HearOutVersions(TFmMain& form, const std::vector<TClock::time_point>& asked,
+                     TClock::time_point deadline) {
+  const auto slowest = TClock::now() - asked.front();
+  for (std::size_t next = 1; next < asked.size(); ++next) {
+    const auto until = std::min(asked[next] + slowest + 200ms, deadline);
+    bool heard = false;
+    while (!heard && TClock::now() < until) {
+      const std::string message = form.Link.ReadAnswer();
+      Log(form, message);
+      heard = message.rfind("#V", 0) == 0;
+    }
+    if (!heard) return;
+  }
 }
 
 }  // namespace
@@ -62,17 +84,20 @@ std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeVal
   // time the unit gets longer to answer, so that a slow unit's late answer is not taken for the
   // answer to a later command.
   TClock::duration patience = 1s;
+  std::vector<TClock::time_point> asked;  // what the device on the line now was asked
   for (bool back = false; !back;) {
     if (TClock::now() >= deadline) throw EVestraError(kNoAnswer);
     try {
       // Whatever the unit says while it stores (an "#OK" to "#S") is heard out, not answered.
       while (TClock::now() < settled) Log(form, form.Link.ReadAnswer());
-      back = AnswersVersion(form, patience, deadline);
+      back = AnswersVersion(form, patience, deadline, asked);
       patience += 1s;
     } catch (const EVestraError&) {
       // Only the link raises here: the device has gone.
       Reopen(form, deadline);
+      asked.clear();
     }
   }
+  HearOutVersions(form, asked, deadline);
   return CompareWithUnit(form, sent);
 }

@@ -64,6 +64,7 @@ void TFmMain::ActWriteExecute() {
       WriteCodes(*this, versionNumber);
       // Firmware from 4.00 on keeps its own time.
       if (CBSetTime->Checked() && versionNumber < 400) SetClock(*this);
+      if (BeforeSave) BeforeSave();
       // The final command is not answered; nothing is read after it.
       Link.SendCommand("#S\r");
       if (VerifyAfterWrite) Verify(*this);

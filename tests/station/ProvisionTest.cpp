@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <algorithm>
 #include <ostream>
 #include <thread>
@@ -346,3 +347,190 @@ TEST_F(Provision, ABusyPortIsNamedWithItsHolderAndTakenOnceLetGo) {
   EXPECT_EQ(station.Wait(), 0) << station.Err();
   EXPECT_EQ(Occurrences(station.Err(), said), 1u) << station.Err();
 }
+
+TEST_F(Provision, AVerifiedUnitStillPluggedAtARestartIsNeverWrittenAgain) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  const std::vector<std::string> args = {"provision", templ,
+                                         "--units",   WriteFile("units.csv", UnitsTable(2)),
+                                         "--port",    "COM3",
+                                         "--log",     log,
+                                         "--db",      PathOf("station.db")};
+  {
+    TCliProcess station(args);
+    ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 1; })) << station.Err();
+    station.Signal(SIGINT);
+    EXPECT_EQ(station.Wait(), 130) << station.Err();
+  }
+  const std::size_t before = Unit->Commands().size();
+
+  TCliProcess again(args);
+
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 2; })) << again.Err();
+  const auto commands = Unit->Commands();
+  EXPECT_EQ(std::count_if(commands.begin() + static_cast<long>(before), commands.end(),
+                          [](const std::string& c) { return c.rfind("#W", 0) == 0; }),
+            0);
+  EXPECT_NE(again.Out().find("блок уже записан: строка 1 (Блок №1) — отключите"), std::string::npos)
+      << again.Out();
+  EXPECT_NE(LoggedUnits(log)[1].find(R"("1","Блок №1","already")"), std::string::npos)
+      << LoggedUnits(log)[1];
+  // Once it is gone, the next unit gets the next row.
+  Unit->Stop();
+  ASSERT_TRUE(WaitUntil([&] { return again.Err().find("блок отключён") != std::string::npos; }));
+  StartUnit();
+  ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == 3; })) << again.Err();
+  ExpectWritten(2);
+  EXPECT_EQ(again.Wait(), 0) << again.Err();
+}
+
+namespace {
+
+struct TFirmwareCase {
+  const char* Name;
+  std::string Firmware, Column, Value;
+  std::string Logged;  // result and detail, as the log has them
+};
+void PrintTo(const TFirmwareCase& c, std::ostream* out) { *out << c.Name; }
+
+class FirmwareGaps : public TProvisionTest, public ::testing::WithParamInterface<TFirmwareCase> {};
+
+}  // namespace
+
+TEST_P(FirmwareGaps, AreJudgedBeforeTheFirstWrite) {
+  const auto& c = GetParam();
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  StartUnit({"--firmware", c.Firmware});
+  const std::string log = PathOf("log.csv");
+  const std::string table = "Unit,PhoneSMS1," + c.Column + "\nA,+79000000001," + c.Value + "\n";
+
+  const auto run = RunCli({"provision", templ, "--units", WriteFile("units.csv", table), "--port",
+                           "COM3", "--log", log, "--count", "1"});
+
+  const bool ok = c.Logged.rfind("\"ok\"", 0) == 0;
+  EXPECT_EQ(run.Exit, ok ? 0 : 1) << run.Err;
+  const auto logged = LoggedUnits(log);
+  ASSERT_EQ(logged.size(), 1u) << run.Err;
+  EXPECT_NE(logged[0].find(c.Logged), std::string::npos) << logged[0];
+  const auto commands = Unit->Commands();
+  EXPECT_EQ(
+      std::count_if(commands.begin(), commands.end(),
+                    [](const std::string& command) { return command.rfind("#W", 0) == 0; }) > 0,
+      ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, FirmwareGaps,
+    ::testing::Values(
+        TFirmwareCase{"RingLevelOn207", "2.07", "RingLevel", "5",
+                      R"x("error","прошивка 2.07: нет RingLevel (R03)")x"},
+        TFirmwareCase{"InternalSimOn199", "1.99", "GPRSUserInt", "x",
+                      R"x("error","прошивка 1.99: нет GPRSUserInt (G11)")x"},
+        // The template's values the unit lacks are left out, as the window leaves them.
+        TFirmwareCase{
+            "TemplateOn207", "2.07", "SMSPwd", "1234",
+            R"x("ok","шаблон: прошивка 2.07 без SleepMode (M19), SleepTime (M20), )x"
+            R"x(LowBatMsg (M21), RingMode (R01), RingDuration (R02), RingLevel (R03)")x"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+namespace {
+
+enum class TNode { DevNull, RegularFile, Folder };
+struct TNodeCase {
+  const char* Name;
+  TNode Node;
+};
+void PrintTo(const TNodeCase& c, std::ostream* out) { *out << c.Name; }
+
+class NotSerialPorts : public TProvisionTest, public ::testing::WithParamInterface<TNodeCase> {};
+
+}  // namespace
+
+TEST_P(NotSerialPorts, AreSaidAtOnceAndNotWaitedOn) {
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  Unit.reset();
+  std::string path = "/dev/null";
+  if (GetParam().Node == TNode::RegularFile) path = WriteFile("plain", "#V 3.00\r");
+  if (GetParam().Node == TNode::Folder) QDir().mkpath(QString::fromStdString(path = PathOf("dir")));
+  MapPort("COM3", path);
+
+  const auto run = RunCli({"provision", templ, "--port", "COM3", "--log", PathOf("log.csv")});
+
+  EXPECT_EQ(run.Exit, 1) << run.Err;
+  EXPECT_NE(run.Err.find("COM3 (" + path + "): не последовательный порт"), std::string::npos)
+      << run.Err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, NotSerialPorts,
+                         ::testing::Values(TNodeCase{"DevNull", TNode::DevNull},
+                                           TNodeCase{"RegularFile", TNode::RegularFile},
+                                           TNodeCase{"Folder", TNode::Folder}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+namespace {
+
+// A control character where a person would not see it: each is refused with its place named.
+struct TControlCase {
+  const char* Name;
+  std::string Table;         // UTF-8
+  std::string TemplateLine;  // Windows-1251, put first in the template; empty: none
+  std::vector<std::string> More;
+  std::string Said;
+};
+void PrintTo(const TControlCase& c, std::ostream* out) { *out << c.Name; }
+
+class ControlCharacters : public TProvisionTest,
+                          public ::testing::WithParamInterface<TControlCase> {};
+
+}  // namespace
+
+TEST_P(ControlCharacters, AreRefusedWithTheirPlaceNamed) {
+  const auto& c = GetParam();
+  StartUnit();
+  std::string templ = SaveUnit("template.ini");
+  if (!c.TemplateLine.empty())
+    templ = WriteFile("control.ini", c.TemplateLine + "\r\n" + ReadFile(templ));
+  StartUnit();
+
+  auto args =
+      std::vector<std::string>{"provision", templ,  "--units", WriteFile("units.csv", c.Table),
+                               "--port",    "COM3", "--log",   PathOf("log.csv")};
+  args.insert(args.end(), c.More.begin(), c.More.end());
+  const auto run = RunCli(args);
+
+  EXPECT_EQ(run.Exit, 3) << run.Err;
+  EXPECT_NE(run.Err.find(c.Said), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find("\x7f"), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find("\x1b"), std::string::npos) << run.Err;
+  EXPECT_EQ(Unit->Commands(), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, ControlCharacters,
+    ::testing::Values(
+        TControlCase{"DelInACell",
+                     "Unit,SMSPwd\nA,12\x7f"
+                     "4\n",
+                     "",
+                     {},
+                     "строка 1 (A), SMSPwd: «12\\x7F4» — управляющий символ (код 127)"},
+        TControlCase{"C1InALabel",
+                     "Unit,SMSPwd\nA\xc2\x9b"
+                     "31m,1234\n",
+                     "",
+                     {},
+                     "строка 1 (A\\u009B31m), Unit: «A\\u009B31m» — управляющий символ (код 155)"},
+        TControlCase{"NulInATemplateValue",
+                     "Unit,SMSPwd\nA,1234\n",
+                     std::string("GPRSSite=1\0", 11) + Cp1251("2смс1"),
+                     {},
+                     "шаблон, строка 1, GPRSSite: «1\\x002смс1» — управляющий символ (код 0)"},
+        TControlCase{"EscInTheStationsName",
+                     "Unit,SMSPwd\nA,1234\n",
+                     "",
+                     {"--station", "a\x1b[2J"},
+                     "--station: «a\\x1B[2J» — управляющий символ (код 27)"}),
+    [](const auto& info) { return std::string(info.param.Name); });

@@ -4,9 +4,12 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
+#include <QString>
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <thread>
 
 #include "tests/support/CliFixture.h"
 
@@ -206,4 +209,116 @@ TEST_F(Slots, OnATerminalEachSlotHasALineColouredUnlessNoColor) {
     EXPECT_NE(picture.find("готово 1, осталось 1, ошибок 0"), std::string::npos) << picture;
     EXPECT_EQ(picture.find("\x1b[32m") != std::string::npos, !noColor) << picture;
   }
+}
+
+TEST_F(Slots, VerifiedUnitsStillPluggedAreNeverWrittenAgain) {
+  const auto args = Station(2, 4);
+  std::vector<std::unique_ptr<TSimUnit>> units;
+  {
+    TCliProcess station(args);
+    for (int slot = 1; slot <= 2; ++slot) units.push_back(Plug(slot));
+    ASSERT_TRUE(WaitUntil([&] {
+      return Handled(station, 1, *this, 1) && Handled(station, 2, *this, 1);
+    })) << station.Err();
+    station.Signal(SIGINT);
+    EXPECT_EQ(station.Wait(), 130) << station.Err();
+  }
+  const std::vector<std::size_t> writes = {Writes(*units[0]), Writes(*units[1])};
+
+  // Started again with both units still in their fixtures, and then a worker replaced while its
+  // unit waits to be unplugged.
+  TCliProcess again(args);
+  ASSERT_TRUE(WaitUntil([&] { return Occurrences(again.Out(), "блок уже записан: строка") == 2; }))
+      << again.Out() << again.Err();
+  kill(Worker(again, 1), SIGKILL);
+  ASSERT_TRUE(WaitUntil([&] { return Occurrences(again.Out(), "блок уже записан: строка") == 3; }))
+      << again.Out() << again.Err();
+
+  EXPECT_EQ(Writes(*units[0]), writes[0]);
+  EXPECT_EQ(Writes(*units[1]), writes[1]);
+  again.Signal(SIGTERM);
+  EXPECT_EQ(again.Wait(), 143) << again.Err();
+}
+
+namespace {
+
+struct TCutCase {
+  const char* Name;
+  bool KillStation;  // else its standard output is closed
+};
+void PrintTo(const TCutCase& c, std::ostream* out) { *out << c.Name; }
+
+class CutStation : public TSlotsTest, public ::testing::WithParamInterface<TCutCase> {};
+
+}  // namespace
+
+TEST_P(CutStation, NeverCutsAWorkersUnit) {
+  TCliProcess station(Station(1, 2, {"--json"}), TCliStart{false, 0, true});
+  auto unit = Plug(1, {"--delay", "30"});
+  ASSERT_TRUE(WaitUntil([&] { return Writes(*unit) >= 3; })) << station.Err();
+
+  if (GetParam().KillStation)
+    station.Signal(SIGKILL);
+  else
+    station.CloseOut();
+
+  // The worker writes, stores, verifies and records its unit, then ends.
+  ASSERT_TRUE(WaitUntil([&] { return Lines(ReadFile(PathOf("log.csv"))).size() == 2; }))
+      << station.Err();
+  EXPECT_NE(Lines(ReadFile(PathOf("log.csv")))[1].find(R"("1","R1","ok")"), std::string::npos);
+  EXPECT_EQ(RowOf(*unit), 1);
+  const auto commands = unit->Commands();
+  EXPECT_NE(std::find(commands.begin(), commands.end(), "#S"), commands.end());
+  if (!GetParam().KillStation) {
+    EXPECT_EQ(station.Wait(), 1) << station.Err();
+    EXPECT_NE(station.Err().find("Стандартный вывод закрыт"), std::string::npos) << station.Err();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CutStation,
+                         ::testing::Values(TCutCase{"OutputClosed", false},
+                                           TCutCase{"StationKilled", true}),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+namespace {
+
+// The lines of the status picture in what a terminal received (each ends in "erase to the end
+// of the line"), without their escape sequences, as their widths in characters.
+std::vector<std::size_t> PictureWidths(const std::string& text) {
+  static const QRegularExpression escape("\x1b\\[[0-9;]*[A-Za-z]");
+  std::vector<std::size_t> widths;
+  for (const std::string& line : Lines(text)) {
+    if (line.size() < 3 || line.compare(line.size() - 3, 3, "\x1b[K") != 0) continue;
+    widths.push_back(
+        static_cast<std::size_t>(QString::fromStdString(line).remove(escape).remove('\r').size()));
+  }
+  return widths;
+}
+
+}  // namespace
+
+TEST_F(Slots, ThePictureFitsTheTerminalFollowsAResizeAndTheSummaryComesOnce) {
+  TCliProcess station(Station(2, 2), TCliStart{true, 60});
+  auto unit = Plug(1);
+  ASSERT_TRUE(WaitUntil([&] {
+    return station.Err().find("готово — отключите блок") != std::string::npos;
+  })) << station.Err();
+
+  station.Resize(40);
+  // What was drawn before the resize has come through by then.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::size_t resized = station.Err().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a tick redraws it
+  station.Signal(SIGTERM);
+
+  EXPECT_EQ(station.Wait(), 143) << station.Err();
+  const std::string text = station.Err();
+  for (std::size_t width : PictureWidths(text.substr(0, resized))) EXPECT_LT(width, 60u);
+  const std::size_t summary = text.find("Итог:");
+  ASSERT_NE(summary, std::string::npos) << text;
+  const auto after = PictureWidths(text.substr(resized, summary - resized));
+  ASSERT_FALSE(after.empty());
+  for (std::size_t width : after) EXPECT_LT(width, 40u);
+  EXPECT_EQ(PictureWidths(text.substr(summary)), std::vector<std::size_t>{}) << text;
+  EXPECT_EQ(Occurrences(text, "Итог:"), 1u);
 }

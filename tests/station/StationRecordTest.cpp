@@ -180,12 +180,35 @@ TEST_F(StationRecord, OffersTheRowOfADeadStationToAnotherOnceItsLeaseRanOut) {
   stations[0].Process = Start("COM4", db, table, {"--station", "B"});
   ASSERT_TRUE(Serve(stations));
 
-  std::vector<std::string> attempts;
-  for (const auto& a : Report(db))
-    attempts.push_back(a["station"].toString().toStdString() + " " +
-                       std::to_string(a["row"].toInt()) + " " +
-                       a["result"].toString().toStdString());
-  EXPECT_EQ(attempts, (std::vector<std::string>{"A 1 interrupted", "B 2 ok", "B 1 ok"}));
+  EXPECT_EQ(Attempts(db), (std::vector<std::string>{"A 1 interrupted", "B 2 ok", "B 1 ok"}));
+}
+
+TEST_F(StationRecord, AStationPausedPastItsLeaseNeverSendsTheFinalCommand) {
+  const std::string db = PathOf("station.db"), table = WriteFile("units.csv", Table(Labels(2)));
+  auto slow = std::make_unique<TSimUnit>(
+      std::vector<std::string>{"--link", PathOf("COM3"), "--delay", "40"});
+  MapPort("COM3", PathOf("COM3"));
+  auto paused = Start("COM3", db, table, {"--station", "A", "--lease", "5"});
+  ASSERT_TRUE(WaitUntil([&] { return Wrote(slow->Commands()); })) << paused->Err();
+  // As a laptop that sleeps: its lease runs out meanwhile, and station B takes the row.
+  kill(paused->Id(), SIGSTOP);
+  std::this_thread::sleep_for(6s);
+  auto unit = NewUnit("COM4");
+  auto other = Start("COM4", db, table, {"--station", "B", "--lease", "5", "--count", "1"});
+  EXPECT_EQ(other->Wait(), 0) << other->Err();
+
+  kill(paused->Id(), SIGCONT);
+
+  ASSERT_TRUE(WaitUntil([&] {
+    return paused->Out().find("«#S» не отправлен") != std::string::npos;
+  })) << paused->Out()
+      << paused->Err();
+  paused->Signal(SIGTERM);
+  EXPECT_EQ(paused->Wait(), 143) << paused->Err();
+  const auto half = slow->Commands();
+  EXPECT_EQ(std::find(half.begin(), half.end(), "#S"), half.end());
+  EXPECT_EQ(VerifiedRow(unit->Commands()), 1);
+  EXPECT_EQ(Attempts(db), (std::vector<std::string>{"A 1 lost", "B 1 ok"}));
 }
 
 TEST_F(StationRecord, RefusesAStoreItCannotOpenOrWriteBeforeSendingAnything) {

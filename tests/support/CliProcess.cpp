@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,8 +37,9 @@ std::string Contents(const std::string& path) {
 
 }  // namespace
 
-TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
+TCliProcess::TCliProcess(std::vector<std::string> args, TCliStart how)
     : OutPath(TempFile(".out")), ErrPath(TempFile(".err")), WorkDir(TempFile(".d")) {
+  const bool errOnTerminal = how.ErrOnTerminal;
   // A folder of its own as the current one, so that what the program keeps there by default
   // (the station's database) is never another test's.
   std::filesystem::remove(WorkDir);
@@ -48,6 +50,7 @@ TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
       throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
     std::filesystem::remove(ErrPath);
     ErrPath = ptsname(Terminal);
+    if (how.Columns > 0) Resize(how.Columns);
     Reader = std::thread([this] {
       char buffer[4096];
       while (!Ending) {
@@ -64,6 +67,10 @@ TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  int out[2] = {-1, -1};
+  if (how.OutToPipe && pipe2(out, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+  OutPipe = out[0];
   pid_t parent = getpid();
   Pid = fork();
   if (Pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
@@ -75,15 +82,28 @@ TCliProcess::TCliProcess(std::vector<std::string> args, bool errOnTerminal)
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     int in = open("/dev/null", O_RDONLY);
-    int out = open(OutPath.c_str(), O_WRONLY | O_TRUNC);
+    int output = out[1] >= 0 ? out[1] : open(OutPath.c_str(), O_WRONLY | O_TRUNC);
     int err = open(ErrPath.c_str(), Terminal >= 0 ? O_WRONLY : O_WRONLY | O_TRUNC);
-    if (in < 0 || out < 0 || err < 0 || chdir(WorkDir.c_str()) != 0) _exit(127);
+    if (in < 0 || output < 0 || err < 0 || chdir(WorkDir.c_str()) != 0) _exit(127);
     dup2(in, STDIN_FILENO);
-    dup2(out, STDOUT_FILENO);
+    dup2(output, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     execv(argv[0], argv.data());
     _exit(127);
   }
+  if (out[1] >= 0) close(out[1]);
+}
+
+void TCliProcess::CloseOut() {
+  if (OutPipe >= 0) close(OutPipe);
+  OutPipe = -1;
+}
+
+void TCliProcess::Resize(int columns) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = static_cast<unsigned short>(columns);
+  ioctl(Terminal, TIOCSWINSZ, &size);
 }
 
 TCliProcess::~TCliProcess() {
@@ -92,6 +112,7 @@ TCliProcess::~TCliProcess() {
     while (waitpid(Pid, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
+  CloseOut();
   std::error_code ignored;
   std::filesystem::remove(OutPath, ignored);
   std::filesystem::remove_all(WorkDir, ignored);

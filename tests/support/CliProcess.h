@@ -17,9 +17,18 @@
 #include <thread>
 #include <vector>
 
+// Where the program's output goes, beyond files.
+struct TCliStart {
+  bool ErrOnTerminal = false;  // standard error on a pseudo-terminal
+  int Columns = 0;             // that terminal's width; 0: the system's default
+  bool OutToPipe = false;      // standard output into a pipe, which CloseOut closes
+};
+
 class TCliProcess {
  public:
-  explicit TCliProcess(std::vector<std::string> args, bool errOnTerminal = false);
+  explicit TCliProcess(std::vector<std::string> args, bool errOnTerminal = false)
+      : TCliProcess(std::move(args), TCliStart{errOnTerminal}) {}
+  TCliProcess(std::vector<std::string> args, TCliStart how);
   ~TCliProcess();
   TCliProcess(const TCliProcess&) = delete;
   TCliProcess& operator=(const TCliProcess&) = delete;
@@ -31,12 +40,17 @@ class TCliProcess {
   pid_t Id() const { return Pid; }
   std::string Out() const;
   std::string Err() const;
+  // Closes the reading end of the pipe of standard output: its reader has gone.
+  void CloseOut();
+  // Gives the terminal of standard error another width.
+  void Resize(int columns);
 
  private:
   pid_t Pid = -1;
   std::string OutPath, ErrPath, WorkDir;
   // Standard error on a terminal: its other end, and what came out of it.
   int Terminal = -1;
+  int OutPipe = -1;  // the reading end, with TCliStart::OutToPipe
   std::thread Reader;
   std::atomic<bool> Ending{false};
   mutable std::mutex Held;

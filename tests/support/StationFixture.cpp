@@ -118,6 +118,15 @@ std::vector<QJsonObject> TStationTest::Report(const std::string& db, std::string
   return attempts;
 }
 
+std::vector<std::string> TStationTest::Attempts(const std::string& db) {
+  std::vector<std::string> attempts;
+  for (const auto& a : Report(db))
+    attempts.push_back(a["station"].toString().toStdString() + " " +
+                       std::to_string(a["row"].toInt()) + " " +
+                       a["result"].toString().toStdString());
+  return attempts;
+}
+
 void TStationTest::ExpectEachRowOnExactlyOneUnit(const std::string& db, int rows) {
   std::map<int, int> ok;
   for (const auto& attempt : Report(db)) {

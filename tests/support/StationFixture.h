@@ -58,6 +58,8 @@ class TStationTest : public TCliTest {
   std::map<int, int> VerifiedUnitsPerRow() const;
   // The record as `report` prints it (JSON Lines), and its summary.
   std::vector<QJsonObject> Report(const std::string& db, std::string* summary = nullptr);
+  // Every attempt of the record as "station row result".
+  std::vector<std::string> Attempts(const std::string& db);
   // Every row of 1..rows done by exactly one "ok" attempt and held by exactly one verified unit.
   void ExpectEachRowOnExactlyOneUnit(const std::string& db, int rows);
 };

@@ -159,6 +159,17 @@ TEST_F(Comparison, VerificationAfterARestartShowsTheCodeTheUnitKept) {
   EXPECT_FALSE(PortOpen());
 }
 
+TEST_F(Comparison, AUnitAnsweringLateButInTimeIsVerified) {
+  // Every answer 1.5 s late: the questions whether it is back overtake their answers.
+  StartUnit({"--delay", "1500", "--set", "M02=6", "--set", "M09=1"});
+  ASSERT_EQ(Window->Link.OpenPort("COM3"), "");
+  Window->Link.SendCommand("#S\r");
+  const std::vector<TCodeValue> sent = {{"M02", "6"}, {"M09", "1"}};
+
+  EXPECT_EQ(VerifyWrite(*Window, sent), std::vector<TCodeDifference>{});
+  Window->Link.ClosePort();
+}
+
 TEST_F(Comparison, AVerifiedWriteOnlyTellsTheLog) {
   StartEqualUnit();
   Window->VerifyAfterWrite = true;
