@@ -12,6 +12,8 @@
 // tried again, with a growing pause, before any other unit is taken. The stop signals (blocked
 // since main) are looked at only between units and during those pauses; the table's judgement is
 // station/UnitsTable's.
+#include <time.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSysInfo>
@@ -274,7 +276,17 @@ struct TTake {
   std::optional<TOutcome> Settled;
   // The template's values the unit's firmware lacks, which the write leaves out.
   std::string Skipped;
+  // When the row was claimed, on a clock that also counts a sleeping computer's time.
+  long long ClaimedMs = 0;
 };
+
+// Milliseconds since boot, suspended time included (a steady clock stops while a laptop sleeps,
+// and a lease does not).
+long long BootMs() {
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
 
 // One port (or any, with --port auto): unit after unit, each waited for, claimed, written with
 // its verification and recorded.
@@ -475,6 +487,7 @@ class TStationLoop {
       }
       if (!take.Claim) return std::nullopt;
       take.Attempt = take.Claim->Attempt;
+      take.ClaimedMs = BootMs();
       // The claim names the table's row; empty rows were left out, so look it up by number.
       take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
                                  [&](const TPlan& p) { return p.Row == take.Claim->Position; });
@@ -498,7 +511,22 @@ class TStationLoop {
       if (take.Claim) {
         keeper.emplace(StationDb(Session), Options.Station, *take.Claim, Options.LeaseMs);
         Form.BeforeSave = [&] {
-          if (Store.ConfirmClaim(*take.Claim)) return;
+          // A database that fails just now is waited for: the unit, written but not yet
+          // saved, keeps until the claim is confirmed or lost.
+          bool held = false;
+          try {
+            held = Store.ConfirmClaim(*take.Claim);
+          } catch (const EVestraError& error) {
+            // No station may take a row before its lease runs out: well inside it (half, for
+            // clocks that differ), the claim still holds without the database's word.
+            if (BootMs() - take.ClaimedMs < Options.LeaseMs / 2) {
+              Person.Say(std::string(error.what()) + "; захват в пределах срока, «#S» отправлен");
+              return;
+            }
+            if (!Persist([&] { held = Store.ConfirmClaim(*take.Claim); }))
+              throw EVestraError("остановлено до «#S»: захват строки не подтверждён");
+          }
+          if (held) return;
           lost = true;
           throw EVestraError("захват строки потерян");
         };

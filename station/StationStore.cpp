@@ -6,8 +6,8 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -628,37 +628,43 @@ TLeaseKeeper::~TLeaseKeeper() {
 long long TStationStore::LeaseMs() const { return Impl->LeaseMs; }
 
 std::vector<int> TStationStore::DonePositions() {
-  std::vector<int> positions;
-  for (QSqlQuery q =
-           Impl->Run("SELECT b.position FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
-                     "WHERE b.batch_id = ? AND r.done = 1 ORDER BY b.position",
-                     {Impl->Batch});
-       q.next();)
-    positions.push_back(q.value(0).toInt());
-  return positions;
+  return Impl->Again([&] {
+    std::vector<int> positions;
+    for (QSqlQuery q =
+             Impl->Run("SELECT b.position FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
+                       "WHERE b.batch_id = ? AND r.done = 1 ORDER BY b.position",
+                       {Impl->Batch});
+         q.next();)
+      positions.push_back(q.value(0).toInt());
+    return positions;
+  });
 }
 
 long long TStationStore::StartAttemptOnRow(int position, const std::string& port,
                                            const std::string& device, const std::string& firmware) {
-  TImpl& s = *Impl;
-  QSqlQuery row = s.Run(
-      "SELECT r.id, r.label FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
-      "WHERE b.batch_id = ? AND b.position = ?",
-      {s.Batch, position});
-  if (!row.next())
-    throw EVestraError("База данных станции: нет строки " + std::to_string(position));
-  const QVariant id = row.value(0);
-  const QString label = row.value(1).toString();
-  row.finish();
-  return s.InsertAttempt(id, position, label, port, device, firmware);
+  return Impl->Again([&] {
+    TImpl& s = *Impl;
+    QSqlQuery row = s.Run(
+        "SELECT r.id, r.label FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
+        "WHERE b.batch_id = ? AND b.position = ?",
+        {s.Batch, position});
+    if (!row.next())
+      throw EVestraError("База данных станции: нет строки " + std::to_string(position));
+    const QVariant id = row.value(0);
+    const QString label = row.value(1).toString();
+    row.finish();
+    return s.InsertAttempt(id, position, label, port, device, firmware);
+  });
 }
 
 bool TStationStore::ConfirmClaim(const TClaim& claim) {
   // One statement: a station that claims the expired row meanwhile either comes first and
   // changes its holder, or comes after and finds the lease running again.
-  return Impl->Run(
-                 "UPDATE queue_rows SET lease_until = {now} + CAST(? AS BIGINT) "
-                 "WHERE id = ? AND claimed_by = ? AND done = 0",
-                 {Impl->LeaseMs, claim.RowId, QString::fromStdString(claim.Instance)})
-             .numRowsAffected() > 0;
+  return Impl->Again([&] {
+    return Impl->Run(
+                   "UPDATE queue_rows SET lease_until = {now} + CAST(? AS BIGINT) "
+                   "WHERE id = ? AND claimed_by = ? AND done = 0",
+                   {Impl->LeaseMs, claim.RowId, QString::fromStdString(claim.Instance)})
+               .numRowsAffected() > 0;
+  });
 }
