@@ -28,7 +28,9 @@ std::string OpenFailureText(const std::string& name, const std::string& path,
   if (name.empty()) return "Порт не выбран: выберите его в опциях или нажмите «Найти»";
   // The system's text alone ("Device or resource busy") leaves the person guessing who.
   if (SerialPort::IsBusy(error)) return BusyPortText(name, path);
-  const std::string where = path.empty() || path == name ? name : name + " (" + path + ")";
+  // Windows' own device of a name (\\.\COM5) tells nothing the name does not.
+  const bool plain = path.empty() || path == name || path == "\\\\.\\" + name;
+  const std::string where = plain ? name : name + " (" + path + ")";
   for (const TFailureRow& row : kFailures) {
     if (!row.Is(error)) continue;
     if (!row.AfterSystemText) return where + ": " + row.Text;
