@@ -42,7 +42,7 @@ _vestra_cli() {
       COMPREPLY=($(compgen -W 'csv json' -- "$cur"))
       return
       ;;
-    --settle | --count | --station)
+    --settle | --count | --station | --lease)
       return
       ;;
   esac
@@ -61,7 +61,7 @@ _vestra_cli() {
       file=ini
       ;;
     provision)
-      options+=" --port --units --db --station --log --count --json --settle $unit_options"
+      options+=" --port --units --db --station --log --count --lease --json --settle $unit_options"
       file=ini
       ;;
     report) options+=' --db --format' ;;
@@ -73,7 +73,7 @@ _vestra_cli() {
   for ((i = 2; i < cword; i++)); do
     case ${words[i]} in
       --port | -o | --output | --exchange-log | --log | --units | --db | --unsupported | \
-        --format | --settle | --count | --station) ((i++)) ;;
+        --format | --settle | --count | --station | --lease) ((i++)) ;;
       -*) ;;
       *) file='' ;;
     esac
