@@ -21,7 +21,7 @@ constexpr int All = AllVersions;
 
 // A row as written below: the keys of the parameter set the code carries, whose rows give the
 // controls it fills when read; the rest as in TCodeRow.
-struct TCodeSpec {
+struct TCodeEntry {
   std::string_view Code;
   int ReadPosition, WritePosition, FromVersion;
   std::array<std::string_view, 3> Keys;
@@ -37,7 +37,7 @@ struct TCodeSpec {
 // how it is written; then where it differs from the plain case: the default of an integer that
 // does not read, the condition of the read and of the write.
 // clang-format off
-constexpr TCodeSpec Specs[] = {
+constexpr TCodeEntry Entries[] = {
     {"G01",  1,  9, All, {"GPRSUser"},      R::Text,         W::AsIs},
     {"G02",  2, 10, All, {"GPRSPwd"},       R::Text,         W::AsIs},
     {"G03",  3, 11, All, {"GPRSSite"},      R::Text,         W::AsIs},
@@ -85,16 +85,16 @@ constexpr TCodeSpec Specs[] = {
     {"S03", 44, 42, All, {"AddrServer3"},   R::Server,       W::ServerBytes},
 };
 // clang-format on
-static_assert(std::size(Specs) == CodeCount, "one row per device code");
+static_assert(std::size(Entries) == CodeCount, "one row per device code");
 
 // The controls a read fills: those of the rows it carries. The sensor bits fill only the PIR
 // list; the vibration sensor's controls are the next code's.
-constexpr std::array<std::string_view, 3> ReadControls(const TCodeSpec& spec) {
+constexpr std::array<std::string_view, 3> ReadControls(const TCodeEntry& entry) {
   std::array<std::string_view, 3> controls{};
   std::size_t filled = 0;
-  const std::size_t rows = spec.Read == R::SensorBits ? 1 : spec.Keys.size();
-  for (std::size_t k = 0; k < rows && !spec.Keys[k].empty(); ++k) {
-    const std::size_t index = ParamIndex(spec.Keys[k]);
+  const std::size_t rows = entry.Read == R::SensorBits ? 1 : entry.Keys.size();
+  for (std::size_t k = 0; k < rows && !entry.Keys[k].empty(); ++k) {
+    const std::size_t index = ParamIndex(entry.Keys[k]);
     // A key the parameter set does not have is no constant: the table does not build.
     if (index == ParamCount) throw "unknown key";
     const TParamRow& row = ParamTable()[index];
@@ -109,24 +109,24 @@ constexpr std::array<std::string_view, 3> ReadControls(const TCodeSpec& spec) {
 }
 
 // The keys a write is formed from, as the parameter set spells them.
-constexpr std::array<std::string_view, 3> WriteKeys(const TCodeSpec& spec) {
+constexpr std::array<std::string_view, 3> WriteKeys(const TCodeEntry& entry) {
   std::array<std::string_view, 3> keys{};
-  for (std::size_t k = 0; k < keys.size() && !spec.Keys[k].empty(); ++k)
-    keys[k] = ParamTable()[ParamIndex(spec.Keys[k])].Key;
+  for (std::size_t k = 0; k < keys.size() && !entry.Keys[k].empty(); ++k)
+    keys[k] = ParamTable()[ParamIndex(entry.Keys[k])].Key;
   return keys;
 }
 
 constexpr std::array<TCodeRow, CodeCount> BuildRows() {
   std::array<TCodeRow, CodeCount> rows{};
   for (std::size_t i = 0; i < CodeCount; ++i) {
-    const TCodeSpec& spec = Specs[i];
+    const TCodeEntry& entry = Entries[i];
     TCodeRow& row = rows[i];
-    row.Code = spec.Code;
-    row.ReadPosition = spec.ReadPosition;
-    row.WritePosition = spec.WritePosition;
-    row.FromVersion = spec.FromVersion;
-    row.Read = {ReadControls(spec), spec.Read, spec.ReadDefault, spec.ReadCondition};
-    row.Write = {WriteKeys(spec), spec.Write, spec.WriteCondition};
+    row.Code = entry.Code;
+    row.ReadPosition = entry.ReadPosition;
+    row.WritePosition = entry.WritePosition;
+    row.FromVersion = entry.FromVersion;
+    row.Read = {ReadControls(entry), entry.Read, entry.ReadDefault, entry.ReadCondition};
+    row.Write = {WriteKeys(entry), entry.Write, entry.WriteCondition};
   }
   return rows;
 }
