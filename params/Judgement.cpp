@@ -167,6 +167,7 @@ TFormVerdict JudgeThroughForm(TFmMain& form, const std::vector<std::string>& lin
   form.ApplyParameterLines(lines);
   TParamList held;
   verdict.Checks = form.GatherAllParameters(held);
+  verdict.Held = held.Lines();
   TJudged judged{form, manualOption};
   for (const auto& [key, value] : said) {
     // Blanks and control characters around a value are dropped by the window's gathering.

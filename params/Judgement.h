@@ -81,6 +81,7 @@ std::vector<TUnkept> RefusedValues(const std::vector<std::string>& lines);
 struct TFormVerdict {
   std::vector<TUnkept> Unkept;      // values it holds otherwise, in file order of the keys
   std::vector<std::string> Checks;  // the texts of every failed check of gathering, in order
+  std::vector<std::string> Held;    // the lines as the form gathered them
 };
 
 // Applies `lines` to the form as a parameter file is applied, gathers it into a list of its own

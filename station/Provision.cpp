@@ -15,13 +15,13 @@
 #include <time.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -32,10 +32,10 @@
 #include "link/Text.h"
 #include "link/VestraError.h"
 #include "params/Encodings.h"
-#include "params/ParamFile.h"
 #include "params/ParamList.h"
 #include "params/ParamText.h"
 #include "station/Arrivals.h"
+#include "station/BatchRows.h"
 #include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
 #include "station/Slots.h"
@@ -128,49 +128,6 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
 
 double Seconds(TClock::duration span) { return std::chrono::duration<double>(span).count(); }
 
-// `lines` as the form holds them: applied and gathered, every value in the form's own spelling
-// (a phone's digits, a packed address, a number without its blanks) and every key in the
-// gathering's.
-std::vector<std::string> AsHeld(TFmMain& form, const std::vector<std::string>& lines) {
-  form.ApplyParameterLines(lines);
-  form.GatherAllParameters();
-  return form.ParamList.Lines();
-}
-
-// The rows of the table as the store keeps them, identified by what they mean: the template's
-// parameter set as gathered (its line ends, byte-order mark and order of lines make no other
-// batch) and each row's own values as the form holds them (a phone written with blanks and
-// hyphens is the same row); `templateIdentity` gets the former.
-std::vector<TStoreRow> StoreRows(TFmMain& form, const std::vector<std::string>& templateLines,
-                                 const std::vector<TPlan>& plans, QByteArray& templateIdentity) {
-  for (const std::string& line : AsHeld(form, templateLines))
-    templateIdentity += QByteArray::fromStdString(line) + '\n';
-  std::vector<TStoreRow> rows;
-  std::map<std::string, int> seen;  // equal rows are rows of their own, told apart by order
-  for (const TPlan& plan : plans) {
-    const std::vector<std::string> held = AsHeld(form, plan.Lines);
-    std::vector<std::string> own;
-    std::string values;
-    for (std::size_t i = 0; i < plan.OwnLines; ++i) {
-      const std::string key = plan.Lines[i].substr(0, plan.Lines[i].find('='));
-      const auto line = std::find_if(held.begin(), held.end(), [&](const std::string& h) {
-        return h.size() > key.size() && h[key.size()] == '=' &&
-               QString::fromStdString(h.substr(0, key.size()))
-                       .compare(QString::fromStdString(key), Qt::CaseInsensitive) == 0;
-      });
-      own.push_back(Cp1251ToUtf8(line != held.end() ? *line : plan.Lines[i]));
-      values += (values.empty() ? "" : "\n") + own.back();
-    }
-    const std::string label = QString::fromStdString(plan.Label).trimmed().toStdString();
-    std::sort(own.begin(), own.end());
-    std::string content = label;
-    for (const std::string& value : own) content += '\0' + value;
-    rows.push_back({TStationStore::RowIdentity(templateIdentity, label, own, seen[content]++),
-                    plan.Row, plan.Label, values});
-  }
-  return rows;
-}
-
 // What the command line asks of the station.
 struct TProvisionOptions {
   int Count = 0;  // stop after this many units; 0: no limit
@@ -229,13 +186,15 @@ TProvisionOptions ReadOptions(TSession& session) {
 // The store and the log, ready before anything is sent; the outcomes that a station gone left in
 // its journal are committed first, and a worker's attempts that its predecessor left started are
 // marked interrupted. A station that handles units gets its own journal.
-void OpenRecord(TSession& session, const TProvisionOptions& options,
+void OpenRecord(TSession& session, const TProvisionOptions& options, const TPlan& templatePlan,
                 const std::vector<TPlan>& plans, std::unique_ptr<TStationStore>& store,
                 std::unique_ptr<TProvisionLog>& log, std::unique_ptr<TOutcomeJournal>& journal) {
-  QByteArray templateIdentity;
-  const auto storeRows =
-      StoreRows(*session.Form, ReadParamFile(session.Options.positionalArguments().value(0)), plans,
-                templateIdentity);
+  const QString templateFile = session.Options.positionalArguments().value(0);
+  QFile file(templateFile);
+  if (!file.open(QIODevice::ReadOnly))
+    throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
+  const TBatchRows batch =
+      BatchRows(templatePlan, file.readAll(), options.Queue ? plans : std::vector<TPlan>());
   const QString db = StationDb(session);
   if (!session.Options.isSet("db")) QDir().mkpath(QFileInfo(db).absolutePath());
   // Said once, by the station rather than each of its workers: which record it goes on with.
@@ -244,11 +203,9 @@ void OpenRecord(TSession& session, const TProvisionOptions& options,
   store = std::make_unique<TStationStore>(db, options.Station);
   store->Note = [&session](const std::string& note) { session.Person->Say(note); };
   store->SetLease(options.LeaseMs);
-  store->OpenBatch(TStationStore::BatchIdentity(
-                       templateIdentity, options.Queue ? storeRows : std::vector<TStoreRow>()),
-                   options.Queue ? storeRows : std::vector<TStoreRow>());
+  store->OpenBatch(batch.Identity, batch.Rows, batch.EarlierIdentity);
   log = std::make_unique<TProvisionLog>(session.Options.value("log"));
-  const QString journalFolder = TOutcomeJournal::FolderFor(StationDb(session));
+  const QString journalFolder = TOutcomeJournal::FolderFor(db);
   for (const TJournaledOutcome& replayed : TOutcomeJournal::Replay(journalFolder, *store)) {
     log->Append(TProvisionLog::Fields(store->Attempt(replayed.Attempt)));
     session.Person->Say(
@@ -656,13 +613,14 @@ int RunProvision(TSession& session) {
     return ExitChecksFailed;
   }
   std::vector<TPlan> plans;
-  if (auto refused = JudgePlans(session, plans)) return *refused;
+  TPlan templatePlan;
+  if (auto refused = JudgePlans(session, plans, templatePlan)) return *refused;
   const TProvisionOptions options = ReadOptions(session);
   std::unique_ptr<TStationStore> store;
   std::unique_ptr<TProvisionLog> log;
   std::unique_ptr<TOutcomeJournal> journal;
   try {
-    OpenRecord(session, options, plans, store, log, journal);
+    OpenRecord(session, options, templatePlan, plans, store, log, journal);
   } catch (const std::exception& error) {
     session.Form->ShowError(error.what());
     return ExitFailed;

@@ -379,28 +379,40 @@ TStationStore::~TStationStore() {
   QSqlDatabase::removeDatabase(name);
 }
 
-std::string TStationStore::BatchIdentity(const QByteArray& templateBytes,
+std::string TStationStore::BatchIdentity(const QByteArray& templateText,
                                          const std::vector<TStoreRow>& rows) {
-  QByteArray all = QByteArray::fromStdString(Sha256(templateBytes));
+  QByteArray all = QByteArray::fromStdString(Sha256(templateText));
   for (const TStoreRow& row : rows) all += "\n" + QByteArray::fromStdString(row.Identity);
   return Sha256(all);
 }
 
-std::string TStationStore::RowIdentity(const QByteArray& templateBytes, const std::string& label,
+std::string TStationStore::RowIdentity(const QByteArray& templateText, const std::string& label,
                                        std::vector<std::string> values, int occurrence) {
   // A column moved in the table is the same row.
   std::sort(values.begin(), values.end());
-  QByteArray all = QByteArray::fromStdString(Sha256(templateBytes)) + '\0' +
+  QByteArray all = QByteArray::fromStdString(Sha256(templateText)) + '\0' +
                    QByteArray::fromStdString(label) + '\0' + QByteArray::number(occurrence);
   for (const std::string& value : values) all += '\0' + QByteArray::fromStdString(value);
   return Sha256(all);
 }
 
-void TStationStore::OpenBatch(const std::string& identity, const std::vector<TStoreRow>& rows) {
+void TStationStore::OpenBatch(const std::string& identity, const std::vector<TStoreRow>& rows,
+                              const std::string& earlierIdentity) {
   return Impl->Again([&] {
     TImpl& s = *Impl;
     TImpl::Transaction write(s);
     const QString batch = QString::fromStdString(identity);
+    if (!earlierIdentity.empty() &&
+        s.Value("SELECT id FROM batches WHERE identity = ?", {batch}).isNull()) {
+      s.Run("UPDATE batches SET identity = ? WHERE identity = ?",
+            {batch, QString::fromStdString(earlierIdentity)});
+      for (const TStoreRow& row : rows)
+        s.Run(
+            "UPDATE queue_rows SET identity = ? WHERE identity = ? AND NOT EXISTS "
+            "(SELECT 1 FROM queue_rows q WHERE q.identity = ?)",
+            {QString::fromStdString(row.Identity), QString::fromStdString(row.Earlier),
+             QString::fromStdString(row.Identity)});
+    }
     s.Run("INSERT INTO batches (identity, used_at) VALUES (?, {now}) ON CONFLICT DO NOTHING",
           {batch});
     s.Run("UPDATE batches SET used_at = {now} WHERE identity = ?", {batch});

@@ -30,10 +30,11 @@
 
 // A row of the table as the store keeps it.
 struct TStoreRow {
-  std::string Identity;  // from its content (see RowIdentity)
-  int Position = 0;      // 1-based, in this batch's table
-  std::string Label;     // UTF-8
-  std::string Values;    // "key=value" lines, UTF-8, for the record
+  std::string Identity;      // from its content (see RowIdentity)
+  int Position = 0;          // 1-based, in this batch's table
+  std::string Label;         // UTF-8
+  std::string Values;        // "key=value" lines, UTF-8, for the record
+  std::string Earlier = {};  // the identity the release before this one gave it; empty: none
 };
 
 // A row claimed by this station, with the attempt started on it.
@@ -92,16 +93,20 @@ class TStationStore {
   TStationStore(const TStationStore&) = delete;
   TStationStore& operator=(const TStationStore&) = delete;
 
-  // The identity of a batch from its template's bytes and its rows' identities.
-  static std::string BatchIdentity(const QByteArray& templateBytes,
+  // The identity of a batch from its template (its parameter set as text) and its rows'
+  // identities.
+  static std::string BatchIdentity(const QByteArray& templateText,
                                    const std::vector<TStoreRow>& rows);
-  // The identity of a row from the template's bytes, its label and its own values (any order);
+  // The identity of a row from its template, its label and its own values (any order);
   // `occurrence` tells apart rows that are equal in everything (0 for the first).
-  static std::string RowIdentity(const QByteArray& templateBytes, const std::string& label,
+  static std::string RowIdentity(const QByteArray& templateText, const std::string& label,
                                  std::vector<std::string> values, int occurrence);
 
   // Makes this batch the station's: records it and adds the rows the store does not hold yet.
-  void OpenBatch(const std::string& identity, const std::vector<TStoreRow>& rows);
+  // A batch the store holds only under `earlierIdentity` (and its rows under theirs) is that
+  // batch, and goes on under the identities of now.
+  void OpenBatch(const std::string& identity, const std::vector<TStoreRow>& rows,
+                 const std::string& earlierIdentity = {});
   // This station's attempts left "started" by an earlier run become "interrupted" and their
   // claims are released, once their lease ran out or their process on this computer is gone (a
   // live station of the same name keeps its own); the attempts so marked.

@@ -90,7 +90,7 @@ bool ColumnsOf(TTerminalPerson& person, const std::string& file,
 
 }  // namespace
 
-std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
+std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPlan& templatePlan) {
   TFmMain& form = *session.Form;
   TTerminalPerson& person = *session.Person;
   std::vector<std::string> templateLines;
@@ -121,8 +121,9 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
     problems.push_back("шаблон, " + found.Text());
   if (auto nul = NulInFile(session.Options.positionalArguments().value(0)))
     problems.push_back("шаблон, " + *nul);
+  templatePlan = {0, {}, templateLines, 0, verdict.Held};
   if (!session.Options.isSet("units")) {
-    plans.push_back({0, {}, templateLines});
+    plans.push_back(templatePlan);
     for (const auto& text : verdict.Checks) problems.push_back("шаблон: " + text);
   }
 
@@ -173,6 +174,7 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans) {
     plan.Lines.insert(plan.Lines.end(), templateLines.begin(), templateLines.end());
     const auto judged = JudgeThroughForm(form, plan.Lines, said, kManualCorrCoefOption);
     refused.insert(refused.end(), judged.Unkept.begin(), judged.Unkept.end());
+    plan.Held = judged.Held;
     for (const auto& cell : refused) problems.push_back(RowName(plan) + ", " + cell.Text());
     for (const auto& text : judged.Checks) problems.push_back(RowName(plan) + ": " + text);
     plans.push_back(std::move(plan));

@@ -28,10 +28,12 @@ struct TPlan {
   std::string Label;               // the "Unit" column, UTF-8
   std::vector<std::string> Lines;  // parameter lines, Windows-1251; the row's first, so they win
   std::size_t OwnLines = 0;        // how many of `Lines` are the row's own
+  std::vector<std::string> Held;   // `Lines` as the form gathered them when they were judged
 };
 
 // The plans of the template and the units table (`--units`), every one put into the form and
 // judged; empty rows are left out and said. Refusals are printed; the exit code when there were
 // any: 2 for a template or table that cannot be read or a bad header, 3 for refused cells and
-// failed checks. Raises EUsage for a table that is not a table.
-std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans);
+// failed checks. Raises EUsage for a table that is not a table. `templatePlan` gets the template
+// alone, judged the same way.
+std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPlan& templatePlan);

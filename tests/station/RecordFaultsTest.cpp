@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <ostream>
 
+#include "station/StationStore.h"
 #include "tests/support/HeldDatabase.h"
 #include "tests/support/PgServer.h"
 #include "tests/support/StationFixture.h"
@@ -332,3 +333,33 @@ INSTANTIATE_TEST_SUITE_P(
                        "\xEF\xBB\xBFphonesms1;Unit\r\n 79000001001 ; r1 \r\n79000001002;r2\r\n",
                        AsItIs}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A batch the release before this one left half done, its rows known then by their bytes: the
+// row it wrote stays done, and only the other one is written.
+TEST_F(StationRecord, GoesOnWithABatchTheEarlierReleaseBegan) {
+  const std::string db = PathOf("station.db");
+  const QByteArray templateBytes = QByteArray::fromStdString(ReadFile(Template));
+  {
+    TStationStore earlier(QString::fromStdString(db), "earlier");
+    std::vector<TStoreRow> rows;
+    for (int n = 1; n <= 2; ++n) {
+      const std::string label = "r" + std::to_string(n),
+                        line = "PhoneSMS1=+7900000100" + std::to_string(n);
+      rows.push_back({TStationStore::RowIdentity(templateBytes, label, {line}, 0), n, label, line});
+    }
+    earlier.OpenBatch(TStationStore::BatchIdentity(templateBytes, rows), rows);
+    const auto claim = earlier.Claim("COM3", "unit.tty", "3.00");
+    ASSERT_TRUE(claim);
+    earlier.CompleteAttempt(claim->Attempt, &*claim, {"ok", "", 0, 0, 0});
+  }
+  std::vector<TStation> stations(1);
+  stations[0].Port = "COM3";
+  stations[0].Process = Start("COM3", db, WriteFile("units.csv", Table(Labels(2))));
+  ASSERT_TRUE(Serve(stations));
+
+  std::vector<std::string> written;
+  for (const auto& attempt : Report(db))
+    written.push_back(attempt["unit"].toString().toStdString() + ":" +
+                      attempt["result"].toString().toStdString());
+  EXPECT_EQ(written, (std::vector<std::string>{"r1:ok", "r2:ok"}));
+}

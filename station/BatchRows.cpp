@@ -1,0 +1,63 @@
+#include "station/BatchRows.h"
+
+#include <QString>
+#include <algorithm>
+#include <map>
+
+#include "link/Text.h"
+
+namespace {
+
+// The line of `key` among `held`, whose keys are the gathering's spelling of them.
+const std::string* HeldLine(const std::vector<std::string>& held, const std::string& key) {
+  const QString wanted = QString::fromStdString(key);
+  for (const std::string& line : held)
+    if (line.size() > key.size() && line[key.size()] == '=' &&
+        QString::fromStdString(line.substr(0, key.size())).compare(wanted, Qt::CaseInsensitive) ==
+            0)
+      return &line;
+  return nullptr;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += (all.empty() ? "" : "\n") + line;
+  return all;
+}
+
+}  // namespace
+
+TBatchRows BatchRows(const TPlan& templatePlan, const QByteArray& templateBytes,
+                     const std::vector<TPlan>& tablePlans) {
+  QByteArray meaning;
+  for (const std::string& line : templatePlan.Held)
+    meaning += QByteArray::fromStdString(line) + '\n';
+  TBatchRows batch;
+  // Equal rows are rows of their own, told apart by order.
+  std::map<std::string, int> seen, seenEarlier;
+  for (const TPlan& plan : tablePlans) {
+    std::vector<std::string> own, written;
+    for (std::size_t i = 0; i < plan.OwnLines; ++i) {
+      const std::string& line = plan.Lines[i];
+      const std::string* held = HeldLine(plan.Held, line.substr(0, line.find('=')));
+      own.push_back(Cp1251ToUtf8(held ? *held : line));
+      written.push_back(Cp1251ToUtf8(line));
+    }
+    const std::string values = Joined(own);
+    const std::string label = QString::fromStdString(plan.Label).trimmed().toStdString();
+    std::vector<std::string> sorted = own;
+    std::sort(sorted.begin(), sorted.end());
+    std::string content = label;
+    for (const std::string& value : sorted) content += '\0' + value;
+    batch.Rows.push_back(
+        {TStationStore::RowIdentity(meaning, label, own, seen[content]++), plan.Row, plan.Label,
+         values,
+         TStationStore::RowIdentity(templateBytes, plan.Label, written,
+                                    seenEarlier[plan.Label + '\0' + Joined(written)]++)});
+  }
+  batch.Identity = TStationStore::BatchIdentity(meaning, batch.Rows);
+  std::vector<TStoreRow> earlier = batch.Rows;
+  for (TStoreRow& row : earlier) row.Identity = row.Earlier;
+  batch.EarlierIdentity = TStationStore::BatchIdentity(templateBytes, earlier);
+  return batch;
+}
