@@ -30,6 +30,9 @@ using namespace std::chrono_literals;
 // mode a moment after the node appears.
 constexpr auto kAccessGrace = 1s;
 constexpr auto kRetryStep = 50ms;
+// How often a busy port is tried again without news: a program that lets it go between our own
+// attempt and the reading of its events is not told apart from that attempt.
+constexpr std::chrono::milliseconds kBusyRetry = 1s;
 
 enum class TPhase {
   Absent,  // no device, or one that could not be opened: awaiting one that appears
@@ -219,10 +222,17 @@ struct TArrivals::TState {
         {Stop, POLLIN, 0}, {Watch->Descriptor(), POLLIN, 0}, {Settings, POLLIN, 0}};
     // No input is asked for: only a hang-up (or an error) wakes the station on a held port.
     for (const TPort& port : Ports) fds.push_back({port.Held, 0, 0});
+    const bool busy = std::any_of(Ports.begin(), Ports.end(),
+                                  [](const TPort& port) { return port.Phase == TPhase::Busy; });
+    auto timeout = EnoughEvery;
+    if (busy && (timeout.count() < 0 || timeout > kBusyRetry)) timeout = kBusyRetry;
     int ready;
-    while ((ready = poll(fds.data(), fds.size(), static_cast<int>(EnoughEvery.count()))) < 0)
+    while ((ready = poll(fds.data(), fds.size(), static_cast<int>(timeout.count()))) < 0)
       if (errno != EINTR) throw std::runtime_error("poll");
     if (fds[0].revents || (ready == 0 && Enough && Enough())) return false;
+    if (ready == 0)
+      for (TPort& port : Ports)
+        if (port.Phase == TPhase::Busy) port.Phase = TPhase::ToProbe;
     for (std::size_t i = 0; i < Ports.size(); ++i)
       if (fds[i + 3].revents) Leave(Ports[i]);
     if (fds[1].revents) TakeEvents();

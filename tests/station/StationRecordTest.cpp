@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <set>
@@ -55,6 +56,9 @@ TEST_F(StationRecord, KeepsEachRowOnOneUnitThroughKillsAtRandomMoments) {
   std::mt19937 random(std::random_device{}());
   std::uniform_int_distribution<long> moment(0, cycle / 1ms * 6 / 5);
   std::size_t attempts = Report(db).size(), interrupted = 0;
+  // Attempts left "started" by a kill, with their unit when it was verified: the station's
+  // journal may still bring that outcome in at the next start.
+  std::map<std::size_t, std::optional<std::size_t>> cut;
   for (int kill = 0; kill < kKills; ++kill) {
     unit = newUnit();
     station = Start("COM3", db, table);
@@ -70,8 +74,10 @@ TEST_F(StationRecord, KeepsEachRowOnOneUnitThroughKillsAtRandomMoments) {
     if (result == "ok") {
       EXPECT_NE(VerifiedRow(commands), 0) << "kill " << kill;
     }
-    if (result == "started") ++interrupted;
-    if (result == "started" && VerifiedRow(commands) != 0) Unrecorded.insert(Units.size());
+    if (result == "started") {
+      ++interrupted;
+      cut[attempts - 1] = VerifiedRow(commands) != 0 ? std::optional(Units.size()) : std::nullopt;
+    }
     Retire(unit);
   }
   std::vector<TStation> stations(1);
@@ -79,14 +85,19 @@ TEST_F(StationRecord, KeepsEachRowOnOneUnitThroughKillsAtRandomMoments) {
   stations[0].Process = Start("COM3", db, table);
   ASSERT_TRUE(Serve(stations));
 
-  ExpectEachRowOnExactlyOneUnit(db, kRows);
   const auto record = Report(db);
-  EXPECT_EQ(std::count_if(record.begin(), record.end(),
-                          [](const QJsonObject& a) { return a["result"] == "interrupted"; }),
-            static_cast<long>(interrupted));
+  std::size_t recordedLater = 0;
+  for (const auto& [attempt, verified] : cut) {
+    const QString result = record.at(attempt)["result"].toString();
+    EXPECT_TRUE(result == "interrupted" || (verified && result == "ok")) << "attempt " << attempt;
+    // Killed after the unit was verified and before anything kept it: not counted as verified.
+    if (verified && result != "ok") Unrecorded.insert(*verified);
+    recordedLater += verified && result == "ok";
+  }
+  ExpectEachRowOnExactlyOneUnit(db, kRows);
   EXPECT_GT(interrupted, 0u) << "no kill came in the middle of a unit";
-  std::printf("%zu of %d kills in the middle of a unit; %zu verified units left unrecorded\n",
-              interrupted, kKills, Unrecorded.size());
+  std::printf("%zu of %d kills in the middle of a unit; %zu verified units recorded at a restart\n",
+              interrupted, kKills, recordedLater);
 }
 
 TEST_P(TwoStations, WriteEachRowOnExactlyOneUnit) {
