@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <ctime>
+#include <ostream>
 #include <regex>
 
 #include "tests/support/Orders.h"
@@ -66,6 +67,11 @@ struct TGateCase {
   bool Clock;
   bool SetTime = true;  // CBSetTime
 };
+
+void PrintTo(const TGateCase& c, std::ostream* out) {
+  *out << c.Firmware << (c.ManualCorrCoef ? " manual CorrCoef" : "")
+       << (c.SetTime ? "" : " clock unset");
+}
 
 class WriteGates : public TWriteTest, public ::testing::WithParamInterface<TGateCase> {};
 
