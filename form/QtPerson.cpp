@@ -35,6 +35,10 @@ constexpr auto kExposeDeadline = std::chrono::milliseconds(1000);
 void TQtPerson::Log(std::string_view cp1251Line) {
   if (!cp1251Line.empty() && cp1251Line.back() == '\r') cp1251Line.remove_suffix(1);
   Window.MmLog->appendPlainText(FromCp1251(cp1251Line));
+  // Lines logged before the window shows (the start-up file's warnings): the pane shows its
+  // cursor on showing, and a cursor left at the end of a long line would show every line by
+  // its end only. Nobody can have selected anything yet.
+  if (!Window.MmLog->isVisible()) Window.MmLog->moveCursor(QTextCursor::StartOfBlock);
 }
 
 bool TQtPerson::Ask(const std::string& text, const std::string& caption, TIcon icon) {

@@ -25,7 +25,7 @@ void TFmMain::ApplyParameters(const QString& fileName) {
     const std::vector<std::string> lines = ReadParamFile(fileName);
     // Nor does a file whose value would carry a control character to the unit.
     if (const auto refused = RefusedValues(lines); !refused.empty()) {
-      std::string text = "Файл параметров не загружен: управляющий символ в значении";
+      std::string text = "Файл параметров не загружен:";
       for (const auto& value : refused) text += "\n" + value.Text();
       ShowError(text);
       return;

@@ -1,8 +1,11 @@
 // The parameter file "Vestra.ini" is applied while the window is created: the one beside the
 // program, else the system-wide one (a folder of the test's own stands in for /etc/vestra).
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include "tests/support/WindowTest.h"
 
@@ -26,7 +29,7 @@ class TStartupFile {
 TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
   TStartupFile startup(QCoreApplication::applicationDirPath(),
                        "AddrServer1=167903424\r\nAddrServer2=0\r\nPeriod=2\r\nVibroMode=178\r\n"
-                       "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\n");
+                       "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\nCorrCoef=101\r\n");
   auto window = NewWindow();
   ASSERT_FALSE(window->isVisible());
   EXPECT_EQ(window->EdServer1->Text(), "192.0.2.10");
@@ -39,6 +42,13 @@ TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
   EXPECT_TRUE(window->CBSleepKeyb->isEnabled()) << "the sleep rule ran";
   EXPECT_EQ(window->CBPhone1->ItemIndex(), 1);
   EXPECT_EQ(window->EdPhone1->Text(), "1234567");
+  // What the form did not keep is logged, and shown from the start of its line.
+  window->show();
+  QApplication::processEvents();
+  EXPECT_TRUE(window->MmLog->toPlainText().startsWith("Предупреждение: CorrCoef"))
+      << window->MmLog->toPlainText().toStdString();
+  EXPECT_GT(window->MmLog->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(window->MmLog->horizontalScrollBar()->value(), 0);
 }
 
 // An installed program has no file beside it and takes the system-wide one; a file beside the
