@@ -165,9 +165,8 @@ TFormVerdict JudgeThroughForm(TFmMain& form, const std::vector<std::string>& lin
                               const TSaidValues& said, std::string_view manualOption) {
   TFormVerdict verdict;
   form.ApplyParameterLines(lines);
-  TParamList held;
+  TParamList& held = verdict.Held;
   verdict.Checks = form.GatherAllParameters(held);
-  verdict.Held = held.Lines();
   TJudged judged{form, manualOption};
   for (const auto& [key, value] : said) {
     // Blanks and control characters around a value are dropped by the window's gathering.

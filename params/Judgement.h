@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "params/ParamList.h"
+
 class TFmMain;
 
 // The characters no value may carry, as a Unicode code point: a control character (C0, DEL or
@@ -81,7 +83,7 @@ std::vector<TUnkept> RefusedValues(const std::vector<std::string>& lines);
 struct TFormVerdict {
   std::vector<TUnkept> Unkept;      // values it holds otherwise, in file order of the keys
   std::vector<std::string> Checks;  // the texts of every failed check of gathering, in order
-  std::vector<std::string> Held;    // the lines as the form gathered them
+  TParamList Held;                  // the lines as the form gathered them
 };
 
 // Applies `lines` to the form as a parameter file is applied, gathers it into a list of its own

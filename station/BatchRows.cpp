@@ -5,19 +5,9 @@
 #include <map>
 
 #include "link/Text.h"
+#include "params/ParamTable.h"
 
 namespace {
-
-// The line of `key` among `held`, whose keys are the gathering's spelling of them.
-const std::string* HeldLine(const std::vector<std::string>& held, const std::string& key) {
-  const QString wanted = QString::fromStdString(key);
-  for (const std::string& line : held)
-    if (line.size() > key.size() && line[key.size()] == '=' &&
-        QString::fromStdString(line.substr(0, key.size())).compare(wanted, Qt::CaseInsensitive) ==
-            0)
-      return &line;
-  return nullptr;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string all;
@@ -30,7 +20,7 @@ std::string Joined(const std::vector<std::string>& lines) {
 TBatchRows BatchRows(const TPlan& templatePlan, const QByteArray& templateBytes,
                      const std::vector<TPlan>& tablePlans) {
   QByteArray meaning;
-  for (const std::string& line : templatePlan.Held)
+  for (const std::string& line : templatePlan.Held.Lines())
     meaning += QByteArray::fromStdString(line) + '\n';
   TBatchRows batch;
   // Equal rows are rows of their own, told apart by order.
@@ -38,9 +28,10 @@ TBatchRows BatchRows(const TPlan& templatePlan, const QByteArray& templateBytes,
   for (const TPlan& plan : tablePlans) {
     std::vector<std::string> own, written;
     for (std::size_t i = 0; i < plan.OwnLines; ++i) {
+      // Every column is a known key (the table's judgement), and the form gathers every key.
       const std::string& line = plan.Lines[i];
-      const std::string* held = HeldLine(plan.Held, line.substr(0, line.find('=')));
-      own.push_back(Cp1251ToUtf8(held ? *held : line));
+      const std::string key = line.substr(0, line.find('='));
+      own.push_back(Cp1251ToUtf8(std::string(FindParam(key)->Key) + "=" + plan.Held.Value(key)));
       written.push_back(Cp1251ToUtf8(line));
     }
     const std::string values = Joined(own);

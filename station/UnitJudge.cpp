@@ -87,8 +87,8 @@ const std::vector<TCodeValue>& TDoneRows::ExpectedOf(const TPlan& plan, int vers
   auto [expected, fresh] = Expected.try_emplace({plan.Row, version});
   if (!fresh) return expected->second;
   const TKeyCodes own = CodesOfKeys(OwnKeys(plan), version);
-  Form.ApplyParameterLines(plan.Lines);
-  Form.GatherAllParameters();
+  // The row as the form gathered it when it was judged: what a write of it would send.
+  Form.ParamList = plan.Held;
   for (TCodeValue& code : PlannedWrite(Form, version))
     if (std::find(own.Carried.begin(), own.Carried.end(), code.Code) != own.Carried.end())
       expected->second.push_back(std::move(code));

@@ -28,7 +28,7 @@ struct TPlan {
   std::string Label;               // the "Unit" column, UTF-8
   std::vector<std::string> Lines;  // parameter lines, Windows-1251; the row's first, so they win
   std::size_t OwnLines = 0;        // how many of `Lines` are the row's own
-  std::vector<std::string> Held;   // `Lines` as the form gathered them when they were judged
+  TParamList Held;                 // `Lines` as the form gathered them when they were judged
 };
 
 // The plans of the template and the units table (`--units`), every one put into the form and

@@ -316,11 +316,7 @@ TEST_P(RewrittenBatches, KeepTheRowsDone) {
   stations[0].Process = Start("COM3", db, WriteFile("rewritten.csv", c.Table));
   ASSERT_TRUE(Serve(stations));
 
-  std::vector<std::string> written;
-  for (const auto& attempt : Report(db))
-    written.push_back(attempt["unit"].toString().toStdString() + ":" +
-                      attempt["result"].toString().toStdString());
-  EXPECT_EQ(written, (std::vector<std::string>{"r1:ok", "r2:ok"}));
+  EXPECT_EQ(UnitResults(db), (std::vector<std::string>{"r1:ok", "r2:ok"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -357,9 +353,5 @@ TEST_F(StationRecord, GoesOnWithABatchTheEarlierReleaseBegan) {
   stations[0].Process = Start("COM3", db, WriteFile("units.csv", Table(Labels(2))));
   ASSERT_TRUE(Serve(stations));
 
-  std::vector<std::string> written;
-  for (const auto& attempt : Report(db))
-    written.push_back(attempt["unit"].toString().toStdString() + ":" +
-                      attempt["result"].toString().toStdString());
-  EXPECT_EQ(written, (std::vector<std::string>{"r1:ok", "r2:ok"}));
+  EXPECT_EQ(UnitResults(db), (std::vector<std::string>{"r1:ok", "r2:ok"}));
 }

@@ -127,6 +127,14 @@ std::vector<std::string> TStationTest::Attempts(const std::string& db) {
   return attempts;
 }
 
+std::vector<std::string> TStationTest::UnitResults(const std::string& db, std::string* summary) {
+  std::vector<std::string> results;
+  for (const auto& a : Report(db, summary))
+    results.push_back(a["unit"].toString().toStdString() + ":" +
+                      a["result"].toString().toStdString());
+  return results;
+}
+
 void TStationTest::ExpectEachRowOnExactlyOneUnit(const std::string& db, int rows) {
   std::map<int, int> ok;
   for (const auto& attempt : Report(db)) {

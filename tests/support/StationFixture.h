@@ -60,6 +60,8 @@ class TStationTest : public TCliTest {
   std::vector<QJsonObject> Report(const std::string& db, std::string* summary = nullptr);
   // Every attempt of the record as "station row result".
   std::vector<std::string> Attempts(const std::string& db);
+  // Every attempt of the record as "unit:result", and the report's summary.
+  std::vector<std::string> UnitResults(const std::string& db, std::string* summary = nullptr);
   // Every row of 1..rows done by exactly one "ok" attempt and held by exactly one verified unit.
   void ExpectEachRowOnExactlyOneUnit(const std::string& db, int rows);
 };
