@@ -197,6 +197,16 @@ int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
     return Usage(command.Argument
                      ? QString("нужен один аргумент %1").arg(command.Argument)
                      : QString("лишние аргументы: ") + parser.positionalArguments().join(' '));
+  // An empty file name would fail only after the unit had been read or written.
+  for (const auto& row : kOptions) {
+    if (row.Set != 0 && (row.Set & command.Options) == 0) continue;
+    const QString name = row.Names.back();
+    if (row.ValueName && std::string_view(row.ValueName) == "FILE" && parser.isSet(name) &&
+        parser.value(name).isEmpty())
+      return Usage("--" + name + ": пустое имя файла");
+  }
+  if (command.Argument && parser.positionalArguments().value(0).isEmpty())
+    return Usage(QString(command.Argument) + ": пустое имя файла");
   const QString unsupported = parser.value("unsupported");
   if (parser.isSet("unsupported") && unsupported != "skip" && unsupported != "stop")
     return Usage("--unsupported принимает skip или stop, а не " + unsupported);

@@ -79,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         TExitCase{"MissingFile", {"write", "/no/such.ini", "--port", "COM3"}, 2, "/no/such.ini"},
         TExitCase{
             "MissingTemplate", {"provision", "/no/such.ini", "--port", "COM3"}, 2, "/no/such.ini"},
+        TExitCase{"EmptyOutput", {"read", "--port", "COM3", "-o", ""}, 2, "--output: пустое имя"},
+        TExitCase{"EmptyFile", {"write", "", "--port", "COM3"}, 2, "FILE: пустое имя файла"},
         TExitCase{"ChecksFailed",
                   {"write", "FILE", "--port", "COM3"},
                   3,
