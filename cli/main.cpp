@@ -113,6 +113,11 @@ struct TSubcommand {
   int (*Run)(TSession&);
 };
 
+// Whether `command` takes the option of `row`.
+bool Offers(const TSubcommand& command, const TOptionRow& row) {
+  return row.Set == 0 || (row.Set & command.Options) != 0;
+}
+
 const TSubcommand kSubcommands[] = {
     {"ports", "Имена COM1–COM24 и их устройства; у USB — коды, серийный номер, by-path.", nullptr,
      nullptr, 0, RunPorts},
@@ -170,7 +175,7 @@ int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
   parser.setApplicationDescription(QString(command.Summary) + "\n\n" + kExitCodes);
   parser.addHelpOption();
   for (const auto& row : kOptions) {
-    if (row.Set != 0 && (row.Set & command.Options) == 0) continue;
+    if (!Offers(command, row)) continue;
     QStringList names;
     for (const char* name : row.Names) names << name;
     QCommandLineOption option = row.ValueName
@@ -199,10 +204,9 @@ int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
                      : QString("лишние аргументы: ") + parser.positionalArguments().join(' '));
   // An empty file name would fail only after the unit had been read or written.
   for (const auto& row : kOptions) {
-    if (row.Set != 0 && (row.Set & command.Options) == 0) continue;
     const QString name = row.Names.back();
-    if (row.ValueName && std::string_view(row.ValueName) == "FILE" && parser.isSet(name) &&
-        parser.value(name).isEmpty())
+    if (Offers(command, row) && row.ValueName && std::string_view(row.ValueName) == "FILE" &&
+        parser.isSet(name) && parser.value(name).isEmpty())
       return Usage("--" + name + ": пустое имя файла");
   }
   if (command.Argument && parser.positionalArguments().value(0).isEmpty())

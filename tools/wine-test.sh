@@ -52,8 +52,8 @@ expect() {  # name, expected exit code, pattern the output holds, command...
   # A Qt program that cannot start under Wine shows a box and waits: a hang is a failure too.
   timeout 120 "$@" >"$work/out" 2>&1 || got=$?
   # The program says why whenever it fails; ended with nothing said, it never ran: Wine lost
-  # it at start (seen once on a loaded machine, its errors hidden by WINEDEBUG=-all). Once more,
-  # with Wine's errors shown, and said in the log.
+  # it at start (seen once in CI, its errors hidden by WINEDEBUG=-all). Once more, with Wine's
+  # errors shown, and said in the log.
   if [ "$got" != 0 ] && [ "$got" != 124 ] && [ ! -s "$work/out" ]; then
     echo "note    $what: ended with $got before it said anything; run once more" >&2
     got=0
