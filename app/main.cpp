@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "form/FmMain.h"
-#include "form/Translations.h"
+#include "service/Translations.h"
 
 int main(int argc, char** argv) {
   // Answered before Qt starts, so that it needs no display.

@@ -7,24 +7,22 @@
 #include <string>
 
 #include "cli/Cli.h"
-#include "cli/StopSignals.h"
-#include "form/QtText.h"
-#include "form/Settings.h"
 #include "link/DeviceWatch.h"
-#include "link/Integer.h"
+#include "link/Text.h"
+#include "params/Gathering.h"
 #include "params/ParamFile.h"
-#include "station/UnitsTable.h"
+#include "service/Service.h"
+#include "station/StopSignals.h"
+#include "transfer/Differences.h"
 
 int RunPorts(TSession& session) {
-  TComboBox* list = session.Form->CBPort;
-  for (int index = 0; index < list->count(); ++index) {
-    const std::string name = ToCp1251(list->itemText(index));
-    const std::string device = session.Form->Link.Resolver(name);
+  for (const std::string& name : session.PortNames) {
+    const std::string device = session.Unit->Link.Resolver(name);
     const auto facts = DescribePort(device);
     const bool present = facts.has_value();
     char line[512];
     std::snprintf(line, sizeof line, "%-6s %-40s %s%s", name.c_str(), device.c_str(),
-                  present ? "есть" : "нет", index == list->ItemIndex() ? " (выбран)" : "");
+                  present ? "есть" : "нет", name == session.Port ? " (выбран)" : "");
     std::string text = line;
     if (present && !facts->Name.empty()) text += " " + facts->Name;
     // What a udev rule for the unit's slot is written from.
@@ -38,27 +36,41 @@ int RunPorts(TSession& session) {
 }
 
 int RunFind(TSession& session) {
-  session.Form->BtFindPortClick();
-  if (session.Person->LastIcon() != TPerson::TIcon::Information) return ExitFailed;
-  PrintLine(session.Form->PortName() + " " + session.Device() + " " + session.Person->Version());
+  const TFoundPort found = FindPort(*session.Unit, session.PortNames);
+  if (!found.Index) {
+    session.Person->Say("Предупреждение: Вестра не найдена");
+    return ExitFailed;
+  }
+  session.Port = session.PortNames[*found.Index];
+  session.Person->Say("Вестра: Найдена Вестра версии " + Cp1251ToUtf8(found.Version) + " на " +
+                      session.Port);
+  PrintLine(session.Port + " " + session.Device() + " " + Cp1251ToUtf8(found.Version));
   return ExitDone;
 }
 
 int RunVersion(TSession& session) {
   session.SelectPort();
-  session.Form->ActVersionExecute();
-  if (session.Person->Failure()) return ExitFailed;
-  PrintLine(session.Person->Version());
+  const TOperationResult read = ReadFirmwareVersion(*session.Unit, session.Port);
+  if (!read.Done()) {
+    session.ShowError(*read.Failure);
+    return ExitFailed;
+  }
+  session.Person->Say("Вестра: Версия " + Cp1251ToUtf8(read.Version));
+  PrintLine(Cp1251ToUtf8(read.Version));
   return ExitDone;
 }
 
 int RunRead(TSession& session) {
   session.SelectPort();
-  session.Form->ActReadExecute();
-  if (session.Person->Failure()) return ExitFailed;
+  const TReadResult read = session.Unit->ReadConfiguration(session.Port);
+  if (!read.Done()) {
+    session.ShowError(*read.Failure);
+    return ExitFailed;
+  }
   // The file is written whatever the checks say: it is what the unit holds.
-  const auto failures = session.Form->GatherAllParameters();
-  const auto& lines = session.Form->ParamList.Lines();
+  TParamList gathered;
+  const auto failures = GatherAllValues(read.Values, gathered);
+  const auto& lines = gathered.Lines();
   try {
     if (session.Options.isSet("output")) {
       WriteParamFile(session.Options.value("output"), lines);
@@ -69,7 +81,7 @@ int RunRead(TSession& session) {
       WriteParamLines(out, lines);
     }
   } catch (const std::exception& error) {
-    session.Form->ShowError(error.what());
+    session.ShowError(error.what());
     return ExitFailed;
   }
   for (const auto& text : failures) session.Person->Say("Предупреждение: " + text);
@@ -79,15 +91,27 @@ int RunRead(TSession& session) {
 namespace {
 
 // What became of a write and its verification.
-int WriteOutcome(TSession& session) {
-  TFmMain& form = *session.Form;
-  if (session.Person->Failure()) return ExitFailed;
-  if (!form.VerifyAfterWrite) return ExitDone;
-  if (!form.LastDifferences) return ExitFailed;
-  if (!form.LastDifferences->empty()) return ExitDifferences;
-  session.Person->Say("Проверено: " + std::to_string(form.LastWrite.size()) +
+int WriteOutcome(TSession& session, const TWriteReport& report) {
+  if (!report.Done()) {
+    session.ShowError(*report.Failure);
+    return ExitFailed;
+  }
+  if (!session.Unit->VerifyAfterWrite) return ExitDone;
+  if (!report.Differences) return ExitFailed;
+  if (!report.Differences->empty()) {
+    ShowDifferences(*session.Person, "Проверка записи", "Записано", *report.Differences);
+    return ExitDifferences;
+  }
+  session.Person->Say("Проверено: " + std::to_string(report.Sent.size()) +
                       " параметров совпадают");
   return ExitDone;
+}
+
+// The file as the form gathers it; nothing when a check fails, which the judgement has said.
+std::optional<TParamList> Gathered(TSession& session) {
+  TParamList params;
+  if (!GatherAllValues(session.Unit->Values, params).empty()) return std::nullopt;
+  return params;
 }
 
 }  // namespace
@@ -96,8 +120,10 @@ int RunWrite(TSession& session) {
   session.SelectPort();
   if (auto refused = session.ApplyJudged(session.Options.positionalArguments().value(0)))
     return *refused;
-  TFmMain& form = *session.Form;
-  form.VerifyAfterWrite = !session.Options.isSet("no-verify");
+  const auto params = Gathered(session);
+  if (!params) return ExitChecksFailed;
+  TUnitSession& unit = *session.Unit;
+  unit.VerifyAfterWrite = !session.Options.isSet("no-verify");
   // The stop signals are blocked since main: one that came before the write keeps it from
   // starting, one that comes during it is taken once the unit has its "#S".
   TStopSignals stop;
@@ -107,8 +133,8 @@ int RunWrite(TSession& session) {
     return true;
   };
   if (stopped()) return stop.ExitCode();
-  form.ActWriteExecute();
-  const int outcome = WriteOutcome(session);
+  const TWriteReport report = unit.WriteConfiguration(session.Port, *params);
+  const int outcome = WriteOutcome(session, report);
   return stopped() ? stop.ExitCode() : outcome;
 }
 
@@ -116,8 +142,13 @@ int RunDiff(TSession& session) {
   session.SelectPort();
   if (auto refused = session.ApplyJudged(session.Options.positionalArguments().value(0)))
     return *refused;
-  TFmMain& form = *session.Form;
-  form.ActCompareExecute();
-  if (session.Person->Failure() || !form.LastDifferences) return ExitFailed;
-  return form.LastDifferences->empty() ? ExitDone : ExitDifferences;
+  const auto params = Gathered(session);
+  if (!params) return ExitChecksFailed;
+  const TCompareResult compared = session.Unit->CompareWithUnit(session.Port, *params);
+  if (!compared.Done()) {
+    session.ShowError(*compared.Failure);
+    return ExitFailed;
+  }
+  ShowDifferences(*session.Person, "Сравнение с Вестрой", "В окне", compared.Differences);
+  return compared.Differences.empty() ? ExitDone : ExitDifferences;
 }

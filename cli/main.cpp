@@ -1,10 +1,10 @@
 // vestra-cli: the subcommands as a table, the command line parsed by QCommandLineParser, and the
-// program's start (a never-shown form on the offscreen platform unless a display is chosen).
+// program's start, on Qt's core alone: no display, no GUI library.
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/StopSignals.h"
-#include "form/Translations.h"
+#include "service/Translations.h"
+#include "station/Station.h"
+#include "station/StopSignals.h"
 
 namespace {
 
@@ -242,7 +243,7 @@ int RunCli(const QStringList& arguments) {
   return Usage("неизвестная команда " + name + " (vestra-cli --help)");
 }
 
-// Qt's notes about the never-shown form and its platform are not for the person at the terminal.
+// Qt's own notes are not for the person at the terminal.
 void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
   if (type == QtCriticalMsg || type == QtFatalMsg) Print(stderr, message + "\n");
 }
@@ -263,18 +264,16 @@ int main(int argc, char** argv) {
     // unit's write: the failed write is seen, and the station stops after the unit.
     IgnoreClosedOutput();
   }
-  // The form is never shown: no display is needed unless one is chosen.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler(QuietQt);
 #ifdef _WIN32
   // What is printed is UTF-8; a Windows console shows it so only when told.
   SetConsoleOutputCP(CP_UTF8);
 #endif
-  QApplication app(argc, argv);
+  QCoreApplication app(argc, argv);
   // Qt's own texts ("--help", "--version") in Russian, as the window's are.
   InstallRussianTranslations(app);
   try {
-    return RunCli(QApplication::arguments());
+    return RunCli(QCoreApplication::arguments());
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "Ошибка: %s\n", failure.what());
     return ExitFailed;

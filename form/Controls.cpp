@@ -3,11 +3,11 @@
 #include <QFocusEvent>
 #include <QTimer>
 #include <QValidator>
-#include <algorithm>
-#include <cmath>
-#include <optional>
+#include <string>
+#include <vector>
 
-#include "link/Text.h"
+#include "link/PortCatalogue.h"
+#include "params/ControlRules.h"
 
 namespace {
 
@@ -17,35 +17,19 @@ bool FocusLeftForAnotherControl(const QFocusEvent* event) {
   return event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason;
 }
 
-// What an edit keeps of an insertion (typed, pasted or dropped): a line break ends it, as a
-// single-line edit keeps the first line of a pasted text; other control characters and
-// characters without a Windows-1251 byte are left out.
-QString Holdable(QStringView inserted) {
-  QString kept;
-  for (QChar c : inserted) {
-    if (c == u'\r' || c == u'\n') break;
-    if (c.unicode() >= 32 && IsCp1251Char(c.unicode())) kept += c;
-  }
-  return kept;
-}
-
-// Larger than any range of a spin edit, small enough to compute with.
-constexpr long long kHuge = 1'000'000'000'000'000;
-
-// A whole number as typed: an optional sign, then digits, nothing else. One too long for any
-// range reads as a huge one of its sign, so that it is brought to the nearer end of the range.
-std::optional<long long> TypedNumber(QStringView text) {
-  const bool signed_ = !text.isEmpty() && (text[0] == u'+' || text[0] == u'-');
-  if (text.size() == (signed_ ? 1 : 0)) return std::nullopt;
-  long long value = 0;
-  for (QChar c : text.mid(signed_ ? 1 : 0)) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    value = std::min(value * 10 + (c.unicode() - u'0'), kHuge);
-  }
-  return text[0] == u'-' ? -value : value;
+QString Utf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
+
+const TControlRow& PortListRow() {
+  static const std::vector<std::string> names = PortCatalogue::PortNames();
+  static const std::vector<std::string_view> items(names.begin(), names.end());
+  static const TControlRow row = {"CBPort", TControlKind::List, TPage::System, "", "Порт", -1,
+                                  {}, 0, 0, 1, 0, items};
+  return row;
+}
 
 // Judges what the user typed. A QLineEdit length limit would also cut text that the program
 // sets, so the limit lives here, where the program's own texts can be let through whole.
@@ -54,22 +38,13 @@ class TEditValidator : public QValidator {
   explicit TEditValidator(TEdit* edit) : QValidator(edit), Edit(edit) {}
   State validate(QString& input, int& pos) const override {
     if (Edit->SettingByProgram) return Acceptable;
-    // The change replaced a piece of the text before by input[start, end): the cursor stands
-    // after what came in, and what follows it was there before.
     const QString& before = Edit->Accepted;
-    const qsizetype tail = std::clamp<qsizetype>(input.size() - pos, 0, before.size());
-    const qsizetype end = input.size() - tail;
-    qsizetype start = 0;
-    while (start < end && start < before.size() - tail && input[start] == before[start]) ++start;
-    QString inserted = Holdable(QStringView(input).mid(start, end - start));
-    // Cut to fit, as a Windows edit does. A text longer than the limit (set by the program) may
-    // still be shortened, never lengthened.
-    if (Edit->Limit > 0) inserted.truncate(std::max<qsizetype>(0, Edit->Limit - start - tail));
-    const QString result = input.left(start) + inserted + input.right(tail);
+    int kept = pos;
+    const QString result = TypedEditText(Edit->Row, before, input, kept);
     if (result == input) return Acceptable;
     if (result == before) return Invalid;  // nothing of it fits: Qt undoes it, history intact
     input = result;
-    pos = start + inserted.size();
+    pos = kept;
     return Acceptable;
   }
 
@@ -77,12 +52,12 @@ class TEditValidator : public QValidator {
   TEdit* Edit;
 };
 
-TEdit::TEdit(const QString& name, QWidget* parent, int maxLength)
-    : QLineEdit(parent), Limit(maxLength) {
-  setObjectName(name);
+TEdit::TEdit(const TControlRow& row, QWidget* parent) : QLineEdit(parent), Row(row) {
+  setObjectName(Utf8(row.Name));
   setValidator(new TEditValidator(this));
   // The validator sees the new text only; keep the one it replaces.
   connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { Accepted = text; });
+  SetText(Utf8(row.StartText));
 }
 
 QString TEdit::Text() const { return text(); }
@@ -93,26 +68,23 @@ void TEdit::SetText(const QString& text) {
   SettingByProgram = false;
 }
 
-int TEdit::MaxLength() const { return Limit; }
+int TEdit::MaxLength() const { return Row.MaxLength; }
 
-TComboBox::TComboBox(const QString& name, QWidget* parent, const QStringList& items, int itemIndex)
-    : QComboBox(parent) {
-  setObjectName(name);
+TComboBox::TComboBox(const TControlRow& row, QWidget* parent) : QComboBox(parent), Row(row) {
+  setObjectName(Utf8(row.Name));
   setEditable(false);
   // Sized by the layout rather than by the longest item, so that captions beside stay whole.
   setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   setMinimumContentsLength(4);
-  addItems(items);
-  SetItemIndex(itemIndex);
+  for (std::string_view item : row.Items) addItem(Utf8(item));
+  SetItemIndex(row.Start);
   // `activated` comes from the user only (mouse, keys, wheel), never from setCurrentIndex.
   connect(this, &QComboBox::activated, this, [this](int) { emit Change(); });
 }
 
 int TComboBox::ItemIndex() const { return currentIndex(); }
 
-void TComboBox::SetItemIndex(int index) {
-  setCurrentIndex(index >= 0 && index < count() ? index : -1);
-}
+void TComboBox::SetItemIndex(int index) { setCurrentIndex(ListIndex(Row, index)); }
 
 QString TComboBox::SelectedText() const {
   return currentIndex() >= 0 ? itemText(currentIndex()) : QString();
@@ -137,33 +109,17 @@ void TComboBox::focusOutEvent(QFocusEvent* event) {
   if (FocusLeftForAnotherControl(event)) emit Exit();
 }
 
-TSpinEdit::TSpinEdit(const QString& name, QWidget* parent, int minimum, int maximum, int step,
-                     int value)
-    : QSpinBox(parent) {
-  setObjectName(name);
-  setRange(minimum, maximum);
-  setSingleStep(step);
+TSpinEdit::TSpinEdit(const TControlRow& row, QWidget* parent) : QSpinBox(parent), Row(row) {
+  setObjectName(Utf8(row.Name));
+  setRange(row.Min, row.Max);
+  setSingleStep(row.Step);
   setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
-  setValue(value);
+  setValue(row.Start);
 }
 
-int TSpinEdit::Bounded(long long value) const {
-  return static_cast<int>(std::clamp<long long>(value, minimum(), maximum()));
-}
+int TSpinEdit::Value() const { return SpinTextValue(Row, cleanText()); }
 
-int TSpinEdit::Value() const {
-  const auto typed = TypedNumber(cleanText());
-  return typed ? Bounded(*typed) : minimum();
-}
-
-void TSpinEdit::SetValue(double value) {
-  if (std::isnan(value)) {
-    setValue(minimum());
-    return;
-  }
-  const double limited = std::clamp(value, -1e15, 1e15);
-  setValue(Bounded(std::llround(limited)));
-}
+void TSpinEdit::SetValue(double value) { setValue(SpinValue(Row, value)); }
 
 QValidator::State TSpinEdit::validate(QString& input, int&) const {
   if (input.isEmpty() || input == "+" || input == "-") return QValidator::Intermediate;
@@ -174,10 +130,7 @@ QValidator::State TSpinEdit::validate(QString& input, int&) const {
 }
 
 // What Qt puts in place of an unfinished text: the number in range, or the minimum.
-void TSpinEdit::fixup(QString& input) const {
-  const auto typed = TypedNumber(input);
-  input = QString::number(typed ? Bounded(*typed) : minimum());
-}
+void TSpinEdit::fixup(QString& input) const { input = QString::number(SpinTextValue(Row, input)); }
 
 void TSpinEdit::focusOutEvent(QFocusEvent* event) {
   if (FocusLeftForAnotherControl(event)) setValue(Value());
@@ -185,11 +138,11 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
   if (FocusLeftForAnotherControl(event)) emit Exit();
 }
 
-TCheckBox::TCheckBox(const QString& name, const QString& caption, QWidget* parent, bool checked)
-    : QCheckBox(caption, parent) {
-  setObjectName(name);
+TCheckBox::TCheckBox(const TControlRow& row, QWidget* parent)
+    : QCheckBox(Utf8(row.Caption), parent), Row(row) {
+  setObjectName(Utf8(row.Name));
   setTristate(false);
-  setChecked(checked);
+  setChecked(row.Start != 0);
   connect(this, &QCheckBox::toggled, this, [this](bool) { emit Click(); });
 }
 

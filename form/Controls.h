@@ -1,5 +1,6 @@
-// The four kinds of value control of the form, each a real Qt widget that obeys the rules the
-// rest of the program relies on where the plain Qt widget does not:
+// The four kinds of value control of the form, each a real Qt widget built from its row of the
+// control table (params/ControlTable.h) and obeying the rules of its kind as the engine applies
+// them (params/ControlRules.h), where the plain Qt widget does not:
 //   TEdit      one line of Windows-1251 text: what the person types or pastes loses control
 //              characters and what follows a line break, and is cut to the length limit; text
 //              set by the program is kept whole
@@ -8,7 +9,8 @@
 //   TSpinEdit  whole numbers rounded and brought into range; only digits and a leading sign can
 //              be typed; empty text reads as the minimum and becomes it when the focus leaves
 //   TCheckBox  `Click` on every change of state, the program's included, never on a no-change
-// Program code sets values through `SetText`, `SetItemIndex`, `SetValue` and `SetChecked`.
+// Program code sets values through `SetText`, `SetItemIndex`, `SetValue` and `SetChecked`. The
+// options panel's two controls are no part of the configuration and have rows of their own.
 #pragma once
 
 #include <QCheckBox>
@@ -17,20 +19,21 @@
 #include <QSpinBox>
 #include <QStringList>
 
+#include "params/ControlTable.h"
+
 class TEditValidator;
 
 class TEdit : public QLineEdit {
   Q_OBJECT
  public:
-  // maxLength 0: no limit.
-  TEdit(const QString& name, QWidget* parent, int maxLength = 0);
+  TEdit(const TControlRow& row, QWidget* parent);
   QString Text() const;
   void SetText(const QString& text);  // kept whole, whatever the limit
   int MaxLength() const;
+  const TControlRow& Row;
 
  private:
   friend class TEditValidator;
-  int Limit;
   bool SettingByProgram = false;
   QString Accepted;  // the text before the change being validated
 };
@@ -38,13 +41,14 @@ class TEdit : public QLineEdit {
 class TComboBox : public QComboBox {
   Q_OBJECT
  public:
-  TComboBox(const QString& name, QWidget* parent, const QStringList& items, int itemIndex);
+  TComboBox(const TControlRow& row, QWidget* parent);
   int ItemIndex() const;
   void SetItemIndex(int index);  // out of range: no selection; raises no notification
   QString SelectedText() const;  // empty text with no selection
   void showPopup() override;
   // `CloseUp` follows once the list's own handling is done, so that it sees the item chosen.
   void hidePopup() override;
+  const TControlRow& Row;
  signals:
   void Change();   // the user's selection
   void CloseUp();  // the drop-down list closed
@@ -59,27 +63,29 @@ class TComboBox : public QComboBox {
 class TSpinEdit : public QSpinBox {
   Q_OBJECT
  public:
-  TSpinEdit(const QString& name, QWidget* parent, int minimum, int maximum, int step, int value);
+  TSpinEdit(const TControlRow& row, QWidget* parent);
   int Value() const;            // what the text says, in range; empty or invalid: the minimum
   void SetValue(double value);  // rounded, then brought into range
   QValidator::State validate(QString& input, int& pos) const override;
   void fixup(QString& input) const override;
+  const TControlRow& Row;
  signals:
   void Exit();
 
  protected:
   void focusOutEvent(QFocusEvent* event) override;
-
- private:
-  int Bounded(long long value) const;
 };
 
 class TCheckBox : public QCheckBox {
   Q_OBJECT
  public:
-  TCheckBox(const QString& name, const QString& caption, QWidget* parent, bool checked);
+  TCheckBox(const TControlRow& row, QWidget* parent);
   bool Checked() const;
   void SetChecked(bool checked);
+  const TControlRow& Row;
  signals:
   void Click();  // every change of state, the user's or the program's
 };
+
+// The row of the options panel's port list, the catalogue's names.
+const TControlRow& PortListRow();

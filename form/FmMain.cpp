@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,7 +22,7 @@
 
 #include "form/QtPerson.h"
 #include "form/QtText.h"
-#include "form/Settings.h"
+#include "service/PortStore.h"
 #include "link/VestraError.h"
 
 TFmMain* FmMain = nullptr;
@@ -31,7 +30,7 @@ TFmMain* FmMain = nullptr;
 namespace {
 
 const char* const kCaption = "Конфигуратор Вестра ver ";
-const char* const kVersion = "2.02";
+const char* const kVersion = VESTRA_VERSION;
 
 QFont LogFont() {
   if (QFontDatabase::families().contains("Lucida Console")) return QFont("Lucida Console", 9);
@@ -57,11 +56,11 @@ TFmMain::TFmMain(QWidget* parent) : TFmMain(parent, nullptr, TSettingsUse::ReadW
 TFmMain::TFmMain(TPerson& person, TSettingsUse settings) : TFmMain(nullptr, &person, settings) {}
 
 TFmMain::TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings)
-    : QMainWindow(parent), Link(nullptr, StoredPortDevice), SettingsUse(settings) {
+    : QMainWindow(parent), Session(nullptr, StoredPortDevice), SettingsUse(settings) {
   FmMain = this;
   OwnPerson = std::make_unique<TQtPerson>(*this);
   Person = person ? person : OwnPerson.get();
-  Link.Person = Person;
+  Session.SetPerson(Person);
   setObjectName("FmMain");
   // Fixed single border: minimize and close, no maximize.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -108,7 +107,7 @@ TFmMain::~TFmMain() {
 
 void TFmMain::SetPerson(TPerson* person) {
   Person = person ? person : OwnPerson.get();
-  Link.Person = Person;
+  Session.SetPerson(Person);
 }
 
 void TFmMain::CreateLeftPanel() {
@@ -313,18 +312,6 @@ void TFmMain::ActOptionExecute() {
   StoreStoredProperties();
 }
 
-QString TFmMain::StartupFileName() const {
-  // Beside the program first: a build folder and a portable copy keep using their own file.
-  const QString programFolder = QCoreApplication::applicationDirPath();
-  const bool installed = programFolder.startsWith(InstalledPrefix);
-  for (const QString& folder : {installed ? QString() : programFolder, SystemStartupFolder}) {
-    if (folder.isEmpty()) continue;
-    const QString name = folder + "/Vestra.ini";
-    if (QFileInfo(name).isFile()) return name;
-  }
-  return {};
-}
-
 void TFmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!Shown && !event->spontaneous()) {
@@ -386,6 +373,21 @@ bool TFmMain::Guarded(const std::function<void()>& body, const std::function<voi
   Link.ClosePort();
   Person->HideWait();
   if (onFailure) onFailure();
+  if (!seenByTick.empty()) {
+    // The unit went away while the person was being asked; whatever failed afterwards (the
+    // next command, or "Операция прервана") only followed from that.
+    text = seenByTick;
+    ReleaseMonitor();
+  }
+  ShowError(text);
+  return false;
+}
+
+bool TFmMain::ShowOutcome(const TOperationResult& result) {
+  std::string seenByTick = std::move(LinkFailureSeenByTick);
+  LinkFailureSeenByTick.clear();
+  if (result.Done()) return true;
+  std::string text = *result.Failure;
   if (!seenByTick.empty()) {
     // The unit went away while the person was being asked; whatever failed afterwards (the
     // next command, or "Операция прервана") only followed from that.

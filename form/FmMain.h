@@ -1,15 +1,18 @@
 // The main window and the owner of everything.
 //
-// `TFmMain` holds the controls of the form model, the link (`Link`: `PortHandle`, `RxBuffer`,
-// `RxCount` and the exchange), the parameter set `ParamList`, the menu, the actions, the wait
-// and options panels, the file dialogs and the 100 ms timer. The operations are its members;
-// their bodies live with their subsystem:
-//   form/       construction, start-up and shut-down, the interlocks, `FindControl`, the frame
-//   params/     encodings, `GatherParameters`, `ApplyParameters`, `ActSaveExecute`,
-//               `ActLoadExecute`
-//   transfer/   `ActReadExecute`, `ActWriteExecute`, `ActCompareExecute`, the verification
-//   service/    `BtFindPortClick`, `ActVersionExecute`, `ActCorrCoefExecute`,
-//               `ActLEDInversExecute`, `TimerTimer`, `SBGPSClick`
+// `TFmMain` holds the controls of the form model (made from the control table), the session on
+// the unit (`Session`: the link `Link` with `PortHandle`, `RxBuffer` and `RxCount`, and the
+// operations), the parameter set `ParamList`, the menu, the actions, the wait and options panels,
+// the file dialogs and the 100 ms timer. The configuration lives in the controls; the handlers
+// gather their values, call the engine (params/, transfer/, service/) and show what came back,
+// and the session's values are bound to the controls while an operation runs, so that a read
+// shows each value as it arrives:
+//   FmMain.cpp, FormModel.cpp, OptionsPanel.cpp, ...   construction, start-up, shut-down, frame
+//   Interlocks.cpp        the interlock rules run on the controls' values
+//   ParameterActions.cpp  gathering, applying, "Сохранить"/"Загрузить" (FileActions.cpp)
+//   TransferActions.cpp   `ActReadExecute`, `ActWriteExecute`, `ActCompareExecute`
+//   ServiceActions.cpp    `BtFindPortClick`, `ActVersionExecute`, `ActCorrCoefExecute`,
+//                         `ActLEDInversExecute`, `TimerTimer`, `SBGPSClick`
 // What an operation needs from a person goes through `Person` (the window's own Qt dialogs
 // unless a test puts a scripted stand-in there with `SetPerson`).
 #pragma once
@@ -27,7 +30,8 @@
 #include "link/Link.h"
 #include "link/Person.h"
 #include "params/ParamList.h"
-#include "transfer/Comparison.h"
+#include "params/StartupFile.h"
+#include "transfer/UnitSession.h"
 
 class QAction;
 class QDialog;
@@ -41,6 +45,8 @@ class QTabWidget;
 class QTimer;
 class QWidget;
 class QFrame;
+class QGroupBox;
+class QVBoxLayout;
 class QActionGroup;
 class TQtPerson;
 
@@ -164,7 +170,8 @@ class TFmMain : public QMainWindow {
   QTimer* Timer = nullptr;
 
   // --- Owned parts ---
-  TLink Link;
+  TUnitSession Session;  // the link, the person and the values of an operation
+  TLink& Link = Session.Link;
   TParamList ParamList;
   TPerson* Person;                  // never null
   void SetPerson(TPerson* person);  // also the link's; nullptr restores the window's own dialogs
@@ -175,15 +182,10 @@ class TFmMain : public QMainWindow {
   void FormDestroy();
   void N1Click();
   void ActOptionExecute();
-  // The start-up file to apply: "Vestra.ini" beside the program unless the program is
-  // installed under `InstalledPrefix`, else in `SystemStartupFolder`; empty when none exists.
-  QString StartupFileName() const;
-  // The system-wide start-up file's folder, where a package manager keeps a person's edits.
-  // Tests point it at a folder of their own, so that the machine's file never reaches them.
-  static inline QString SystemStartupFolder = "/etc/vestra";
-  // Where installed programs live: their folder (/usr/bin) belongs to the package manager and
-  // holds no person's file.
-  static inline QString InstalledPrefix = "/usr/";
+  // The start-up file to apply (params/StartupFile.h).
+  QString StartupFileName() const { return TStartupFile::Name(); }
+  static inline QString& SystemStartupFolder = TStartupFile::SystemFolder;
+  static inline QString& InstalledPrefix = TStartupFile::InstalledPrefix;
 
   // --- Interlocks (form/) ---
   void UpdateCorrCoefEnabled();
@@ -218,13 +220,27 @@ class TFmMain : public QMainWindow {
   // `body`, the port closed unless the monitor is on, panel hidden; failures as `Guarded`.
   bool RunOperation(const std::string& waitText, const std::function<void()>& body);
 
-  // --- Encodings (params/) ---
+  // --- The controls as values (form/ParameterActions.cpp) ---
+  TFormValues ControlValues() const;
+  void PutControlValue(std::size_t index, const TControlValue& value);
+  // The session's values become the controls' and are put back into them as they change; the
+  // session's options follow the window's.
+  void BindSessionValues();
+  // Runs `change` on the controls' values, each change put back into its control as it is made.
+  template <class TChange>
+  void OnControlValues(TChange change) {
+    TFormValues values = ControlValues();
+    values.Changed = [this, &values](std::size_t index) { PutControlValue(index, values[index]); };
+    change(values);
+  }
+
+  // --- Encodings ---
   void DecodeVibroMode(int value);
   int EncodeVibroMode() const;
   void DecodeSleepMode(int value);
   int EncodeSleepMode() const;
 
-  // --- Parameter set (params/) ---
+  // --- Parameter set ---
   bool GatherParameters();
   // The same checks, all of them: `ParamList` always gets its 46 lines (a value that fails a
   // check as the form holds it), and the texts of every failed check come back in check order,
@@ -241,20 +257,13 @@ class TFmMain : public QMainWindow {
   QFileDialog* OpenDialog = nullptr;
   QFileDialog* LogDialog = nullptr;  // "Сохранить журнал"
 
-  // --- Transfer (transfer/) ---
+  // --- Transfer ---
   void ActReadExecute();
   void ActWriteExecute();
 
-  // --- Comparison and verification (transfer/) ---
-  // Whether a write that sent its final command reads everything it sent back and compares.
-  bool VerifyAfterWrite = false;
-  // How long that check lets the unit store its settings after the final command before it
-  // asks whether the unit is back: a unit may answer "#S" and restart a moment later.
-  std::chrono::milliseconds SettleAfterSave{500};
-  // Asked right before a write's final command, once every value is in the unit; a raise ends
-  // the write as a failure with its text, and "#S" is never sent. The station confirms its
-  // claim on the unit's row here.
-  std::function<void()> BeforeSave;
+  // --- Comparison and verification: the session's own (transfer/UnitSession.h) ---
+  bool& VerifyAfterWrite = Session.VerifyAfterWrite;
+  std::chrono::milliseconds& SettleAfterSave = Session.SettleAfterSave;
   // What the last write sent (cleared when a write starts).
   std::vector<TCodeValue> LastWrite;
   // The differences the last comparison or verification found; empty optional when it did not
@@ -267,7 +276,7 @@ class TFmMain : public QMainWindow {
   // line per log line, replacing the file only once all of it is written (form/).
   void ActSaveLogExecute();
 
-  // --- Service (service/) ---
+  // --- Service ---
   void BtFindPortClick();
   void ActVersionExecute();
   void ActCorrCoefExecute();
@@ -284,6 +293,17 @@ class TFmMain : public QMainWindow {
   TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings);
   void PutParametersIntoControls();  // ParamList into the controls, in the applying order
   void CreateFormModel();            // both configuration pages, in table order
+  void CreatePositioningAndPhones(QVBoxLayout* page);
+  void CreateRequestAndArming(QVBoxLayout* page);
+  void CreateAlarms(QVBoxLayout* page);
+  void CreateSleepAndRing(QVBoxLayout* page);
+  void CreateSimAndReporting(QVBoxLayout* page);
+  void CreateServers(QVBoxLayout* page);
+  void CreateOptionsAndBalance(QVBoxLayout* page);
+  template <class T>
+  T* Make(std::string_view name, QWidget* parent);  // a control from its row
+  QGroupBox* MakeGroup(const char* objectName, std::string_view member, QWidget* parent);
+  QWidget* MakeTab(QTabWidget* tabs, const QString& objectName, std::string_view member);
   void CreateLeftPanel();
   void CreateActionsAndMenu();
   void CreateServiceMenu();  // form/ServiceMenu.cpp
@@ -304,6 +324,19 @@ class TFmMain : public QMainWindow {
   // Runs a handler; a failure escaping it is shown as an error box instead of crossing Qt.
   void Handle(const std::function<void()>& handler);
   void UpdatePortDevice();
+  // Runs a session operation as the frame of an operation that owns the link, then shows its
+  // failure as `Guarded` does; false when it failed.
+  bool ShowOutcome(const TOperationResult& result);
+  template <class TOperation>
+  auto RunSession(TOperation operation) {
+    BindSessionValues();
+    LinkFailureSeenByTick.clear();
+    OperationRunning = true;
+    auto result = operation();
+    OperationRunning = false;
+    Session.Values.Changed = nullptr;
+    return result;
+  }
 
   std::vector<QPointer<QObject>> Components;
   QObject* ActionList = nullptr;

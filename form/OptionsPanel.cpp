@@ -19,10 +19,8 @@ void TFmMain::CreateOptionsPanel() {
   grid->setContentsMargins(10, 10, 10, 10);
   grid->setVerticalSpacing(6);
 
-  QStringList ports;
-  for (int i = 1; i <= 24; ++i) ports << "COM" + QString::number(i);
-  CBPort = Named(new TComboBox("CBPort", SFOptions, ports, -1));
-  auto* caption = new QLabel("Порт", SFOptions);
+  CBPort = Named(new TComboBox(PortListRow(), SFOptions));
+  auto* caption = new QLabel(QString::fromUtf8(PortListRow().Caption.data()), SFOptions);
   caption->setBuddy(CBPort);
   BtFindPort = Named(new QPushButton("Найти", SFOptions));
   BtFindPort->setObjectName("BtFindPort");
@@ -36,8 +34,7 @@ void TFmMain::CreateOptionsPanel() {
   LbPortDevice->setEnabled(false);  // information only, shown greyed
   grid->addWidget(LbPortDevice, 1, 1, 1, 2);
 
-  CBManualCorrCoef = Named(new TCheckBox(
-      "CBManualCorrCoef", "Устанавливать коэф. калибровки вручную", SFOptions, false));
+  CBManualCorrCoef = Named(new TCheckBox(ManualCorrCoefRow, SFOptions));
   grid->addWidget(CBManualCorrCoef, 2, 0, 1, 3);
 
   BtOK = Named(new QPushButton("OK", SFOptions));

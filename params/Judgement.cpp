@@ -1,14 +1,16 @@
 // The judgement of values through the form.
 #include "params/Judgement.h"
 
+#include <QList>
 #include <QString>
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 
-#include "form/Controls.h"
-#include "form/FmMain.h"
+#include "params/Applying.h"
+#include "params/Gathering.h"
+#include "params/ParamFile.h"
 #include "link/Text.h"
 #include "params/Encodings.h"
 #include "params/ParamTable.h"
@@ -19,6 +21,13 @@ namespace {
 using K = TParamKind;
 
 bool SameKey(std::string_view a, std::string_view b) { return ParamTableRows::SameKey(a, b); }
+
+// What judging a value needs beside the value.
+struct TJudged {
+  const TFormValues& Values;  // as the lines left them: a range is probed on a copy
+  bool ManualCorrCoef;
+  std::string_view ManualOption;
+};
 
 // Whether the form holds what `text` (blanks around it dropped) says.
 bool Holds(const TParamRow* row, std::string_view text, const std::string& held) {
@@ -37,42 +46,38 @@ bool Holds(const TParamRow* row, std::string_view text, const std::string& held)
 }
 
 // The value the form gives `key` when the key says `value` alone.
-std::int64_t HeldFor(TFmMain& form, const std::string& key, std::int32_t value) {
-  form.ApplyParameterLines({key + "=" + std::to_string(value)});
+std::int64_t HeldFor(const TJudged& judged, const std::string& key, std::int32_t value) {
+  TParamList alone;
+  alone.Append(key, std::to_string(value));
+  TFormValues probe = judged.Values;
+  PutParameters(probe, alone, judged.ManualCorrCoef);
   TParamList gathered;
-  form.GatherAllParameters(gathered);
+  GatherAllValues(probe, gathered);
   return ToInteger(gathered.Value(key)).value_or(0);
 }
 
-// What judging a value needs beside the value.
-struct TJudged {
-  TFmMain& Form;
-  std::string_view ManualOption;
-  bool Probed = false;  // the form was used to find a range
-};
-
 // Why the form holds `held` for `key` rather than `text`.
-std::string WhyNotHeld(TJudged& judged, const std::string& key, const TParamRow* row,
-                       QObject* control, std::string_view text, const std::string& held) {
-  TFmMain& form = judged.Form;
-  if (row && row->Condition == TApplyCondition::ManualCorrCoef && !form.CBManualCorrCoef->Checked())
+std::string WhyNotHeld(const TJudged& judged, const std::string& key, const TParamRow* row,
+                       const TControlRow* control, std::string_view text,
+                       const std::string& held) {
+  if (row && row->Condition == TApplyCondition::ManualCorrCoef && !judged.ManualCorrCoef)
     return NotWrittenReason(judged.ManualOption);
   const auto number = ToInteger(text);
-  const bool numeric = qobject_cast<TSpinEdit*>(control) || qobject_cast<TComboBox*>(control) ||
-                       qobject_cast<TCheckBox*>(control) || (row && row->Kind == K::Packed);
+  const TControlKind kind = control ? control->Kind : TControlKind::Edit;
+  const bool numeric = kind != TControlKind::Edit || (row && row->Kind == K::Packed);
   if (numeric && !number) return "не целое число";
-  if (qobject_cast<TSpinEdit*>(control)) {
+  if (kind == TControlKind::Spin) {
     // The range as the key counts, which the control's own range need not be ("BalanceLimit"
     // counts tens of roubles).
-    judged.Probed = true;
-    const auto low = HeldFor(form, key, INT32_MIN), high = HeldFor(form, key, INT32_MAX);
+    const auto low = HeldFor(judged, key, INT32_MIN), high = HeldFor(judged, key, INT32_MAX);
     if (*number < low || *number > high)
       return "вне диапазона от " + std::to_string(low) + " до " + std::to_string(high);
-  } else if (auto* list = qobject_cast<TComboBox*>(control)) {
-    if (*number < -1 || *number >= list->count())
+  } else if (kind == TControlKind::List) {
+    const auto count = static_cast<int>(control->Items.size());
+    if (*number < -1 || *number >= count)
       return "в списке нет пункта " + std::to_string(*number) + " (есть от 0 до " +
-             std::to_string(list->count() - 1) + ")";
-  } else if (qobject_cast<TCheckBox*>(control)) {
+             std::to_string(count - 1) + ")";
+  } else if (kind == TControlKind::Check) {
     if (*number != 0 && *number != 1) return "допустимо 0 или 1";
   } else if (row && row->Kind == K::Phone) {
     return "допустимы только цифры, пробел, «+», «-», «(» и «)»";
@@ -83,10 +88,10 @@ std::string WhyNotHeld(TJudged& judged, const std::string& key, const TParamRow*
 }
 
 // The control that holds the row's value; none for a packed value, which several hold.
-QObject* ValueControl(const TFmMain& form, const TParamRow* row) {
+const TControlRow* ValueControl(const TParamRow* row) {
   if (!row || row->Kind == K::Packed) return nullptr;
-  return form.FindControl(QString::fromLatin1(row->Controls[0].data(),
-                                              static_cast<qsizetype>(row->Controls[0].size())));
+  const std::size_t index = ControlIndex(row->Controls[0]);
+  return index < ControlCount ? &ControlTable()[index] : nullptr;
 }
 
 }  // namespace
@@ -161,29 +166,31 @@ std::vector<TUnkept> RefusedValues(const std::vector<std::string>& lines) {
   return refused;
 }
 
-TFormVerdict JudgeThroughForm(TFmMain& form, const std::vector<std::string>& lines,
-                              const TSaidValues& said, std::string_view manualOption) {
+TFormVerdict JudgeValues(TFormValues& values, bool manualCorrCoef,
+                         const std::vector<std::string>& lines, const TSaidValues& said,
+                         std::string_view manualOption) {
   TFormVerdict verdict;
-  form.ApplyParameterLines(lines);
+  TParamList applied;
+  applied.Assign(lines);
+  PutParameters(values, applied, manualCorrCoef);
   TParamList& held = verdict.Held;
-  verdict.Checks = form.GatherAllParameters(held);
-  TJudged judged{form, manualOption};
+  verdict.Checks = GatherAllValues(values, held);
+  const TJudged judged{values, manualCorrCoef, manualOption};
   for (const auto& [key, value] : said) {
     // Blanks and control characters around a value are dropped by the window's gathering.
     const std::string_view text = TrimControls(value);
     const TParamRow* row = FindParam(key);
-    QObject* control = ValueControl(form, row);
+    const TControlRow* control = ValueControl(row);
     const std::string holds = held.Value(key);
     std::optional<std::string> reason;
     // An edit keeps a longer text set by the program: its limit is for typing only.
-    if (auto* edit = qobject_cast<TEdit*>(control);
-        edit && edit->MaxLength() > 0 && text.size() > static_cast<std::size_t>(edit->MaxLength()))
-      reason = "длиннее " + std::to_string(edit->MaxLength()) + " символов";
+    if (control && control->MaxLength > 0 &&
+        text.size() > static_cast<std::size_t>(control->MaxLength))
+      reason = "длиннее " + std::to_string(control->MaxLength) + " символов";
     else if (!Holds(row, text, holds))
       reason = WhyNotHeld(judged, key, row, control, text, holds);
     if (reason) verdict.Unkept.push_back({key, Cp1251ToUtf8(value), *reason});
   }
-  if (judged.Probed) form.ApplyParameterLines(lines);
   return verdict;
 }
 
@@ -201,4 +208,25 @@ bool IsDottedAddress(std::string_view text) {
     text.remove_prefix(digits);
   }
   return text.empty();
+}
+
+TFileApplied ApplyParamFile(TFormValues& values, bool manualCorrCoef, const QString& fileName,
+                            std::string_view manualOption) {
+  TFileApplied applied;
+  try {
+    applied.Lines = ReadParamFile(fileName);
+  } catch (const std::exception& error) {
+    applied.Failure = error.what();
+    return applied;
+  }
+  if (const auto refused = RefusedValues(applied.Lines); !refused.empty()) {
+    std::string text = "Файл параметров не загружен:";
+    for (const auto& value : refused) text += "\n" + value.Text();
+    applied.Failure = text;
+    return applied;
+  }
+  applied.Unkept =
+      JudgeValues(values, manualCorrCoef, applied.Lines, FileValues(applied.Lines), manualOption)
+          .Unkept;
+  return applied;
 }

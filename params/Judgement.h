@@ -1,8 +1,9 @@
 // The judgement of a parameter file's values: the form holds exactly what a text says, or here
 // is why not.
 //
-// The form's own controls decide (their kinds, ranges, items and length limits): the values are
-// applied as a parameter file is applied, gathered back into a list of their own, and each value
+// The form's own rules decide (the kinds, ranges, items and length limits of its controls): the
+// values are applied as a parameter file is applied, gathered back into a list of their own, and
+// each value
 // whose key then holds anything other than what it said is reported with the reason in words.
 // What the window itself does to a value stays allowed: blanks around it dropped, a phone's "+",
 // blanks, hyphens and parentheses dropped, a server address written dotted.
@@ -22,7 +23,9 @@
 
 #include "params/ParamList.h"
 
-class TFmMain;
+class QString;
+
+class TFormValues;
 
 // The characters no value may carry, as a Unicode code point: a control character (C0, DEL or
 // C1) would end a command on the line or a line of a file, or act on a terminal.
@@ -86,13 +89,26 @@ struct TFormVerdict {
   TParamList Held;                  // the lines as the form gathered them
 };
 
-// Applies `lines` to the form as a parameter file is applied, gathers it into a list of its own
-// and judges each of `said`. `manualOption` names what lets "CorrCoef" be applied and written,
-// for the words of a refusal. The form is left holding `lines` applied, and `ParamList` the
-// lines themselves, as after applying a file.
-TFormVerdict JudgeThroughForm(TFmMain& form, const std::vector<std::string>& lines,
-                              const TSaidValues& said, std::string_view manualOption);
+// Applies `lines` to `values` as a parameter file is applied (with "CorrCoef" only while
+// `manualCorrCoef`), gathers them into a list of their own and judges each of `said`.
+// `manualOption` names what lets "CorrCoef" be applied and written, for the words of a refusal.
+// `values` are left holding `lines` applied, as after applying a file.
+TFormVerdict JudgeValues(TFormValues& values, bool manualCorrCoef,
+                         const std::vector<std::string>& lines, const TSaidValues& said,
+                         std::string_view manualOption);
 
 // Exactly a.b.c.d, four decimal octets 0..255: the window's packing reads more leniently
 // ("1.2.3.x" as 1.2.3.0), which a person never means.
 bool IsDottedAddress(std::string_view text);
+
+// A parameter file applied to `values` as "Загрузить параметры..." applies it: read whole first
+// (a file that cannot be read changes nothing, `Failure` says why), refused whole when a value
+// would carry a control character to the unit, else applied and judged: `Unkept` are the values
+// the form holds otherwise than the file says.
+struct TFileApplied {
+  std::vector<std::string> Lines;
+  std::vector<TUnkept> Unkept;
+  std::optional<std::string> Failure;
+};
+TFileApplied ApplyParamFile(TFormValues& values, bool manualCorrCoef, const QString& fileName,
+                            std::string_view manualOption);

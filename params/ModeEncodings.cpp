@@ -1,30 +1,31 @@
-#include "form/FmMain.h"
+#include "params/Encodings.h"
+#include "params/FormValues.h"
+#include "params/Interlocks.h"
 
-int TFmMain::EncodeVibroMode() const {
-  int mode = CBVibroMode->ItemIndex();
+int EncodeVibroMode(const TFormValues& values) {
+  const int mode = values.ItemIndex("CBVibroMode");
   if (mode == 0) return 0;
-  return SEVibroSens->Value() + (mode == 2 ? 128 : 0);
+  return values.Value("SEVibroSens") + (mode == 2 ? 128 : 0);
 }
 
-void TFmMain::DecodeVibroMode(int value) {
+void DecodeVibroMode(TFormValues& values, int value) {
   if (value == 0) {
-    CBVibroMode->SetItemIndex(0);
-    SEVibroSens->SetValue(50);
+    values.SetItemIndex("CBVibroMode", 0);
+    values.SetValue("SEVibroSens", 50);
     return;
   }
-  SEVibroSens->SetValue(value & 127);
-  CBVibroMode->SetItemIndex((value & 128) != 0 ? 2 : 1);
+  values.SetValue("SEVibroSens", value & 127);
+  values.SetItemIndex("CBVibroMode", (value & 128) != 0 ? 2 : 1);
 }
 
-int TFmMain::EncodeSleepMode() const {
-  return (CBSleepMode->ItemIndex() > 0 ? 1 : 0) + (CBSleepMsg->Checked() ? 2 : 0) +
-         (CBSleepKeyb->Checked() ? 4 : 0);
+int EncodeSleepMode(const TFormValues& values) {
+  return (values.ItemIndex("CBSleepMode") > 0 ? 1 : 0) + (values.Checked("CBSleepMsg") ? 2 : 0) +
+         (values.Checked("CBSleepKeyb") ? 4 : 0);
 }
 
-void TFmMain::DecodeSleepMode(int value) {
-  CBSleepMode->SetItemIndex(value & 1);
-  CBSleepMsg->SetChecked((value & 2) != 0);
-  CBSleepKeyb->SetChecked((value & 4) != 0);
-  // Without sleeping mode the two boxes mean nothing: the rule clears and disables them.
-  CBSleepModeCloseUp();
+void DecodeSleepMode(TFormValues& values, int value) {
+  values.SetItemIndex("CBSleepMode", value & 1);
+  values.SetChecked("CBSleepMsg", (value & 2) != 0);
+  values.SetChecked("CBSleepKeyb", (value & 4) != 0);
+  SleepRule(values);
 }

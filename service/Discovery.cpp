@@ -1,40 +1,31 @@
-// Port discovery: tries every entry of the port list in order and selects the first port whose
-// unit gives a usable version answer. No failure on a single port reaches the person; only the
-// final "found" or "not found" box does.
+// Port discovery: tries every port in order and takes the first whose unit gives a usable
+// version answer.
 #include <exception>
 #include <string>
 
-#include "form/FmMain.h"
-#include "form/QtText.h"
 #include "link/Text.h"
 #include "link/VestraError.h"
+#include "service/Service.h"
 
-void TFmMain::BtFindPortClick() {
+TFoundPort FindPort(TUnitSession& session, std::span<const std::string> ports) {
+  TLink& link = session.Link;
+  TPerson* person = session.Person();
   // Also ends a monitor connection; the monitor reopens the selected port on its next tick.
-  Link.ClosePort();
-  std::string version;
-  for (int index = 0; index < CBPort->count() && version.empty(); ++index) {
-    const std::string port = ToCp1251(CBPort->itemText(index));
-    Person->ShowWait("Проверяю порт " + Cp1251ToUtf8(port) + "...");
+  link.ClosePort();
+  TFoundPort found;
+  for (std::size_t index = 0; index < ports.size() && !found.Index; ++index) {
+    const std::string& port = ports[index];
+    if (person) person->ShowWait("Проверяю порт " + Cp1251ToUtf8(port) + "...");
     try {
-      const std::string error = Link.OpenPort(port);
+      const std::string error = link.OpenPort(port);
       if (!error.empty()) throw EVestraError(error);
-      version = Link.ReadVersion();
-      if (!version.empty()) {
-        Link.ClosePort();
-        CBPort->SetItemIndex(index);
-      }
+      found.Version = link.ReadVersion();
+      if (!found.Version.empty()) found.Index = index;
     } catch (const std::exception&) {
       // Anything wrong on this port only means there is no unit here.
     }
-    Link.ClosePort();
+    link.ClosePort();
   }
-  Person->HideWait();
-  if (version.empty()) {
-    Person->Tell("Вестра не найдена", "Предупреждение", TPerson::TIcon::Warning);
-  } else {
-    Person->Tell("Найдена Вестра версии " + Cp1251ToUtf8(version) + " на " +
-                     CBPort->SelectedText().toStdString(),
-                 "Вестра", TPerson::TIcon::Information);
-  }
+  if (person) person->HideWait();
+  return found;
 }

@@ -1,40 +1,50 @@
 // The service operations on a connected unit: firmware version, battery-voltage calibration and
-// the swap of the red and green indicator lights. Each runs inside the common frame: wait panel,
-// open the selected port, exchange, keep the port open only for the receive monitor.
+// the swap of the red and green indicator lights. Each runs inside the session's frame.
+#include "service/Service.h"
+
 #include <string>
 
-#include "form/FmMain.h"
+#include "link/Integer.h"
 #include "link/Text.h"
-#include "params/ParamList.h"
 
-void TFmMain::ActVersionExecute() {
-  std::string version;
-  if (!RunOperation("Читаю версию...", [&] { version = Link.ReadVersion(); })) return;
-  Person->Tell("Версия " + Cp1251ToUtf8(version), "Вестра", TPerson::TIcon::Information);
+TOperationResult ReadFirmwareVersion(TUnitSession& session, const std::string& port) {
+  return session.Run("Читаю версию...", port,
+                     [&](TOperationResult& result) { result.Version = session.ReadVersion(); });
 }
 
-void TFmMain::ActCorrCoefExecute() {
-  if (!Person->Ask("Калибровка должна выполняться только при полностью заряженном аккумуляторе "
-                   "(4.20В). Продолжить?",
-                   "Предупреждение", TPerson::TIcon::Question))
-    return;
-  RunOperation("Выполняю калибровку...", [&] {
-    // Only to fail early when no unit answers; it also refreshes the version caption.
-    Link.ReadVersion();
-    const std::string answer = Link.ExecuteForAnswer("#P\r");
-    Link.CheckAnswerError(answer);  // code 2 falls through to the "#OK" test
-    TLink::RequireOk(answer);
-    const std::string value = Link.ReadParameter("M05");
-    SECorrCoef->SetValue(ToInteger(value).value_or(0));
-  });
+TCalibration Calibrate(TUnitSession& session, const std::string& port) {
+  TCalibration calibration;
+  TPerson* person = session.Person();
+  calibration.Declined =
+      !person || !person->Ask("Калибровка должна выполняться только при полностью заряженном "
+                              "аккумуляторе (4.20В). Продолжить?",
+                              "Предупреждение", TPerson::TIcon::Question);
+  if (calibration.Declined) return calibration;
+  static_cast<TOperationResult&>(calibration) =
+      session.Run("Выполняю калибровку...", port, [&](TOperationResult& result) {
+        TLink& link = session.Link;
+        // Only to fail early when no unit answers; it also refreshes the version caption.
+        result.Version = link.ReadVersion();
+        const std::string answer = link.ExecuteForAnswer("#P\r");
+        link.CheckAnswerError(answer);  // code 2 falls through to the "#OK" test
+        TLink::RequireOk(answer);
+        calibration.CorrCoef = ToInteger(link.ReadParameter("M05")).value_or(0);
+        session.Values.SetValue("SECorrCoef", calibration.CorrCoef);
+        calibration.CorrCoef = session.Values.Value("SECorrCoef");
+      });
+  return calibration;
 }
 
-void TFmMain::ActLEDInversExecute() {
-  if (!Person->Ask("Инвертировать индикацию Вестры (красный - зеленый)?", "Предупреждение",
-                   TPerson::TIcon::Question))
-    return;
-  RunOperation("Выполнение команды...", [&] {
-    // Error answers are deliberately not interpreted: any of them is a bad answer here.
-    TLink::RequireOk(Link.ExecuteForAnswer("#WL00\r"));
-  });
+TLedInversion InvertLeds(TUnitSession& session, const std::string& port) {
+  TLedInversion inversion;
+  TPerson* person = session.Person();
+  inversion.Declined = !person || !person->Ask("Инвертировать индикацию Вестры (красный - зеленый)?",
+                                               "Предупреждение", TPerson::TIcon::Question);
+  if (inversion.Declined) return inversion;
+  static_cast<TOperationResult&>(inversion) =
+      session.Run("Выполнение команды...", port, [&](TOperationResult&) {
+        // Error answers are deliberately not interpreted: any of them is a bad answer here.
+        TLink::RequireOk(session.Link.ExecuteForAnswer("#WL00\r"));
+      });
+  return inversion;
 }

@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "cli/TerminalPerson.h"
-#include "form/FmMain.h"
-#include "form/Settings.h"
+#include "station/TerminalPerson.h"
+#include "transfer/UnitSession.h"
+#include "service/PortStore.h"
 #include "link/DeviceWatch.h"
 #include "link/PortHolder.h"
 #include "link/PortLock.h"
@@ -34,7 +34,7 @@ constexpr auto kRetryStep = 50ms;
 // attempt and the reading of its events is not told apart from that attempt.
 constexpr std::chrono::milliseconds kBusyRetry = 1s;
 
-enum class TPhase {
+enum class TPortPhase {
   Absent,  // no device, or one that could not be opened: awaiting one that appears
   ToProbe,
   Silent,     // opened but did not answer: left alone until it goes and comes back
@@ -59,13 +59,13 @@ bool OtherThanDevice(const std::string& path) {
 struct TArrivals::TState {
   struct TPort {
     std::string Name, Path;
-    TPhase Phase = TPhase::Absent;
+    TPortPhase Phase = TPortPhase::Absent;
     int Held = -1;                    // the handled unit's device, while its port is held
     std::unique_ptr<TPortLock> Lock;  // on that device, naming this station
     std::string BusyText;             // what was said when it was last found busy
   };
 
-  TFmMain& Form;
+  TUnitSession& Unit;
   TTerminalPerson& Person;
   int Stop;
   std::string Owner;  // the name a held port's lock gives
@@ -78,8 +78,8 @@ struct TArrivals::TState {
   // unit's --com does) is seen at once.
   int Settings = -1;
 
-  TState(TFmMain& form, TTerminalPerson& person, int stop)
-      : Form(form), Person(person), Stop(stop) {}
+  TState(TUnitSession& unit, TTerminalPerson& person, int stop)
+      : Unit(unit), Person(person), Stop(stop) {}
   ~TState() {
     if (Settings >= 0) close(Settings);
     for (TPort& port : Ports) {
@@ -97,25 +97,25 @@ struct TArrivals::TState {
     else
       Person.Say(port.Name + ": блок отключён");
     // Whatever is there now came after the unit: a unit plugged in at once is the next one.
-    port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
+    port.Phase = Exists(port.Path) ? TPortPhase::ToProbe : TPortPhase::Absent;
   }
 
   void Apply(const TDeviceWatch::TEvent& event) {
     TPort& port = Ports[event.Index];
     switch (event.Change) {
       case TDeviceWatch::TChange::Gone:
-        if (port.Phase == TPhase::Held)
+        if (port.Phase == TPortPhase::Held)
           Leave(port);
         else
-          port.Phase = TPhase::Absent;
+          port.Phase = TPortPhase::Absent;
         break;
       case TDeviceWatch::TChange::Appeared:
         // A new device where a unit is held: the held one went, unseen.
-        if (port.Phase == TPhase::Held) Leave(port);
-        port.Phase = TPhase::ToProbe;
+        if (port.Phase == TPortPhase::Held) Leave(port);
+        port.Phase = TPortPhase::ToProbe;
         break;
       case TDeviceWatch::TChange::Released:
-        if (port.Phase == TPhase::Busy) port.Phase = TPhase::ToProbe;
+        if (port.Phase == TPortPhase::Busy) port.Phase = TPortPhase::ToProbe;
         break;
     }
   }
@@ -138,12 +138,12 @@ struct TArrivals::TState {
   void Rebind() {
     bool moved = false;
     for (TPort& port : Ports) {
-      std::string path = Form.Link.Resolver(port.Name);
+      std::string path = Unit.Link.Resolver(port.Name);
       if (path == port.Path) continue;
       port.Path = std::move(path);
       moved = true;
-      if (port.Phase != TPhase::Held)
-        port.Phase = Exists(port.Path) ? TPhase::ToProbe : TPhase::Absent;
+      if (port.Phase != TPortPhase::Held)
+        port.Phase = Exists(port.Path) ? TPortPhase::ToProbe : TPortPhase::Absent;
     }
     if (moved) WatchPorts();
   }
@@ -151,7 +151,7 @@ struct TArrivals::TState {
   // Said at once: waiting on it would be waiting for ever.
   void NotSerial(TPort& port) {
     Person.Say(port.Name + " (" + port.Path + "): не последовательный порт");
-    port.Phase = TPhase::NotSerial;
+    port.Phase = TPortPhase::NotSerial;
   }
 
   // Opens `port` on the form's link; false (its phase set) when that cannot be done now.
@@ -162,10 +162,10 @@ struct TArrivals::TState {
     }
     const auto grace = TClock::now() + kAccessGrace;
     for (;;) {
-      const std::string failure = Form.Link.OpenPort(port.Name);
+      const std::string failure = Unit.Link.OpenPort(port.Name);
       if (failure.empty()) return true;
-      Form.Link.ClosePort();  // an open that failed half-way still holds the device
-      const int error = Form.Link.LastError();
+      Unit.Link.ClosePort();  // an open that failed half-way still holds the device
+      const int error = Unit.Link.LastError();
       // A device that is no terminal (/dev/null), or a folder.
       if (error == ENOTTY || error == EISDIR) {
         NotSerial(port);
@@ -174,7 +174,7 @@ struct TArrivals::TState {
       if (error == EBUSY) {
         if (failure != port.BusyText) Person.Say(failure);
         port.BusyText = failure;
-        port.Phase = TPhase::Busy;
+        port.Phase = TPortPhase::Busy;
         // Our own attempt opened the device and closed it again: that is no program letting it
         // go, or a busy port would be tried without end.
         TakeEvents(&port, [](const TDeviceWatch::TEvent& e) {
@@ -187,30 +187,30 @@ struct TArrivals::TState {
       const bool early = error == EACCES || error == EIO || error == ENXIO;
       if (!early || TClock::now() >= grace) {
         if (early) Person.Say(failure);
-        port.Phase = early ? TPhase::Silent : TPhase::Absent;
+        port.Phase = early ? TPortPhase::Silent : TPortPhase::Absent;
         return false;
       }
       Watch->Wait(std::min(grace, TClock::now() + kRetryStep));
       // The change may be the mode of this very device; a departure ends the attempt.
       TakeEvents();
-      if (port.Phase != TPhase::ToProbe) return false;
+      if (port.Phase != TPortPhase::ToProbe) return false;
     }
   }
 
   // One "#V" to a device that just appeared (or was there at the start).
   std::optional<TUnit> Probe(TPort& port) {
-    port.Phase = TPhase::ToProbe;
+    port.Phase = TPortPhase::ToProbe;
     if (!Open(port)) return std::nullopt;
     std::string version;
     try {
-      version = Form.Link.ReadVersion(1);
+      version = Unit.Link.ReadVersion(1);
     } catch (const std::exception&) {
       // Not a unit, or not one that answers as a unit.
     }
-    Form.Link.ClosePort();
+    Unit.Link.ClosePort();
     port.BusyText.clear();
     if (version.empty()) {
-      port.Phase = TPhase::Silent;
+      port.Phase = TPortPhase::Silent;
       return std::nullopt;
     }
     return TUnit{port.Name, port.Path, Cp1251ToUtf8(version)};
@@ -223,7 +223,7 @@ struct TArrivals::TState {
     // No input is asked for: only a hang-up (or an error) wakes the station on a held port.
     for (const TPort& port : Ports) fds.push_back({port.Held, 0, 0});
     const bool busy = std::any_of(Ports.begin(), Ports.end(),
-                                  [](const TPort& port) { return port.Phase == TPhase::Busy; });
+                                  [](const TPort& port) { return port.Phase == TPortPhase::Busy; });
     auto timeout = EnoughEvery;
     if (busy && (timeout.count() < 0 || timeout > kBusyRetry)) timeout = kBusyRetry;
     int ready;
@@ -232,7 +232,7 @@ struct TArrivals::TState {
     if (fds[0].revents || (ready == 0 && Enough && Enough())) return false;
     if (ready == 0)
       for (TPort& port : Ports)
-        if (port.Phase == TPhase::Busy) port.Phase = TPhase::ToProbe;
+        if (port.Phase == TPortPhase::Busy) port.Phase = TPortPhase::ToProbe;
     for (std::size_t i = 0; i < Ports.size(); ++i)
       if (fds[i + 3].revents) Leave(Ports[i]);
     if (fds[1].revents) TakeEvents();
@@ -246,11 +246,11 @@ struct TArrivals::TState {
   }
 };
 
-TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<std::string>& ports,
+TArrivals::TArrivals(TUnitSession& unit, TTerminalPerson& person, const std::vector<std::string>& ports,
                      int stopDescriptor)
-    : State(std::make_unique<TState>(form, person, stopDescriptor)) {
+    : State(std::make_unique<TState>(unit, person, stopDescriptor)) {
   for (const std::string& name : ports)
-    State->Ports.push_back({name, form.Link.Resolver(name), TPhase::Absent, -1, {}, {}});
+    State->Ports.push_back({name, unit.Link.Resolver(name), TPortPhase::Absent, -1, {}, {}});
   State->WatchPorts();
   const std::string settings = SettingsFileName();
   const std::string folder = settings.substr(0, settings.find_last_of('/'));
@@ -264,7 +264,7 @@ TArrivals::TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<s
   // A node that is no device is never reported present; it is tried, so as to be said.
   for (std::size_t i = 0; i < ports.size(); ++i)
     if (State->Watch->Present(i) || OtherThanDevice(State->Ports[i].Path))
-      State->Ports[i].Phase = TPhase::ToProbe;
+      State->Ports[i].Phase = TPortPhase::ToProbe;
 }
 
 TArrivals::~TArrivals() = default;
@@ -283,7 +283,7 @@ void TArrivals::OnLeft(std::function<void(const std::string&)> told) {
 std::optional<TUnit> TArrivals::WaitForUnit() {
   for (;;) {
     for (auto& port : State->Ports)
-      if (port.Phase == TPhase::ToProbe)
+      if (port.Phase == TPortPhase::ToProbe)
         if (auto unit = State->Probe(port)) return unit;
     if (!AnyPort() || !State->Wait()) return std::nullopt;
   }
@@ -291,7 +291,7 @@ std::optional<TUnit> TArrivals::WaitForUnit() {
 
 bool TArrivals::AnyPort() const {
   return std::any_of(State->Ports.begin(), State->Ports.end(),
-                     [](const TState::TPort& port) { return port.Phase != TPhase::NotSerial; });
+                     [](const TState::TPort& port) { return port.Phase != TPortPhase::NotSerial; });
 }
 
 void TArrivals::Handled(const TUnit& unit) {
@@ -300,7 +300,7 @@ void TArrivals::Handled(const TUnit& unit) {
     // What the write itself went through (a restart that dropped the unit off the bus) is no
     // news; the device the write ended on tells whether the unit is still there.
     State->TakeEvents(&port);
-    port.Phase = TPhase::Held;
+    port.Phase = TPortPhase::Held;
     // Held locked, so that nothing else writes to the unit (another station, the window): they
     // are told who holds it. Never read: what the unit sends is left alone.
     port.Held = open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -309,7 +309,7 @@ void TArrivals::Handled(const TUnit& unit) {
     if (port.Held >= 0) port.Lock = std::make_unique<TPortLock>(port.Held, port.Path, State->Owner);
     const auto now = DeviceIdentityOf(port.Path);
     // Gone, or swapped for another unit, since the write.
-    if ((port.Held < 0 && !busy) || !now || now != State->Form.Link.OpenedDevice)
+    if ((port.Held < 0 && !busy) || !now || now != State->Unit.Link.OpenedDevice)
       State->Leave(port);
   }
 }

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-class TFmMain;
 class TTerminalPerson;
+class TUnitSession;
 
 struct TUnit {
   std::string Port, Device, Version;  // the version in UTF-8
@@ -30,7 +30,7 @@ class TArrivals {
  public:
   // Watches the devices of `ports` (names, as the form resolves them) from now on. The wait for
   // a unit also ends once `stopDescriptor` is readable (it is not read here).
-  TArrivals(TFmMain& form, TTerminalPerson& person, const std::vector<std::string>& ports,
+  TArrivals(TUnitSession& unit, TTerminalPerson& person, const std::vector<std::string>& ports,
             int stopDescriptor);
   ~TArrivals();
   TArrivals(const TArrivals&) = delete;

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
-#include "cli/StopSignals.h"
+#include "station/Session.h"
+#include "station/StopSignals.h"
 #include "link/Text.h"
 #include "link/VestraError.h"
 #include "params/Encodings.h"
@@ -40,13 +40,14 @@
 #include "station/UnitJudge.h"
 #include "station/UnitsTable.h"
 #include "transfer/CodeTable.h"
+#include "transfer/Differences.h"
+#include "transfer/UnitSession.h"
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-const char* const kVerifyWait = "Проверка записи...";
 // The longest pause between two tries of a database that failed, in seconds.
 constexpr int kLongestPause = 60;
 // How often a station waiting for a unit looks whether others have written every row.
@@ -94,30 +95,26 @@ struct TOutcome {
   TClock::time_point VerifyStart, End;
 };
 
-// The plan into the form, then the window's own write with its verification.
+// The plan as the form gathered it, written with its verification.
 TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
-  TFmMain& form = *session.Form;
-  TTerminalPerson& person = *session.Person;
-  form.ApplyParameterLines(plan.Lines);
-  session.SelectPort(QString::fromStdString(unit.Port));
-  person.Waits.clear();
-  person.ForgetFailure();
-  form.ActWriteExecute();
-
+  const TWriteReport report = session.Unit->WriteConfiguration(unit.Port, plan.Held);
   TOutcome outcome;
-  outcome.End = outcome.VerifyStart = TClock::now();
-  for (const auto& [text, when] : person.Waits)
-    if (text == kVerifyWait) outcome.VerifyStart = when;
-  if (!person.Version().empty()) unit.Version = person.Version();
-  if (person.Failure() || !form.LastDifferences) {
+  outcome.End = TClock::now();
+  // The verification's time counts from "#S": the unit stores and restarts within it.
+  outcome.VerifyStart = report.Began(TPhase::Save).value_or(outcome.End);
+  if (!report.Version.empty()) unit.Version = Cp1251ToUtf8(report.Version);
+  if (report.Failure || !report.Differences) {
     outcome.Result = "error";
-    outcome.Detail = person.Failure().value_or("Неизвестная ошибка");
+    outcome.Detail = report.Failure && !report.Failure->empty() ? *report.Failure
+                                                                  : "Неизвестная ошибка";
     outcome.Said = "ошибка: " + outcome.Detail;
-  } else if (!form.LastDifferences->empty()) {
+    session.ShowError(outcome.Detail);
+  } else if (!report.Differences->empty()) {
     outcome.Result = "differences";
-    for (const auto& difference : *form.LastDifferences)
+    for (const auto& difference : *report.Differences)
       outcome.Detail += (outcome.Detail.empty() ? "" : " ") + difference.Code;
     outcome.Said = "расхождения: " + outcome.Detail;
+    ShowDifferences(*session.Person, "Проверка записи", "Записано", *report.Differences);
   }
   return outcome;
 }
@@ -152,7 +149,7 @@ class TStationLoop {
   TStationLoop(TSession& session, const TProvisionOptions& options, const std::vector<TPlan>& plans,
                TStationStore& store, TProvisionLog& log, TOutcomeJournal& journal)
       : Session(session),
-        Form(*session.Form),
+        Unit(*session.Unit),
         Person(*session.Person),
         Options(options),
         Plans(plans),
@@ -160,8 +157,8 @@ class TStationLoop {
         Log(log),
         Journal(journal),
         Report(options.Slot),
-        Arrivals(Form, Person, options.Ports, Stop.Fd()),
-        DoneRows(Form, plans) {
+        Arrivals(Unit, Person, options.Ports, Stop.Fd()),
+        DoneRows(Unit, plans) {
     PrepareOutput();
   }
 
@@ -186,7 +183,7 @@ class TStationLoop {
     } catch (const std::exception& error) {
       // A station that cannot keep its record must not go on writing units nobody will know of.
       Report.Send(TEventKind::Error, [&](TStationEvent& event) { event.Detail = error.what(); });
-      Form.ShowError(error.what());
+      Session.ShowError(error.what());
       return ExitFailed;
     }
     return ExitCode();
@@ -194,7 +191,7 @@ class TStationLoop {
 
  private:
   TSession& Session;
-  TFmMain& Form;
+  TUnitSession& Unit;
   TTerminalPerson& Person;
   const TProvisionOptions& Options;
   const std::vector<TPlan>& Plans;
@@ -224,19 +221,19 @@ class TStationLoop {
           },
           kRecordLook);
     Person.DifferencesTo = stderr;
-    Form.VerifyAfterWrite = true;
-    if (!Report.On()) return;
-    Person.Progress = [this](const std::string& wait, int step) {
-      if (wait == ReadingUnitWait) return;
-      const bool verifying = wait == kVerifyWait;
-      if (verifying && step == 0) Report.Send(TEventKind::Written);
-      if (step == 0) return;
+    Unit.VerifyAfterWrite = true;
+    Unit.Observer = [this](const TStep& step) {
+      Person.ShowStep(step);
+      if (!Report.On()) return;
+      if (step.Phase == TPhase::Save) Report.Send(TEventKind::Written);
+      if ((step.Phase != TPhase::Write && step.Phase != TPhase::Verify) || step.Step == 0) return;
       Report.Send(TEventKind::Progress, [&](TStationEvent& event) {
-        event.Phase = verifying ? "verify" : "write";
-        event.Step = step;
+        event.Phase = step.Phase == TPhase::Verify ? "verify" : "write";
+        event.Step = step.Step;
         event.Steps = static_cast<int>(CodeCount);
       });
     };
+    if (!Report.On()) return;
     Arrivals.OnLeft([this](const std::string&) { Report.Send(TEventKind::Left); });
   }
 
@@ -367,7 +364,7 @@ class TStationLoop {
       bool lost = false;
       if (take.Claim) {
         keeper.emplace(StationDb(Session), Options.Station, *take.Claim, Options.LeaseMs);
-        Form.BeforeSave = [&] {
+        Unit.BeforeSave = [&] {
           // A database that fails just now is waited for: the unit, written but not yet
           // saved, keeps until the claim is confirmed or lost.
           bool held = false;
@@ -389,7 +386,7 @@ class TStationLoop {
         };
       }
       outcome = WriteUnit(Session, unit, *take.Plan);
-      Form.BeforeSave = nullptr;
+      Unit.BeforeSave = nullptr;
       if (lost) {
         outcome.Result = kLost;
         outcome.Detail = RowName(*take.Plan) +
@@ -522,7 +519,7 @@ int RunProvision(TSession& session) {
   try {
     OpenRecord(session, options, templatePlan, plans, store, log, journal);
   } catch (const std::exception& error) {
-    session.Form->ShowError(error.what());
+    session.ShowError(error.what());
     return ExitFailed;
   }
   if (options.Supervising) {

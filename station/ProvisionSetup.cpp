@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
-#include "cli/Cli.h"
+#include "station/Session.h"
 #include "link/Integer.h"
 #include "link/VestraError.h"
 #include "station/BatchRows.h"
@@ -24,7 +24,6 @@ int PositiveOption(const TSession& session, const char* name) {
 }  // namespace
 
 TProvisionOptions ReadOptions(TSession& session) {
-  TFmMain& form = *session.Form;
   TProvisionOptions options;
   options.Count = PositiveOption(session, "count");
   options.Slot = PositiveOption(session, "slot");
@@ -32,17 +31,16 @@ TProvisionOptions ReadOptions(TSession& session) {
   const QStringList portValues = session.Options.values("port");
   options.Automatic = portValues.contains("auto");
   if (options.Automatic) {
-    for (int i = 0; i < form.CBPort->count(); ++i)
-      options.Ports.push_back(form.CBPort->itemText(i).toStdString());
+    options.Ports = session.PortNames;
   } else {
     for (const QString& port : portValues) {
       session.SelectPort(port);
-      options.Ports.push_back(form.PortName());
+      options.Ports.push_back(session.Port);
     }
     if (options.Ports.empty()) {
       session.SelectPort();
-      if (form.PortName().empty()) throw EUsage{"не выбран порт: укажите --port"};
-      options.Ports.push_back(form.PortName());
+      if (session.Port.empty()) throw EUsage{"не выбран порт: укажите --port"};
+      options.Ports.push_back(session.Port);
     }
   }
   options.Queue = session.Options.isSet("units");

@@ -6,7 +6,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
-#include "cli/Cli.h"
+#include "station/Session.h"
 #include "link/VestraError.h"
 #include "params/Judgement.h"
 #include "station/ProvisionLog.h"
@@ -59,7 +59,7 @@ int RunReport(TSession& session) {
                         ", осталось: " + std::to_string(counts.Left) +
                         "; попыток: " + (byResult.empty() ? "нет" : byResult));
   } catch (const std::exception& error) {
-    session.Form->ShowError(error.what());
+    session.ShowError(error.what());
     return ExitFailed;
   }
   return ExitDone;

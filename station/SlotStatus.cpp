@@ -9,7 +9,7 @@
 #include <array>
 #include <utility>
 
-#include "cli/Cli.h"
+#include "station/Session.h"
 
 namespace {
 

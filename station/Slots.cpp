@@ -19,7 +19,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "form/Settings.h"
+#include "service/PortStore.h"
 #include "link/DeviceWatch.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
@@ -180,10 +180,9 @@ class TStation {
     }
     std::vector<std::string> paths;
     WatchedNames.clear();
-    TComboBox* list = Session.Form->CBPort;
-    for (int i = 0; i < list->count(); ++i) {
-      WatchedNames.push_back(list->itemText(i).toStdString());
-      paths.push_back(Session.Form->Link.Resolver(WatchedNames.back()));
+    for (const std::string& name : Session.PortNames) {
+      WatchedNames.push_back(name);
+      paths.push_back(Session.Unit->Link.Resolver(name));
     }
     Watch = std::make_unique<TDeviceWatch>(paths);
     for (std::size_t i = 0; i < paths.size(); ++i)

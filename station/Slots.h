@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "station/Session.h"
 
 class TStationStore;
 

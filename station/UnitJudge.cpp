@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "form/FmMain.h"
+#include "transfer/UnitSession.h"
 #include "link/VestraError.h"
 #include "station/Arrivals.h"
 #include "station/UnitsTable.h"
@@ -38,7 +38,8 @@ std::string Listed(const std::vector<TFirmwareGap>& gaps) {
 
 }  // namespace
 
-TDoneRows::TDoneRows(TFmMain& form, const std::vector<TPlan>& plans) : Form(form), Plans(plans) {
+TDoneRows::TDoneRows(TUnitSession& unit, const std::vector<TPlan>& plans)
+    : Unit(unit), Plans(plans) {
   for (const TPlan& plan : plans)
     for (const std::string& key : OwnKeys(plan))
       if (std::find(ColumnKeys.begin(), ColumnKeys.end(), key) == ColumnKeys.end())
@@ -67,19 +68,11 @@ const TPlan* TDoneRows::HeldBy(const TUnit& unit, const std::vector<int>& done) 
 std::map<std::string, std::string> TDoneRows::Read(const TUnit& unit,
                                                    const std::vector<std::string>& codes) {
   std::map<std::string, std::string> held;
-  Form.Person->ShowWait(ReadingUnitWait);
-  try {
-    if (std::string failure = Form.Link.OpenPort(unit.Port); !failure.empty())
-      throw EVestraError(failure);
-    Form.Link.FlushInput();
-    for (const std::string& code : codes) held[code] = Form.Link.ReadParameter(code);
-  } catch (...) {
-    Form.Person->HideWait();
-    Form.Link.ClosePort();
-    throw;
-  }
-  Form.Person->HideWait();
-  Form.Link.ClosePort();
+  const TOperationResult read = Unit.Run(ReadingUnitWait, unit.Port, [&](TOperationResult&) {
+    Unit.Link.FlushInput();
+    for (const std::string& code : codes) held[code] = Unit.ReadParameter(code);
+  });
+  if (read.Failure) throw EVestraError(*read.Failure);
   return held;
 }
 
@@ -88,8 +81,7 @@ const std::vector<TCodeValue>& TDoneRows::ExpectedOf(const TPlan& plan, int vers
   if (!fresh) return expected->second;
   const TKeyCodes own = CodesOfKeys(OwnKeys(plan), version);
   // The row as the form gathered it when it was judged: what a write of it would send.
-  Form.ParamList = plan.Held;
-  for (TCodeValue& code : PlannedWrite(Form, version))
+  for (TCodeValue& code : Unit.PlannedWrite(plan.Held, version))
     if (std::find(own.Carried.begin(), own.Carried.end(), code.Code) != own.Carried.end())
       expected->second.push_back(std::move(code));
   return expected->second;

@@ -15,16 +15,16 @@
 
 #include "transfer/Comparison.h"
 
-class TFmMain;
 struct TPlan;
 struct TUnit;
+class TUnitSession;
 
 // The wait text while a unit is read for this.
 inline constexpr char ReadingUnitWait[] = "Чтение блока...";
 
 class TDoneRows {
  public:
-  TDoneRows(TFmMain& form, const std::vector<TPlan>& plans);
+  TDoneRows(TUnitSession& unit, const std::vector<TPlan>& plans);
 
   // The first of the rows at the positions `done` whose values the unit holds, read over its
   // port; none when it holds none of them, or when the table has no column to read. Raises
@@ -32,7 +32,7 @@ class TDoneRows {
   const TPlan* HeldBy(const TUnit& unit, const std::vector<int>& done);
 
  private:
-  TFmMain& Form;
+  TUnitSession& Unit;
   const std::vector<TPlan>& Plans;
   std::vector<std::string> ColumnKeys;  // every key some row gives a value of its own
   // What a write of a row sends for its own values, by row and version number.

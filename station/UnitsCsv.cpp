@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "cli/Cli.h"
+#include "station/Session.h"
 #include "link/Text.h"
 
 namespace {

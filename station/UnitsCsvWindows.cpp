@@ -1,6 +1,6 @@
 // The station's CSV files are not read on Windows yet (libcsv is built for Linux only); the
 // station itself stays on Linux, so only a stray call could come here, and it is told so.
-#include "cli/Cli.h"
+#include "station/Session.h"
 #include "station/UnitsCsv.h"
 
 namespace {

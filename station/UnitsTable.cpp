@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "cli/Cli.h"
-#include "form/FmMain.h"
+#include "station/Session.h"
 #include "link/Text.h"
 #include "params/Encodings.h"
 #include "params/ParamFile.h"
@@ -88,10 +87,61 @@ bool ColumnsOf(TTerminalPerson& person, const std::string& file,
   return good;
 }
 
+// The row `r` of the table over the template, each cell judged; refusals and failed checks go to
+// `problems`.
+TPlan JudgeRow(TSession& session, const TCsvTable& table, std::size_t r,
+               const std::vector<std::string>& keys, std::optional<std::size_t> labelColumn,
+               const std::vector<std::string>& templateLines, std::vector<std::string>& problems) {
+  TUnitSession& unit = *session.Unit;
+  const auto& cells = table.Rows[r];
+  TPlan plan;
+  plan.Row = static_cast<int>(r) + 1;
+  if (labelColumn) plan.Label = cells[*labelColumn];
+  std::vector<TUnkept> refused;
+  TSaidValues said;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    const std::string& key = c == labelColumn ? std::string(kUnitColumn) : keys[c];
+    const std::string_view cell = TrimBlanks(cells[c]);
+    // Anywhere in a cell, a line break would end the command and start another; in a label,
+    // it would act on the terminal that shows it.
+    if (auto code = RefusedCharacterInUtf8(cells[c])) {
+      refused.push_back({key, cells[c], RefusedReason(*code)});
+      continue;
+    }
+    // An empty cell leaves the template's value.
+    if (c == labelColumn || cell.empty()) continue;
+    const auto value = Utf8ToCp1251(cell);
+    if (!value) {
+      const QString text = QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
+      auto foreign = std::find_if(text.begin(), text.end(),
+                                  [](QChar q) { return !IsCp1251Char(q.unicode()); });
+      refused.push_back({key, std::string(cell),
+                         "символ «" + QString(*foreign).toStdString() + "» не из Windows-1251"});
+    } else if (FindParam(key)->Condition == TApplyCondition::ManualCorrCoef &&
+               !unit.ManualCorrCoef) {
+      refused.push_back({key, std::string(cell), NotWrittenReason(kManualCorrCoefOption)});
+    } else {
+      // The form's edit shows an address dotted; the parameter set packs it.
+      const bool dotted = FindParam(key)->Kind == TParamKind::Address && IsDottedAddress(*value);
+      plan.Lines.push_back(key + "=" + (dotted ? std::to_string(ParseIPAddress(*value)) : *value));
+      said.emplace_back(key, *value);
+    }
+  }
+  plan.OwnLines = plan.Lines.size();
+  plan.Lines.insert(plan.Lines.end(), templateLines.begin(), templateLines.end());
+  const auto judged =
+      JudgeValues(unit.Values, unit.ManualCorrCoef, plan.Lines, said, kManualCorrCoefOption);
+  refused.insert(refused.end(), judged.Unkept.begin(), judged.Unkept.end());
+  plan.Held = judged.Held;
+  for (const auto& cell : refused) problems.push_back(RowName(plan) + ", " + cell.Text());
+  for (const auto& text : judged.Checks) problems.push_back(RowName(plan) + ": " + text);
+  return plan;
+}
+
 }  // namespace
 
 std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPlan& templatePlan) {
-  TFmMain& form = *session.Form;
+  TUnitSession& unit = *session.Unit;
   TTerminalPerson& person = *session.Person;
   std::vector<std::string> templateLines;
   TCsvTable table;
@@ -102,7 +152,7 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPla
   } catch (const EUsage&) {
     throw;
   } catch (const std::exception& error) {
-    form.ShowError(error.what());
+    session.ShowError(error.what());
     return ExitUsage;
   }
   const std::vector<std::string> known = KnownKeys();
@@ -114,8 +164,9 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPla
 
   std::vector<std::string> problems;
   // The template is a parameter file: what the form did not keep of it is only said.
-  const TFormVerdict verdict = JudgeThroughForm(
-      form, templateLines, FileValues(templateLines, known), kManualCorrCoefOption);
+  const TFormVerdict verdict =
+      JudgeValues(unit.Values, unit.ManualCorrCoef, templateLines,
+                  FileValues(templateLines, known), kManualCorrCoefOption);
   for (const auto& unkept : verdict.Unkept) person.Say("Предупреждение: шаблон, " + unkept.Text());
   for (const auto& found : RefusedValues(templateLines))
     problems.push_back("шаблон, " + found.Text());
@@ -127,57 +178,16 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPla
     for (const auto& text : verdict.Checks) problems.push_back("шаблон: " + text);
   }
 
-  const bool manualCorrCoef = form.CBManualCorrCoef->Checked();
   std::string emptyRows;
   for (std::size_t r = 0; r < table.Rows.size(); ++r) {
     const auto& cells = table.Rows[r];
-    TPlan plan;
-    plan.Row = static_cast<int>(r) + 1;
     if (std::all_of(cells.begin(), cells.end(),
                     [](const std::string& cell) { return TrimBlanks(cell).empty(); })) {
       // A spreadsheet's trailing ";;" is no unit: written, it would get the template alone.
-      emptyRows += (emptyRows.empty() ? "" : ", ") + std::to_string(plan.Row);
+      emptyRows += (emptyRows.empty() ? "" : ", ") + std::to_string(r + 1);
       continue;
     }
-    if (labelColumn) plan.Label = cells[*labelColumn];
-    std::vector<TUnkept> refused;
-    TSaidValues said;
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      const std::string& key = c == labelColumn ? std::string(kUnitColumn) : keys[c];
-      const std::string_view cell = TrimBlanks(cells[c]);
-      // Anywhere in a cell, a line break would end the command and start another; in a label,
-      // it would act on the terminal that shows it.
-      if (auto code = RefusedCharacterInUtf8(cells[c])) {
-        refused.push_back({key, cells[c], RefusedReason(*code)});
-        continue;
-      }
-      // An empty cell leaves the template's value.
-      if (c == labelColumn || cell.empty()) continue;
-      const auto value = Utf8ToCp1251(cell);
-      if (!value) {
-        const QString text = QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size()));
-        auto foreign = std::find_if(text.begin(), text.end(),
-                                    [](QChar q) { return !IsCp1251Char(q.unicode()); });
-        refused.push_back({key, std::string(cell),
-                           "символ «" + QString(*foreign).toStdString() + "» не из Windows-1251"});
-      } else if (FindParam(key)->Condition == TApplyCondition::ManualCorrCoef && !manualCorrCoef) {
-        refused.push_back({key, std::string(cell), NotWrittenReason(kManualCorrCoefOption)});
-      } else {
-        // The form's edit shows an address dotted; the parameter set packs it.
-        const bool dotted = FindParam(key)->Kind == TParamKind::Address && IsDottedAddress(*value);
-        plan.Lines.push_back(key + "=" +
-                             (dotted ? std::to_string(ParseIPAddress(*value)) : *value));
-        said.emplace_back(key, *value);
-      }
-    }
-    plan.OwnLines = plan.Lines.size();
-    plan.Lines.insert(plan.Lines.end(), templateLines.begin(), templateLines.end());
-    const auto judged = JudgeThroughForm(form, plan.Lines, said, kManualCorrCoefOption);
-    refused.insert(refused.end(), judged.Unkept.begin(), judged.Unkept.end());
-    plan.Held = judged.Held;
-    for (const auto& cell : refused) problems.push_back(RowName(plan) + ", " + cell.Text());
-    for (const auto& text : judged.Checks) problems.push_back(RowName(plan) + ": " + text);
-    plans.push_back(std::move(plan));
+    plans.push_back(JudgeRow(session, table, r, keys, labelColumn, templateLines, problems));
   }
   if (!emptyRows.empty()) person.Say("пропущены пустые строки: " + emptyRows);
   for (const auto& text : problems) person.Say("Ошибка: " + text);

@@ -19,7 +19,6 @@
 
 #include "params/Judgement.h"
 
-class TFmMain;
 class TSession;
 
 // One unit's configuration: the template with one row of the table over it.

@@ -5,10 +5,9 @@
 #include <chrono>
 #include <vector>
 
-#include "form/FmMain.h"
 #include "link/DeviceWatch.h"
 #include "link/VestraError.h"
-#include "transfer/Comparison.h"
+#include "transfer/UnitSession.h"
 
 namespace {
 
@@ -17,23 +16,22 @@ using namespace std::chrono_literals;
 
 const char* const kNoAnswer = "Нет ответа от RAD";
 
-void Log(TFmMain& form, const std::string& message) {
-  if (!message.empty()) form.Person->Log(message);
+void Log(TLink& link, const std::string& message) {
+  if (!message.empty() && link.Person) link.Person->Log(message);
 }
 
 // The device went away: the port is closed and opened again once a device is back under the
 // same port name. Raises "Нет ответа от RAD" when none is back by the deadline.
-void Reopen(TFmMain& form, TClock::time_point deadline) {
-  form.Link.ClosePort();
-  const std::string port = form.PortName();
+void Reopen(TLink& link, const std::string& port, TClock::time_point deadline) {
+  link.ClosePort();
   // Watching before trying: a device that comes back between the two is not missed.
-  TDeviceWatch watch({form.Link.Resolver(port)});
+  TDeviceWatch watch({link.Resolver(port)});
   for (;;) {
-    if (form.Link.OpenPort(port).empty()) return;
-    form.Link.ClosePort();  // an open that failed half-way still holds the device
+    if (link.OpenPort(port).empty()) return;
+    link.ClosePort();  // an open that failed half-way still holds the device
     // A device back but not accessible or not ready yet changes without telling: tried again
     // soon. Otherwise the next change is awaited.
-    const int error = form.Link.LastError();
+    const int error = link.LastError();
     const bool early = error == EACCES || error == EIO || error == ENXIO;
     const auto until = early ? std::min(deadline, TClock::now() + 50ms) : deadline;
     if (!watch.Wait(until) && TClock::now() >= deadline) throw EVestraError(kNoAnswer);
@@ -43,14 +41,14 @@ void Reopen(TFmMain& form, TClock::time_point deadline) {
 
 // Asks "#V" once, noting when in `asked`, and waits up to `patience` for an answer beginning
 // with "#V"; other messages are logged and dropped.
-bool AnswersVersion(TFmMain& form, TClock::duration patience, TClock::time_point deadline,
+bool AnswersVersion(TLink& link, TClock::duration patience, TClock::time_point deadline,
                     std::vector<TClock::time_point>& asked) {
-  form.Link.SendCommand("#V\r");
+  link.SendCommand("#V\r");
   asked.push_back(TClock::now());
   const auto giveUp = std::min(TClock::now() + patience, deadline);
   while (TClock::now() < giveUp) {
-    const std::string message = form.Link.ReadAnswer();
-    Log(form, message);
+    const std::string message = link.ReadAnswer();
+    Log(link, message);
     if (message.rfind("#V", 0) == 0) return true;
   }
   return false;
@@ -60,15 +58,15 @@ bool AnswersVersion(TFmMain& form, TClock::duration patience, TClock::time_point
 // heard out now, or a read-back would take one for its own. The answer to each later question
 // comes no later than its asking plus the time the first answer took; a unit that dropped
 // questions while it restarted has no answer left to give, and the wait ends at that bound.
-void HearOutVersions(TFmMain& form, const std::vector<TClock::time_point>& asked,
+void HearOutVersions(TLink& link, const std::vector<TClock::time_point>& asked,
                      TClock::time_point deadline) {
   const auto slowest = TClock::now() - asked.front();
   for (std::size_t next = 1; next < asked.size(); ++next) {
     const auto until = std::min(asked[next] + slowest + 200ms, deadline);
     bool heard = false;
     while (!heard && TClock::now() < until) {
-      const std::string message = form.Link.ReadAnswer();
-      Log(form, message);
+      const std::string message = link.ReadAnswer();
+      Log(link, message);
       heard = message.rfind("#V", 0) == 0;
     }
     if (!heard) return;
@@ -77,9 +75,11 @@ void HearOutVersions(TFmMain& form, const std::vector<TClock::time_point>& asked
 
 }  // namespace
 
-std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeValue> sent) {
+std::vector<TCodeDifference> TUnitSession::VerifyWrite(const std::string& port,
+                                                       TWriteReport& report) {
+  Asked.ShowWait("Проверка записи...");
   const auto deadline = TClock::now() + RestartDeadline;
-  const auto settled = TClock::now() + form.SettleAfterSave;
+  const auto settled = TClock::now() + SettleAfterSave;
   // A restarting unit drops what it gets, so the question is asked again now and then; each
   // time the unit gets longer to answer, so that a slow unit's late answer is not taken for the
   // answer to a later command.
@@ -89,15 +89,20 @@ std::vector<TCodeDifference> VerifyWrite(TFmMain& form, std::span<const TCodeVal
     if (TClock::now() >= deadline) throw EVestraError(kNoAnswer);
     try {
       // Whatever the unit says while it stores (an "#OK" to "#S") is heard out, not answered.
-      while (TClock::now() < settled) Log(form, form.Link.ReadAnswer());
-      back = AnswersVersion(form, patience, deadline, asked);
+      while (TClock::now() < settled) Log(Link, Link.ReadAnswer());
+      back = AnswersVersion(Link, patience, deadline, asked);
       patience += 1s;
     } catch (const EVestraError&) {
       // Only the link raises here: the device has gone.
-      Reopen(form, deadline);
+      Reopen(Link, port, deadline);
       asked.clear();
     }
   }
-  HearOutVersions(form, asked, deadline);
-  return CompareWithUnit(form, sent);
+  const auto back = TClock::now();
+  report.Phases.back().Ended = back;
+  report.Phases.push_back({TPhase::Back, back, back});
+  Tell(TPhase::Back);
+  HearOutVersions(Link, asked, deadline);
+  report.Phases.push_back({TPhase::Verify, TClock::now(), TClock::now()});
+  return ReadBack(report.Sent, TPhase::Verify);
 }

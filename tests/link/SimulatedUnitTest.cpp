@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "form/Settings.h"
+#include "service/PortStore.h"
 #include "link/VestraError.h"
 #include "tests/link/LinkTestKit.h"
 #include "tests/support/Orders.h"

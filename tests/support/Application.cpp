@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "form/FmMain.h"
-#include "form/Translations.h"
+#include "service/Translations.h"
 
 TApplicationEnvironment::TApplicationEnvironment(const char* programName) : Name(programName) {
   Argv[0] = Name.data();

@@ -1,4 +1,4 @@
-#include "form/Translations.h"
+#include "service/Translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "link/Person.h"
+#include "transfer/UnitSession.h"
 
 class TTerminalPerson : public TPerson {
  public:
@@ -46,10 +47,8 @@ class TTerminalPerson : public TPerson {
   // The wait text shown now (empty when hidden), and when it was shown.
   const std::string& WaitText() const { return Wait; }
   TClock::time_point WaitSince() const { return WaitStart; }
-  // Every wait text shown, with when, since the caller last emptied it.
-  std::vector<std::pair<std::string, TClock::time_point>> Waits;
-  // Told when a wait text is shown (step 0) and at each parameter command sent under it.
-  std::function<void(const std::string& wait, int step)> Progress;
+  // A step of the operation under the wait text, drawn on the progress line.
+  void ShowStep(const TStep& step);
   // Prints a line on standard error, clearing the progress line first.
   void Say(const std::string& line);
 

@@ -1,6 +1,6 @@
 // The batch station's subcommands on Windows: not there yet (it needs device events, worker
 // processes and the stop signals of Linux). They say so and end as a usage error does.
-#include "cli/Cli.h"
+#include "station/Session.h"
 
 namespace {
 

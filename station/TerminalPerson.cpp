@@ -1,4 +1,4 @@
-#include "cli/TerminalPerson.h"
+#include "station/TerminalPerson.h"
 
 #include <unistd.h>
 
@@ -9,24 +9,12 @@ namespace {
 
 const char* const kVersionPrefix = "Версия ";
 
-// A parameter command as sent: "#W" + code + value, or "#R" + code alone (its answer repeats
-// "#R" + code, followed by the value).
-bool IsParameterCommand(std::string_view line) {
-  if (line.size() < 3 || line[0] != '#') return false;
-  return line[1] == 'W' || (line[1] == 'R' && line.size() == 6 && line.back() == '\r');
-}
-
 }  // namespace
 
 TTerminalPerson::TTerminalPerson(bool answerYes, std::FILE* exchangeLog)
     : AnswerYes(answerYes), ExchangeLog(exchangeLog), Terminal(isatty(STDERR_FILENO) == 1) {}
 
 void TTerminalPerson::Log(std::string_view cp1251Line) {
-  if (IsParameterCommand(cp1251Line)) {
-    ++Steps;
-    DrawProgress();
-    if (Progress) Progress(Wait, Steps);
-  }
   if (!ExchangeLog) return;
   if (!cp1251Line.empty() && cp1251Line.back() == '\r') cp1251Line.remove_suffix(1);
   const std::string line = Cp1251ToUtf8(cp1251Line) + "\n";
@@ -49,9 +37,13 @@ void TTerminalPerson::ShowWait(const std::string& text) {
   ClearProgress();
   Wait = text;
   WaitStart = TClock::now();
-  Waits.emplace_back(text, WaitStart);
   Steps = 0;
-  if (Progress) Progress(Wait, 0);
+}
+
+void TTerminalPerson::ShowStep(const TStep& step) {
+  if (step.Step == 0) return;
+  Steps = step.Step;
+  DrawProgress();
 }
 
 void TTerminalPerson::HideWait() {

@@ -7,7 +7,7 @@
 
 #include <csignal>
 
-#include "cli/StopSignals.h"
+#include "station/StopSignals.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/StopSignals.h"
+#include "station/StopSignals.h"
 
 #include <poll.h>
 #include <signal.h>
