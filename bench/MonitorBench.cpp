@@ -36,13 +36,13 @@ double WallSeconds() {
   return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-struct TPhase {
+struct TLoopFigures {
   double CpuShare;  // of one core, in percent
   double Seconds;
 };
 
 // Runs the message loop for `seconds` and measures this process's CPU time meanwhile.
-TPhase RunLoop(QApplication& app, int seconds) {
+TLoopFigures RunLoop(QApplication& app, int seconds) {
   const double cpu = CpuSeconds(), wall = WallSeconds();
   QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
   app.exec();
@@ -91,13 +91,13 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   RunLoop(app, 1);  // the first showing and painting are not idling
-  const TPhase idle = RunLoop(app, seconds);
+  const TLoopFigures idle = RunLoop(app, seconds);
   std::printf("  idle, monitor off:   CPU %.3f %% of one core (expected < 0.2 %%)\n",
               idle.CpuShare);
   std::fflush(stdout);
 
   window->SBGPS->click();
-  const TPhase monitoring = RunLoop(app, seconds);
+  const TLoopFigures monitoring = RunLoop(app, seconds);
   const int lines = CountMessages(*window->MmLog);
   std::printf("  monitoring, $ every 50 ms: CPU %.3f %% of one core (expected < 2 %%)\n",
               monitoring.CpuShare);

@@ -14,16 +14,22 @@ void TFmMain::ActWriteExecute() {
   MmLog->clear();
   LastWrite.clear();
   LastDifferences.reset();
-  if (!GatherParameters()) return;  // it has told the person already
-  ReleaseMonitor();
-  const TWriteReport report =
-      RunSession([this] { return Session.WriteConfiguration(PortName(), ParamList); });
-  LastWrite = report.Sent;
-  LastDifferences = report.Differences;
-  if (!ShowOutcome(report)) {
-    LastDifferences.reset();
+  // Every write closes the port at its end, the monitor's too.
+  if (!GatherParameters()) {  // it has told the person already
+    Link.ClosePort();
     return;
   }
+  ReleaseMonitor();
+  bool done = true;
+  const TWriteReport report = RunSession([this, &done] {
+    return Session.WriteConfiguration(PortName(), ParamList, [this, &done](const TWriteReport& r) {
+      OperationRunning = false;
+      done = ShowOutcome(r);  // while the port is still open
+    });
+  });
+  LastWrite = report.Sent;
+  if (!done) return;
+  LastDifferences = report.Differences;
   if (LastDifferences && !LastDifferences->empty())
     ShowDifferences(*Person, "Проверка записи", "Записано", *LastDifferences);
 }

@@ -110,8 +110,11 @@ class TUnitSession {
   TReadResult ReadConfiguration(const std::string& port);
   // `params` (gathered) into the unit in write order, the clock when "CBSetTime" is checked and
   // the firmware keeps none of its own, "#S", then the verification when asked for. The
-  // receive monitor is the caller's to switch off; the port is closed at the end in any case.
-  TWriteReport WriteConfiguration(const std::string& port, const TParamList& params);
+  // receive monitor is the caller's to switch off; the port is closed at the end in any case,
+  // after `beforeClose` has seen the report (a window tells of a failure while the port is
+  // still open).
+  TWriteReport WriteConfiguration(const std::string& port, const TParamList& params,
+                                  const std::function<void(const TWriteReport&)>& beforeClose = {});
   // Reads back every code a write of `params` would send now; nothing is written.
   TCompareResult CompareWithUnit(const std::string& port, const TParamList& params);
 
@@ -124,6 +127,16 @@ class TUnitSession {
   // wait and is returned.
   TOperationResult Run(const std::string& waitText, const std::string& port,
                        const std::function<void(TOperationResult&)>& body);
+
+  // After "#S": lets the unit settle for `SettleAfterSave`, then asks "#V" until an answer
+  // beginning with "#V" comes, dropping every other message (an "#OK" to "#S" is not the unit
+  // being back), and hears out the answers a slow unit still owes to the questions asked
+  // before, so that each read-back takes its own. When the device goes away meanwhile (a USB
+  // unit restarting drops off the bus) the port is closed and opened again once a device is
+  // back under the same name. All of it within `RestartDeadline`; then every code of
+  // `report.Sent` is read back and those whose text differs are returned. Raises EVestraError
+  // "Нет ответа от RAD" when the unit stays away. Notes the phases in `report`.
+  std::vector<TCodeDifference> VerifyWrite(const std::string& port, TWriteReport& report);
 
   void Tell(TPhase phase, int step = 0, int steps = 0) const {
     if (Observer) Observer({phase, step, steps});
@@ -149,7 +162,5 @@ class TUnitSession {
   void ReadCodes(int versionNumber);
   void SendCodes(TWriteReport& report, const TParamList& params, int versionNumber);
   void SetClock();
-  // After "#S": waits for the unit to be back, then reads back what was sent.
-  std::vector<TCodeDifference> VerifyWrite(const std::string& port, TWriteReport& report);
   std::vector<TCodeDifference> ReadBack(std::span<const TCodeValue> expected, TPhase phase);
 };

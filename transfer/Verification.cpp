@@ -99,7 +99,7 @@ std::vector<TCodeDifference> TUnitSession::VerifyWrite(const std::string& port,
     }
   }
   const auto back = TClock::now();
-  report.Phases.back().Ended = back;
+  if (!report.Phases.empty()) report.Phases.back().Ended = back;
   report.Phases.push_back({TPhase::Back, back, back});
   Tell(TPhase::Back);
   HearOutVersions(Link, asked, deadline);

@@ -51,8 +51,9 @@ void TUnitSession::SetClock() {
         "Продолжить?");
 }
 
-TWriteReport TUnitSession::WriteConfiguration(const std::string& port,
-                                              const TParamList& params) {
+TWriteReport TUnitSession::WriteConfiguration(
+    const std::string& port, const TParamList& params,
+    const std::function<void(const TWriteReport&)>& beforeClose) {
   TWriteReport report;
   Asked.Noted = &report.Questions;
   // Not the common frame: the port is closed at the end in every case, the monitor's included.
@@ -91,6 +92,7 @@ TWriteReport TUnitSession::WriteConfiguration(const std::string& port,
   if (!report.Phases.empty()) report.Phases.back().Ended = TClock::now();
   Asked.Noted = nullptr;
   Asked.HideWait();
+  if (beforeClose) beforeClose(report);
   Link.ClosePort();
   return report;
 }

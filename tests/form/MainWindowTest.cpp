@@ -204,7 +204,7 @@ TEST_F(TWindowTest, FindControlTakesTheExactNameAndChecksTheKind) {
   EXPECT_EQ(window->FindControlAs<TCheckBox>("CBServer1"), window->CBServer1);
   EXPECT_EQ(window->FindControlAs<TComboBox>("CBServer1"), nullptr);
   // Something added later under a name already taken is not what the name finds.
-  auto* stray = new TEdit("EdPhone1", window->TSPhone1);
+  auto* stray = new TEdit(ControlTable()[ControlIndex("EdPhone1")], window->TSPhone1);
   stray->setParent(window.get());
   EXPECT_EQ(window->FindControl("EdPhone1"), window->EdPhone1);
 }

@@ -12,22 +12,22 @@
 namespace {
 
 // Puts a start-up file into `folder` for as long as it lives.
-class TStartupFile {
+class TPlacedStartupFile {
  public:
-  TStartupFile(const QString& folder, const QByteArray& bytes) : Name(folder + "/Vestra.ini") {
+  TPlacedStartupFile(const QString& folder, const QByteArray& bytes) : Name(folder + "/Vestra.ini") {
     QDir().mkpath(folder);
     QFile file(Name);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
   }
-  ~TStartupFile() { QFile::remove(Name); }
+  ~TPlacedStartupFile() { QFile::remove(Name); }
   const QString Name;
 };
 
 }  // namespace
 
 TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
-  TStartupFile startup(QCoreApplication::applicationDirPath(),
+  TPlacedStartupFile startup(QCoreApplication::applicationDirPath(),
                        "AddrServer1=167903424\r\nAddrServer2=0\r\nPeriod=2\r\nVibroMode=178\r\n"
                        "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\nCorrCoef=101\r\n");
   auto window = NewWindow();
@@ -54,13 +54,13 @@ TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
 // An installed program has no file beside it and takes the system-wide one; a file beside the
 // program (a build folder, a portable copy) still comes first.
 TEST_F(TWindowTest, SystemStartupFileServesWhenNoneLiesBesideTheProgram) {
-  TStartupFile system(TFmMain::SystemStartupFolder, "Period=3\r\n");
+  TPlacedStartupFile system(TFmMain::SystemStartupFolder, "Period=3\r\n");
   {
     auto window = NewWindow();
     EXPECT_EQ(window->StartupFileName(), system.Name);
     EXPECT_EQ(window->CBPeriod->ItemIndex(), 3);
   }
-  TStartupFile beside(QCoreApplication::applicationDirPath(), "Period=1\r\n");
+  TPlacedStartupFile beside(QCoreApplication::applicationDirPath(), "Period=1\r\n");
   auto window = NewWindow();
   EXPECT_EQ(window->StartupFileName(), beside.Name);
   EXPECT_EQ(window->CBPeriod->ItemIndex(), 1);
@@ -69,8 +69,8 @@ TEST_F(TWindowTest, SystemStartupFileServesWhenNoneLiesBesideTheProgram) {
 // A program installed under /usr takes no file from its own folder, which is the package
 // manager's: a stray /usr/bin/Vestra.ini is not applied.
 TEST_F(TWindowTest, InstalledProgramLooksOnlyInTheSystemFolder) {
-  TStartupFile system(TFmMain::SystemStartupFolder, "Period=3\r\n");
-  TStartupFile beside(QCoreApplication::applicationDirPath(), "Period=1\r\n");
+  TPlacedStartupFile system(TFmMain::SystemStartupFolder, "Period=3\r\n");
+  TPlacedStartupFile beside(QCoreApplication::applicationDirPath(), "Period=1\r\n");
   const QString prefix = TFmMain::InstalledPrefix;
   TFmMain::InstalledPrefix = QCoreApplication::applicationDirPath() + "/";
   TFmMain::InstalledPrefix.truncate(TFmMain::InstalledPrefix.lastIndexOf('/', -2) + 1);

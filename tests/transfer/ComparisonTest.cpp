@@ -7,7 +7,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "form/Captions.h"
+#include "transfer/Differences.h"
 #include "link/Text.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/Comparison.h"
@@ -66,7 +66,7 @@ using Comparison = TComparisonTest;
 
 TEST_P(DescribedDifference, ReadsAsTheWindowShowsIt) {
   const auto& c = GetParam();
-  EXPECT_EQ(DescribeDifference(*Window, {c.Code, c.Expected, c.Actual}), c.View);
+  EXPECT_EQ(DescribeDifference({c.Code, c.Expected, c.Actual}), c.View);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -164,9 +164,10 @@ TEST_F(Comparison, AUnitAnsweringLateButInTimeIsVerified) {
   StartUnit({"--delay", "1500", "--set", "M02=6", "--set", "M09=1"});
   ASSERT_EQ(Window->Link.OpenPort("COM3"), "");
   Window->Link.SendCommand("#S\r");
-  const std::vector<TCodeValue> sent = {{"M02", "6"}, {"M09", "1"}};
+  TWriteReport report;
+  report.Sent = {{"M02", "6"}, {"M09", "1"}};
 
-  EXPECT_EQ(VerifyWrite(*Window, sent), std::vector<TCodeDifference>{});
+  EXPECT_EQ(Window->Session.VerifyWrite("COM3", report), std::vector<TCodeDifference>{});
   Window->Link.ClosePort();
 }
 
