@@ -77,6 +77,8 @@ class TStationStore {
   static bool IsPostgres(const QString& db);
   // `db` as it may be shown or logged: a password in it (a URI's or a "password=" word) as ***.
   static QString Shown(const QString& db);
+  // A postgresql:// URI as libpq's "key=value" words, which Qt passes through to libpq.
+  static QString ConnectionWords(const QString& db);
   // The local time now as the record keeps it (ISO 8601 with the offset).
   static std::string LocalTime();
   // The SQLite file when no database is named: in the state folder systemd gives a service,
