@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/PortCatalogue.h"
 #include "sim/Options.h"
 
 void TFd::Reset(int fd) {
@@ -57,18 +58,20 @@ TSymlink::~TSymlink() {
 TPortRegistration::TPortRegistration(const std::string& name, const std::string& path)
     : Name(QString::fromStdString(name)) {
   if (name.empty()) return;
-  QSettings settings("Mirotan", "TindraSetup");
-  settings.setValue("Ports/" + Name, QString::fromStdString(path));
-  settings.setValue("Simulated/" + Name, static_cast<qint64>(getpid()));
+  QSettings settings(PortCatalogue::Organization, PortCatalogue::Application);
+  settings.setValue(QString::fromStdString(PortCatalogue::DeviceKey(name)),
+                    QString::fromStdString(path));
+  settings.setValue(QString::fromStdString(PortCatalogue::SimulatedKey(name)),
+                    static_cast<qint64>(getpid()));
   settings.sync();
   Active = true;
 }
 
 TPortRegistration::~TPortRegistration() {
   if (!Active) return;
-  QSettings settings("Mirotan", "TindraSetup");
-  settings.remove("Ports/" + Name);
-  settings.remove("Simulated/" + Name);
+  QSettings settings(PortCatalogue::Organization, PortCatalogue::Application);
+  settings.remove(QString::fromStdString(PortCatalogue::DeviceKey(Name.toStdString())));
+  settings.remove(QString::fromStdString(PortCatalogue::SimulatedKey(Name.toStdString())));
   settings.sync();
 }
 
