@@ -102,8 +102,7 @@ int WriteOutcome(TSession& session, const TWriteReport& report) {
     ShowDifferences(*session.Person, "Проверка записи", "Записано", *report.Differences);
     return ExitDifferences;
   }
-  session.Person->Say("Проверено: " + std::to_string(report.Sent.size()) +
-                      " параметров совпадают");
+  session.Person->Say("Проверено: " + std::to_string(report.Sent.size()) + " параметров совпадают");
   return ExitDone;
 }
 

@@ -4,9 +4,9 @@
 #include <windows.h>
 #endif
 
-#include <QCoreApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
 #include <exception>

@@ -26,8 +26,8 @@ QString Utf8(std::string_view text) {
 const TControlRow& PortListRow() {
   static const std::vector<std::string> names = PortCatalogue::PortNames();
   static const std::vector<std::string_view> items(names.begin(), names.end());
-  static const TControlRow row = {"CBPort", TControlKind::List, TPage::System, "", "Порт", -1,
-                                  {}, 0, 0, 1, 0, items};
+  static const TControlRow row = {
+      "CBPort", TControlKind::List, TPage::System, "", "Порт", -1, {}, 0, 0, 1, 0, items};
   return row;
 }
 

@@ -22,8 +22,8 @@
 
 #include "form/QtPerson.h"
 #include "form/QtText.h"
-#include "service/PortStore.h"
 #include "link/VestraError.h"
+#include "service/PortStore.h"
 
 TFmMain* FmMain = nullptr;
 

@@ -112,7 +112,8 @@ void TFmMain::CreatePositioningAndPhones(QVBoxLayout* user) {
   TComboBox** kinds[] = {&CBPhone1, &CBPhone2, &CBPhone3};
   for (int i = 0; i < 3; ++i) {
     const std::string n = std::to_string(i + 1);
-    QWidget* page = *pages[i] = MakeTab(PCSMS, QString::fromStdString("TSPhone" + n), "EdPhone" + n);
+    QWidget* page = *pages[i] =
+        MakeTab(PCSMS, QString::fromStdString("TSPhone" + n), "EdPhone" + n);
     auto* row = new QHBoxLayout(page);
     row->setContentsMargins(6, 4, 6, 4);
     *edits[i] = Make<TEdit>("EdPhone" + n, page);

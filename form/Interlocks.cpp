@@ -1,7 +1,8 @@
 // The interlock rules (params/Interlocks.h) run on the controls' values, whichever control
 // raised them, and the result put back into the controls.
-#include "form/FmMain.h"
 #include "params/Interlocks.h"
+
+#include "form/FmMain.h"
 
 void TFmMain::UpdateCorrCoefEnabled() {
   OnControlValues([this](TFormValues& v) { CorrCoefRule(v, CBManualCorrCoef->Checked()); });

@@ -29,9 +29,9 @@ struct TControlRow {
   std::string_view Group;    // the group box or inner tab it stands in; empty on the page itself
   std::string_view Caption;  // its own caption: the label naming it, or a check box's text
   int Start = 0;             // the start index, value or checked state (0/1)
-  std::string_view StartText{};         // an edit's start text
-  int Min = 0, Max = 0, Step = 1;       // a spin edit's range and step
-  int MaxLength = 0;                    // an edit's limit for typing; 0: none
+  std::string_view StartText{};               // an edit's start text
+  int Min = 0, Max = 0, Step = 1;             // a spin edit's range and step
+  int MaxLength = 0;                          // an edit's limit for typing; 0: none
   std::span<const std::string_view> Items{};  // a list's items
 };
 

@@ -1,4 +1,6 @@
 // Gathering: the form's values into the parameter set (params/Gathering.h).
+#include "params/Gathering.h"
+
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -8,7 +10,6 @@
 #include "params/Encodings.h"
 #include "params/ParamTable.h"
 #include "params/ParamText.h"
-#include "params/Gathering.h"
 
 namespace {
 
@@ -63,8 +64,7 @@ bool CheckFails(const TFormValues& form, const TParamRow& row, const TFailed& fa
       return form.ItemIndex(Control(row)) < 0 &&
              failed("Не выбран тип SMS для телефона " + RowNumber(row));
     case TGatherCheck::ControlSmsChosen:
-      return form.ItemIndex(Control(row)) < 0 &&
-             failed("Не выбран режим управляющих SMS");
+      return form.ItemIndex(Control(row)) < 0 && failed("Не выбран режим управляющих SMS");
   }
   return false;
 }
@@ -94,7 +94,8 @@ std::optional<std::string> PhoneDigits(const TFormValues& form, const TParamRow&
 
 // The row's value as the form holds it; nothing when a check of its kind failed and the caller
 // stops.
-std::optional<std::string> ValueOf(const TFormValues& form, const TParamRow& row, const TFailed& failed) {
+std::optional<std::string> ValueOf(const TFormValues& form, const TParamRow& row,
+                                   const TFailed& failed) {
   switch (row.Kind) {
     case K::Text:
       return Trimmed(form, Control(row));

@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "link/Text.h"
 #include "params/Applying.h"
+#include "params/Encodings.h"
 #include "params/Gathering.h"
 #include "params/ParamFile.h"
-#include "link/Text.h"
-#include "params/Encodings.h"
 #include "params/ParamTable.h"
 #include "params/ParamText.h"
 
@@ -58,8 +58,7 @@ std::int64_t HeldFor(const TJudged& judged, const std::string& key, std::int32_t
 
 // Why the form holds `held` for `key` rather than `text`.
 std::string WhyNotHeld(const TJudged& judged, const std::string& key, const TParamRow* row,
-                       const TControlRow* control, std::string_view text,
-                       const std::string& held) {
+                       const TControlRow* control, std::string_view text, const std::string& held) {
   if (row && row->Condition == TApplyCondition::ManualCorrCoef && !judged.ManualCorrCoef)
     return NotWrittenReason(judged.ManualOption);
   const auto number = ToInteger(text);

@@ -13,7 +13,6 @@ const char* const kManualCorrCoef = "CBManualCorrCoef.Checked";
 const char* const kSetTime = "CBSetTime.Checked";
 const char* const kVerify = "CBVerify.Checked";
 
-
 std::optional<int> StoredInteger(const QSettings& store, const char* key) {
   const QVariant value = store.value(key);
   if (!value.isValid()) return std::nullopt;

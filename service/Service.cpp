@@ -16,9 +16,10 @@ TCalibration Calibrate(TUnitSession& session, const std::string& port) {
   TCalibration calibration;
   TPerson* person = session.Person();
   calibration.Declined =
-      !person || !person->Ask("Калибровка должна выполняться только при полностью заряженном "
-                              "аккумуляторе (4.20В). Продолжить?",
-                              "Предупреждение", TPerson::TIcon::Question);
+      !person || !person->Ask(
+                     "Калибровка должна выполняться только при полностью заряженном "
+                     "аккумуляторе (4.20В). Продолжить?",
+                     "Предупреждение", TPerson::TIcon::Question);
   if (calibration.Declined) return calibration;
   static_cast<TOperationResult&>(calibration) =
       session.Run("Выполняю калибровку...", port, [&](TOperationResult& result) {
@@ -38,8 +39,9 @@ TCalibration Calibrate(TUnitSession& session, const std::string& port) {
 TLedInversion InvertLeds(TUnitSession& session, const std::string& port) {
   TLedInversion inversion;
   TPerson* person = session.Person();
-  inversion.Declined = !person || !person->Ask("Инвертировать индикацию Вестры (красный - зеленый)?",
-                                               "Предупреждение", TPerson::TIcon::Question);
+  inversion.Declined =
+      !person || !person->Ask("Инвертировать индикацию Вестры (красный - зеленый)?",
+                              "Предупреждение", TPerson::TIcon::Question);
   if (inversion.Declined) return inversion;
   static_cast<TOperationResult&>(inversion) =
       session.Run("Выполнение команды...", port, [&](TOperationResult&) {

@@ -13,13 +13,13 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "station/TerminalPerson.h"
-#include "transfer/UnitSession.h"
-#include "service/PortStore.h"
 #include "link/DeviceWatch.h"
 #include "link/PortHolder.h"
 #include "link/PortLock.h"
 #include "link/Text.h"
+#include "service/PortStore.h"
+#include "station/TerminalPerson.h"
+#include "transfer/UnitSession.h"
 
 namespace {
 
@@ -246,8 +246,8 @@ struct TArrivals::TState {
   }
 };
 
-TArrivals::TArrivals(TUnitSession& unit, TTerminalPerson& person, const std::vector<std::string>& ports,
-                     int stopDescriptor)
+TArrivals::TArrivals(TUnitSession& unit, TTerminalPerson& person,
+                     const std::vector<std::string>& ports, int stopDescriptor)
     : State(std::make_unique<TState>(unit, person, stopDescriptor)) {
   for (const std::string& name : ports)
     State->Ports.push_back({name, unit.Link.Resolver(name), TPortPhase::Absent, -1, {}, {}});

@@ -23,8 +23,6 @@
 #include <string>
 #include <vector>
 
-#include "station/Session.h"
-#include "station/StopSignals.h"
 #include "link/Text.h"
 #include "link/VestraError.h"
 #include "params/Encodings.h"
@@ -34,9 +32,11 @@
 #include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
 #include "station/ProvisionSetup.h"
+#include "station/Session.h"
 #include "station/Slots.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
+#include "station/StopSignals.h"
 #include "station/UnitJudge.h"
 #include "station/UnitsTable.h"
 #include "transfer/CodeTable.h"
@@ -105,8 +105,8 @@ TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
   if (!report.Version.empty()) unit.Version = Cp1251ToUtf8(report.Version);
   if (report.Failure || !report.Differences) {
     outcome.Result = "error";
-    outcome.Detail = report.Failure && !report.Failure->empty() ? *report.Failure
-                                                                  : "Неизвестная ошибка";
+    outcome.Detail =
+        report.Failure && !report.Failure->empty() ? *report.Failure : "Неизвестная ошибка";
     outcome.Said = "ошибка: " + outcome.Detail;
     session.ShowError(outcome.Detail);
   } else if (!report.Differences->empty()) {

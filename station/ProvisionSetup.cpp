@@ -5,12 +5,12 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
-#include "station/Session.h"
 #include "link/Integer.h"
 #include "link/VestraError.h"
 #include "station/BatchRows.h"
 #include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
+#include "station/Session.h"
 
 namespace {
 

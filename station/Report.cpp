@@ -6,10 +6,10 @@
 #include <QJsonObject>
 #include <QJsonValue>
 
-#include "station/Session.h"
 #include "link/VestraError.h"
 #include "params/Judgement.h"
 #include "station/ProvisionLog.h"
+#include "station/Session.h"
 #include "station/StationStore.h"
 #include "station/UnitsCsv.h"
 

@@ -58,8 +58,8 @@ void TSession::ApplyStartupFile() {
   const QString startup = TStartupFile::Name();
   if (startup.isEmpty()) return;
   // A start-up file's complaint is said, but is not this run's failure.
-  const TFileApplied applied = ApplyParamFile(Unit->Values, Unit->ManualCorrCoef, startup,
-                                              ManualCorrCoefLabel());
+  const TFileApplied applied =
+      ApplyParamFile(Unit->Values, Unit->ManualCorrCoef, startup, ManualCorrCoefLabel());
   if (applied.Failure) Person->Say("Ошибка: " + *applied.Failure);
   for (const auto& unkept : applied.Unkept)
     Person->Log(Utf8ToCp1251("Предупреждение: " + unkept.Text()).value_or(""));

@@ -19,8 +19,8 @@
 #include <memory>
 #include <stdexcept>
 
-#include "service/PortStore.h"
 #include "link/DeviceWatch.h"
+#include "service/PortStore.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"

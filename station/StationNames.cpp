@@ -127,4 +127,3 @@ TLeaseKeeper::~TLeaseKeeper() {
   Stop.notify_one();
   Thread.join();
 }
-

@@ -5,12 +5,6 @@
 #include "link/Text.h"
 #include "transfer/CodeTable.h"
 
-namespace {
-
-const char* const kVersionPrefix = "Версия ";
-
-}  // namespace
-
 TTerminalPerson::TTerminalPerson(bool answerYes, std::FILE* exchangeLog)
     : AnswerYes(answerYes), ExchangeLog(exchangeLog), Terminal(isatty(STDERR_FILENO) == 1) {}
 
@@ -27,9 +21,7 @@ bool TTerminalPerson::Ask(const std::string& text, const std::string& caption, T
   return AnswerYes;
 }
 
-void TTerminalPerson::Tell(const std::string& text, const std::string& caption, TIcon icon) {
-  LastTellIcon = icon;
-  if (caption == "Ошибка") FailureText = text;
+void TTerminalPerson::Tell(const std::string& text, const std::string& caption, TIcon) {
   Say(caption + ": " + text);
 }
 
@@ -51,7 +43,7 @@ void TTerminalPerson::HideWait() {
   Wait.clear();
 }
 
-void TTerminalPerson::SetVersionCaption(const std::string& text) { VersionCaption = text; }
+void TTerminalPerson::SetVersionCaption(const std::string&) {}
 
 void TTerminalPerson::ShowDifferences(const std::string& caption, const std::string&,
                                       const std::vector<TDifferenceRow>& rows) {
@@ -66,12 +58,6 @@ void TTerminalPerson::ShowDifferences(const std::string& caption, const std::str
     std::fwrite(line.data(), 1, line.size(), DifferencesTo);
   }
   std::fflush(DifferencesTo);
-}
-
-std::string TTerminalPerson::Version() const {
-  const std::string prefix = kVersionPrefix;
-  if (VersionCaption.compare(0, prefix.size(), prefix) != 0) return {};
-  return VersionCaption.substr(prefix.size());
 }
 
 void TTerminalPerson::Say(const std::string& line) {

@@ -3,8 +3,8 @@
 // The exchange goes to a log file (the lines as the window's log pane shows them, UTF-8), a
 // question never waits for input but is answered from the command line, a message box becomes
 // one line on standard error, and the wait panel becomes a progress line on standard error while
-// that is a terminal and the work has taken longer than a second. What was told is kept, so that
-// a subcommand can tell a failure (a box captioned "Ошибка") from success.
+// that is a terminal and the work has taken longer than a second, drawn from the operation's
+// steps. What happened is the operation's typed result, never read back from what was said.
 #pragma once
 
 #include <chrono>
@@ -37,16 +37,6 @@ class TTerminalPerson : public TPerson {
                        const std::vector<TDifferenceRow>& rows) override;
   std::FILE* DifferencesTo = stdout;
 
-  // The text of the last error box since ForgetFailure; none when nothing failed.
-  const std::optional<std::string>& Failure() const { return FailureText; }
-  void ForgetFailure() { FailureText.reset(); }
-  // The last box with one OK button, whatever its caption.
-  TIcon LastIcon() const { return LastTellIcon; }
-  // The version text of the last version caption ("Версия 3.00" -> "3.00"); empty when none.
-  std::string Version() const;
-  // The wait text shown now (empty when hidden), and when it was shown.
-  const std::string& WaitText() const { return Wait; }
-  TClock::time_point WaitSince() const { return WaitStart; }
   // A step of the operation under the wait text, drawn on the progress line.
   void ShowStep(const TStep& step);
   // Prints a line on standard error, clearing the progress line first.
@@ -56,9 +46,6 @@ class TTerminalPerson : public TPerson {
   bool AnswerYes;
   std::FILE* ExchangeLog;
   bool Terminal;  // standard error is a terminal
-  std::optional<std::string> FailureText;
-  TIcon LastTellIcon = TIcon::Information;
-  std::string VersionCaption;
   std::string Wait;
   TClock::time_point WaitStart{};
   int Steps = 0;  // parameter commands sent since the wait text was shown

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "transfer/UnitSession.h"
 #include "link/VestraError.h"
 #include "station/Arrivals.h"
 #include "station/UnitsTable.h"
 #include "transfer/CodeTable.h"
+#include "transfer/UnitSession.h"
 
 namespace {
 

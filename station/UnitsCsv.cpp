@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "station/Session.h"
 #include "link/Text.h"
+#include "station/Session.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <string_view>
 
-#include "station/Session.h"
 #include "link/Text.h"
 #include "params/Encodings.h"
 #include "params/ParamFile.h"
 #include "params/ParamTable.h"
+#include "station/Session.h"
 #include "station/UnitsCsv.h"
 
 namespace {
@@ -164,9 +164,8 @@ std::optional<int> JudgePlans(TSession& session, std::vector<TPlan>& plans, TPla
 
   std::vector<std::string> problems;
   // The template is a parameter file: what the form did not keep of it is only said.
-  const TFormVerdict verdict =
-      JudgeValues(unit.Values, unit.ManualCorrCoef, templateLines,
-                  FileValues(templateLines, known), kManualCorrCoefOption);
+  const TFormVerdict verdict = JudgeValues(unit.Values, unit.ManualCorrCoef, templateLines,
+                                           FileValues(templateLines, known), kManualCorrCoefOption);
   for (const auto& unkept : verdict.Unkept) person.Say("Предупреждение: шаблон, " + unkept.Text());
   for (const auto& found : RefusedValues(templateLines))
     problems.push_back("шаблон, " + found.Text());

@@ -108,7 +108,8 @@ struct TReadState {
 // The read conversion: puts `value` (Windows-1251) into the row's controls. Raises EVestraError
 // "Неверный ответ RAD" for an SMS-type list of fewer than three digits (the digits found are
 // kept).
-void ApplyReadValue(TFormValues& form, const TCodeRow& row, std::string_view value, TReadState& state);
+void ApplyReadValue(TFormValues& form, const TCodeRow& row, std::string_view value,
+                    TReadState& state);
 
 // The write conversion: the value text (Windows-1251) sent for the row. Never fails.
 std::string FormWriteValue(const TCodeRow& row, const TParamList& params, int versionNumber);

@@ -44,7 +44,8 @@ std::string CaptionOf(const TCodeRow& row) {
                                   [&](const TControlRow* c) { return c->Group == container; });
   std::vector<std::string> parts;
   for (const TControlRow* c : controls) {
-    std::string part = shared ? std::string(c->Caption) : Joined(c->Group, {std::string(c->Caption)});
+    std::string part =
+        shared ? std::string(c->Caption) : Joined(c->Group, {std::string(c->Caption)});
     if (!part.empty() && std::find(parts.begin(), parts.end(), part) == parts.end())
       parts.push_back(part);
   }

@@ -21,7 +21,8 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-void ApplyReadValue(TFormValues& form, const TCodeRow& row, std::string_view value, TReadState& state) {
+void ApplyReadValue(TFormValues& form, const TCodeRow& row, std::string_view value,
+                    TReadState& state) {
   const auto& names = row.Read.Controls;
   switch (row.Read.Conversion) {
     case R::Text:

@@ -39,8 +39,7 @@ void TUnitSession::TAsked::HideWait() {
 void TUnitSession::TAsked::SetVersionCaption(const std::string& text) {
   if (Person) Person->SetVersionCaption(text);
 }
-void TUnitSession::TAsked::ShowDifferences(const std::string& caption,
-                                           const std::string& ownColumn,
+void TUnitSession::TAsked::ShowDifferences(const std::string& caption, const std::string& ownColumn,
                                            const std::vector<TDifferenceRow>& rows) {
   if (Person) Person->ShowDifferences(caption, ownColumn, rows);
 }
@@ -99,8 +98,8 @@ TCompareResult TUnitSession::CompareWithUnit(const std::string& port, const TPar
         // A running monitor owns the line; what it has not shown yet is not ours to drop.
         if (!KeepPortOpen) Link.FlushInput();
         result.Version = Link.ReadVersion();
-        compared.Differences = ReadBack(PlannedWrite(params, VersionNumber(result.Version)),
-                                        TPhase::Verify);
+        compared.Differences =
+            ReadBack(PlannedWrite(params, VersionNumber(result.Version)), TPhase::Verify);
       });
   return compared;
 }

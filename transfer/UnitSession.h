@@ -55,9 +55,9 @@ struct TWriteReport : TOperationResult {
     TPhase Phase;
     TClock::time_point Began, Ended;
   };
-  std::vector<TCodeValue> Sent;         // every code sent with "#W", in order
-  std::vector<std::string> LeftOut;     // codes of the table this unit's write did not send
-  std::vector<TQuestion> Questions;     // asked while writing and verifying
+  std::vector<TCodeValue> Sent;      // every code sent with "#W", in order
+  std::vector<std::string> LeftOut;  // codes of the table this unit's write did not send
+  std::vector<TQuestion> Questions;  // asked while writing and verifying
   // The verification's differences: empty when every code read back as sent; none when it did
   // not run to its end (not asked for, or a failure).
   std::optional<std::vector<TCodeDifference>> Differences;

@@ -14,7 +14,8 @@ namespace {
 // Puts a start-up file into `folder` for as long as it lives.
 class TPlacedStartupFile {
  public:
-  TPlacedStartupFile(const QString& folder, const QByteArray& bytes) : Name(folder + "/Vestra.ini") {
+  TPlacedStartupFile(const QString& folder, const QByteArray& bytes)
+      : Name(folder + "/Vestra.ini") {
     QDir().mkpath(folder);
     QFile file(Name);
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -27,9 +28,10 @@ class TPlacedStartupFile {
 }  // namespace
 
 TEST_F(TWindowTest, StartupFileFillsTheControlsBeforeTheWindowIsShown) {
-  TPlacedStartupFile startup(QCoreApplication::applicationDirPath(),
-                       "AddrServer1=167903424\r\nAddrServer2=0\r\nPeriod=2\r\nVibroMode=178\r\n"
-                       "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\nCorrCoef=101\r\n");
+  TPlacedStartupFile startup(
+      QCoreApplication::applicationDirPath(),
+      "AddrServer1=167903424\r\nAddrServer2=0\r\nPeriod=2\r\nVibroMode=178\r\n"
+      "SleepMode=5\r\nEnSMS1=1\r\nPhoneSMS1=1234567\r\nCorrCoef=101\r\n");
   auto window = NewWindow();
   ASSERT_FALSE(window->isVisible());
   EXPECT_EQ(window->EdServer1->Text(), "192.0.2.10");

@@ -51,7 +51,8 @@ TEST_F(TValuesAndWidgets, ProgramValuesAtTheEdgesOfEveryRow) {
                          double(row.Max), double(row.Max) + 1, 1e20, -1e20, nan}) {
           Widget<TSpinEdit>(row)->SetValue(v);
           values.SetValue(row.Name, v);
-          EXPECT_EQ(Widget<TSpinEdit>(row)->Value(), values.Value(row.Name)) << Name(row) << " " << v;
+          EXPECT_EQ(Widget<TSpinEdit>(row)->Value(), values.Value(row.Name))
+              << Name(row) << " " << v;
         }
         break;
       case TControlKind::Edit: {
@@ -74,15 +75,17 @@ TEST_F(TValuesAndWidgets, ProgramValuesAtTheEdgesOfEveryRow) {
 }
 
 TEST_F(TValuesAndWidgets, TypedTextsAtTheEdgesOfEveryRow) {
-  const QString typed[] = {"", "-", "+", "12a", "99999999999999999999", "-99999999999999999999",
-                           "0", "1\r\n2", "абв\x01где", "€"};
+  const QString typed[] = {
+      "",  "-",      "+",          "12a", "99999999999999999999", "-99999999999999999999",
+      "0", "1\r\n2", "абв\x01где", "€"};
   for (const TControlRow& row : ControlTable()) {
     for (const QString& text : typed) {
       if (row.Kind == TControlKind::Spin) {
         auto* spin = Widget<TSpinEdit>(row);
         QString fixed = text;
         spin->fixup(fixed);
-        EXPECT_EQ(fixed.toInt(), SpinTextValue(row, text)) << Name(row) << " " << text.toStdString();
+        EXPECT_EQ(fixed.toInt(), SpinTextValue(row, text))
+            << Name(row) << " " << text.toStdString();
       } else if (row.Kind == TControlKind::Edit) {
         auto* edit = Widget<TEdit>(row);
         const QString input = text + QString(row.MaxLength + 2, u'5');

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "service/PortStore.h"
 #include "link/VestraError.h"
+#include "service/PortStore.h"
 #include "tests/link/LinkTestKit.h"
 #include "tests/support/Orders.h"
 

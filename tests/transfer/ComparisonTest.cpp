@@ -7,10 +7,10 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "transfer/Differences.h"
 #include "link/Text.h"
 #include "tests/transfer/TransferFixture.h"
 #include "transfer/Comparison.h"
+#include "transfer/Differences.h"
 
 namespace {
 
