@@ -36,8 +36,8 @@ zcat "$root/usr/share/doc/vestra/changelog.gz" | head -n1 | grep -qF "($version)
   fail "the changelog does not begin with version $version"
 
 # The libraries' packages come from the programs; what is loaded at run time is named by hand.
-# The command line shows no dialog and needs no window system beyond Qt's offscreen platform,
-# and the PostgreSQL driver only on a line of stations.
+# The command line and the station run on Qt's core alone: no GUI library, no window system;
+# the PostgreSQL driver only on a line of stations.
 requires() {  # package field word...: the package's field names each word
   local package=$1 field=$2 value
   shift 2
@@ -47,10 +47,10 @@ requires() {  # package field word...: the package's field names each word
   done
 }
 requires vestra Depends libqt6widgets6 libqt6core6 libc6 qt6-translations-l10n
-requires vestra-cli Depends libqt6widgets6 libqt6sql6 libqt6sql6-sqlite libcsv3
+requires vestra-cli Depends libqt6core6 libqt6sql6 libqt6sql6-sqlite libcsv3
 requires vestra-cli Recommends libqt6sql6-psql
 requires vestra-sim Depends libqt6core6
-if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations'; then
+if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations|gui|widgets'; then
   fail "vestra-cli depends on what only a desktop or a line of stations needs"
 fi
 if dpkg-deb -c "$(deb vestra-cli)" | grep -qE '/(applications|icons|metainfo)/'; then
