@@ -55,14 +55,17 @@ bool AnswersVersion(TLink& link, TClock::duration patience, TClock::time_point d
 }
 
 // A slow unit answers every "#V" it was asked, each as late as the first: those answers are
-// heard out now, or a read-back would take one for its own. The answer to each later question
-// comes no later than its asking plus the time the first answer took; a unit that dropped
-// questions while it restarted has no answer left to give, and the wait ends at that bound.
-void HearOutVersions(TLink& link, const std::vector<TClock::time_point>& asked,
-                     TClock::time_point deadline) {
+// heard out now, or a read-back would take one for its own. A unit may take the questions all at
+// once or one at a time, reading the next only once it has answered the one before: so each
+// later answer comes no later than its asking or the answer before it, whichever is later, plus
+// the time the first answer took. A unit that dropped questions while it restarted has no answer
+// left to give, and the wait ends at that bound. The restart's deadline does not cut this short:
+// the unit is back, and an answer left unheard would be taken for a read-back's.
+void HearOutVersions(TLink& link, const std::vector<TClock::time_point>& asked) {
   const auto slowest = TClock::now() - asked.front();
+  auto previous = TClock::now();  // when the answer before was heard
   for (std::size_t next = 1; next < asked.size(); ++next) {
-    const auto until = std::min(asked[next] + slowest + 200ms, deadline);
+    const auto until = std::max(asked[next], previous) + slowest + 200ms;
     bool heard = false;
     while (!heard && TClock::now() < until) {
       const std::string message = link.ReadAnswer();
@@ -70,6 +73,7 @@ void HearOutVersions(TLink& link, const std::vector<TClock::time_point>& asked,
       heard = message.rfind("#V", 0) == 0;
     }
     if (!heard) return;
+    previous = TClock::now();
   }
 }
 
@@ -102,7 +106,7 @@ std::vector<TCodeDifference> TUnitSession::VerifyWrite(const std::string& port,
   if (!report.Phases.empty()) report.Phases.back().Ended = back;
   report.Phases.push_back({TPhase::Back, back, back});
   Tell(TPhase::Back);
-  HearOutVersions(Link, asked, deadline);
+  HearOutVersions(Link, asked);
   report.Phases.push_back({TPhase::Verify, TClock::now(), TClock::now()});
   return ReadBack(report.Sent, TPhase::Verify);
 }

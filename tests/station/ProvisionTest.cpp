@@ -372,8 +372,10 @@ TEST_F(Provision, AVerifiedUnitStillPluggedAtARestartIsNeverWrittenAgain) {
   EXPECT_EQ(std::count_if(commands.begin() + static_cast<long>(before), commands.end(),
                           [](const std::string& c) { return c.rfind("#W", 0) == 0; }),
             0);
-  EXPECT_NE(again.Out().find("блок уже записан: строка 1 (Блок №1) — отключите"), std::string::npos)
-      << again.Out();
+  // The line is printed once the record has it: waited for, not read at the record's sign.
+  EXPECT_TRUE(WaitUntil([&] {
+    return again.Out().find("блок уже записан: строка 1 (Блок №1) — отключите") != std::string::npos;
+  })) << again.Out();
   EXPECT_NE(LoggedUnits(log)[1].find(R"("1","Блок №1","already")"), std::string::npos)
       << LoggedUnits(log)[1];
   // Once it is gone, the next unit gets the next row.
