@@ -363,7 +363,7 @@ class TStationLoop {
       std::optional<TLeaseKeeper> keeper;
       bool lost = false;
       if (take.Claim) {
-        keeper.emplace(StationDb(Session), Options.Station, *take.Claim, Options.LeaseMs);
+        keeper.emplace(Options.Db, Options.Station, *take.Claim, Options.LeaseMs);
         Unit.BeforeSave = [&] {
           // A database that fails just now is waited for: the unit, written but not yet
           // saved, keeps until the claim is confirmed or lost.
@@ -529,6 +529,7 @@ int RunProvision(TSession& session) {
     setup.Store = options.Queue ? store.get() : nullptr;
     setup.Count = options.Count;
     setup.Json = session.Options.isSet("json");
+    setup.Db = options.Db.toStdString();
     log.reset();  // made, with its header, before any worker appends to it
     return SuperviseSlots(session, setup);
   }
