@@ -66,16 +66,24 @@ bool MakeLockFile(const std::string& file, const std::string& owner) {
 
 }  // namespace
 
-TPortLock::TPortLock(int fd, const std::string& path, const std::string& owner) {
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return;
-  const std::string file = LockFileOf(path);
-  if (!file.empty() && !MakeLockFile(file, owner)) return;
-  if (!file.empty() && access(file.c_str(), F_OK) == 0) LockFile = file;
-  Locked = true;
+TPortLock::TPortLock(int fd, const std::string& path, const std::string& owner) : Owner(owner) {
+  Follow(fd, path);
 }
 
 TPortLock::~TPortLock() {
   if (!LockFile.empty() && ReadLockFile(LockFile).Pid == getpid()) unlink(LockFile.c_str());
+}
+
+void TPortLock::Follow(int fd, const std::string& path) {
+  Locked = false;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return;
+  const std::string file = LockFileOf(path);
+  if (file != LockFile) {
+    if (!file.empty() && !MakeLockFile(file, Owner)) return;
+    if (!LockFile.empty() && ReadLockFile(LockFile).Pid == getpid()) unlink(LockFile.c_str());
+    LockFile = !file.empty() && access(file.c_str(), F_OK) == 0 ? file : std::string();
+  }
+  Locked = true;
 }
 
 std::optional<TPortOwner> FindPortOwner(const std::string& path) {

@@ -23,8 +23,12 @@ class TPortLock {
   TPortLock& operator=(const TPortLock&) = delete;
 
   bool Held() const { return Locked; }
+  // Locks the device open as `fd` (at `path`) instead: the unit came back as another device. A
+  // lock file of the same name stays as it is, so that it is never missing meanwhile.
+  void Follow(int fd, const std::string& path);
 
  private:
+  std::string Owner;
   std::string LockFile;  // empty: none made
   bool Locked = false;
 };

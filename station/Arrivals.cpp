@@ -60,9 +60,12 @@ struct TArrivals::TState {
   struct TPort {
     std::string Name, Path;
     TPortPhase Phase = TPortPhase::Absent;
-    int Held = -1;                    // the handled unit's device, while its port is held
+    // The unit's device from its probe until it leaves: a descriptor of the link's own open, so
+    // that the lock taken there outlives every close of the link meanwhile.
+    int Held = -1;
     std::unique_ptr<TPortLock> Lock;  // on that device, naming this station
-    std::string BusyText;             // what was said when it was last found busy
+    std::optional<TDeviceIdentity> HeldDevice;
+    std::string BusyText;  // what was said when it was last found busy
   };
 
   TUnitSession& Unit;
@@ -82,16 +85,32 @@ struct TArrivals::TState {
       : Unit(unit), Person(person), Stop(stop) {}
   ~TState() {
     if (Settings >= 0) close(Settings);
-    for (TPort& port : Ports) {
-      port.Lock.reset();
-      if (port.Held >= 0) close(port.Held);
-    }
+    for (TPort& port : Ports) Release(port);
   }
 
-  void Leave(TPort& port) {
+  // The unit's device is the one the link has open now: held, and locked in the station's name,
+  // through a descriptor of the link's own, which keeps the link's lock when the link closes.
+  void Hold(TPort& port) {
+    const int fd = fcntl(static_cast<int>(Unit.Link.PortHandle), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return;
+    if (port.Lock)
+      port.Lock->Follow(fd, port.Path);
+    else
+      port.Lock = std::make_unique<TPortLock>(fd, port.Path, Owner);
+    if (port.Held >= 0) close(port.Held);
+    port.Held = fd;
+    port.HeldDevice = Unit.Link.OpenedDevice;
+  }
+
+  void Release(TPort& port) {
     port.Lock.reset();
     if (port.Held >= 0) close(port.Held);
     port.Held = -1;
+    port.HeldDevice.reset();
+  }
+
+  void Leave(TPort& port) {
+    Release(port);
     if (Left)
       Left(port.Name);
     else
@@ -201,15 +220,18 @@ struct TArrivals::TState {
   std::optional<TUnit> Probe(TPort& port) {
     port.Phase = TPortPhase::ToProbe;
     if (!Open(port)) return std::nullopt;
+    // Held from the first question: a unit is never left to another program in between.
+    Hold(port);
     std::string version;
     try {
       version = Unit.Link.ReadVersion(1);
     } catch (const std::exception&) {
       // Not a unit, or not one that answers as a unit.
     }
-    Unit.Link.ClosePort();
     port.BusyText.clear();
     if (version.empty()) {
+      Release(port);
+      Unit.Link.ClosePort();
       port.Phase = TPortPhase::Silent;
       return std::nullopt;
     }
@@ -250,7 +272,7 @@ TArrivals::TArrivals(TUnitSession& unit, TTerminalPerson& person,
                      const std::vector<std::string>& ports, int stopDescriptor)
     : State(std::make_unique<TState>(unit, person, stopDescriptor)) {
   for (const std::string& name : ports)
-    State->Ports.push_back({name, unit.Link.Resolver(name), TPortPhase::Absent, -1, {}, {}});
+    State->Ports.push_back({name, unit.Link.Resolver(name), TPortPhase::Absent, -1, {}, {}, {}});
   State->WatchPorts();
   const std::string settings = SettingsFileName();
   const std::string folder = settings.substr(0, settings.find_last_of('/'));
@@ -294,22 +316,31 @@ bool TArrivals::AnyPort() const {
                      [](const TState::TPort& port) { return port.Phase != TPortPhase::NotSerial; });
 }
 
+void TArrivals::Follow(const TUnit& unit) {
+  if (State->Unit.Link.PortHandle == kClosedPort) return;
+  for (auto& port : State->Ports)
+    if (port.Name == unit.Port && State->Unit.Link.OpenedDevice != port.HeldDevice)
+      State->Hold(port);
+}
+
 void TArrivals::Handled(const TUnit& unit) {
+  State->Unit.Link.ClosePort();
   for (auto& port : State->Ports) {
     if (port.Name != unit.Port) continue;
     // What the write itself went through (a restart that dropped the unit off the bus) is no
     // news; the device the write ended on tells whether the unit is still there.
     State->TakeEvents(&port);
     port.Phase = TPortPhase::Held;
-    // Held locked, so that nothing else writes to the unit (another station, the window): they
-    // are told who holds it. Never read: what the unit sends is left alone.
-    port.Held = open(port.Path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    // Busy: another program took it first (only the superuser may); its going is still seen.
-    const bool busy = port.Held < 0 && errno == EBUSY;
-    if (port.Held >= 0) port.Lock = std::make_unique<TPortLock>(port.Held, port.Path, State->Owner);
+    // Held on, locked, so that nothing else writes to the unit (another station, the window):
+    // they are told who holds it. Never read: what the unit sends is left alone.
     const auto now = DeviceIdentityOf(port.Path);
     // Gone, or swapped for another unit, since the write.
-    if ((port.Held < 0 && !busy) || !now || now != State->Unit.Link.OpenedDevice)
-      State->Leave(port);
+    if (port.Held < 0 || !now || now != port.HeldDevice) State->Leave(port);
   }
+}
+
+void TArrivals::Release(const TUnit& unit) {
+  State->Unit.Link.ClosePort();
+  for (auto& port : State->Ports)
+    if (port.Name == unit.Port) State->Release(port);
 }

@@ -95,9 +95,19 @@ struct TOutcome {
   TClock::time_point VerifyStart, End;
 };
 
-// The plan as the form gathered it, written with its verification.
-TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan) {
-  const TWriteReport report = session.Unit->WriteConfiguration(unit.Port, plan.Held);
+// The plan as the form gathered it, written with its verification on the port the probe left
+// open; `beforeClose` runs while the write still has it open.
+TOutcome WriteUnit(TSession& session, TUnit& unit, const TPlan& plan,
+                   const std::function<void()>& beforeClose) {
+  try {
+    // The port stays open from the probe on, so the write leaves its input alone: what the unit
+    // said meanwhile is dropped here, as the write's own open would.
+    session.Unit->Link.FlushInput();
+  } catch (const EVestraError&) {
+    // A unit gone meanwhile: the write says so.
+  }
+  const TWriteReport report = session.Unit->WriteConfiguration(
+      unit.Port, plan.Held, [&](const TWriteReport&) { beforeClose(); });
   TOutcome outcome;
   outcome.End = TClock::now();
   // The verification's time counts from "#S": the unit stores and restarts within it.
@@ -173,7 +183,10 @@ class TStationLoop {
         }
         std::optional<TTake> take = FinishedUnit(*unit);
         if (!take) take = ClaimRow(*unit);
-        if (!take) continue;  // all done, or stopped: the top of the loop tells which
+        if (!take) {
+          Arrivals.Release(*unit);
+          continue;  // all done, or stopped: the top of the loop tells which
+        }
         JudgeFirmware(*unit, *take);
         const auto writeStart = TClock::now();
         const TOutcome outcome = WriteAndVerify(*unit, *take);
@@ -222,6 +235,9 @@ class TStationLoop {
           kRecordLook);
     Person.DifferencesTo = stderr;
     Unit.VerifyAfterWrite = true;
+    // From the probe to the unplugging the unit's port stays locked (station/Arrivals.h): the
+    // reads and the write find it open and leave it so, and only the write's end closes it.
+    Unit.KeepPortOpen = true;
     Unit.Observer = [this](const TStep& step) {
       Person.ShowStep(step);
       if (!Report.On()) return;
@@ -363,7 +379,7 @@ class TStationLoop {
       std::optional<TLeaseKeeper> keeper;
       bool lost = false;
       if (take.Claim) {
-        keeper.emplace(StationDb(Session), Options.Station, *take.Claim, Options.LeaseMs);
+        keeper.emplace(Options.Db, Options.Station, *take.Claim, Options.LeaseMs);
         Unit.BeforeSave = [&] {
           // A database that fails just now is waited for: the unit, written but not yet
           // saved, keeps until the claim is confirmed or lost.
@@ -385,7 +401,7 @@ class TStationLoop {
           throw EVestraError("захват строки потерян");
         };
       }
-      outcome = WriteUnit(Session, unit, *take.Plan);
+      outcome = WriteUnit(Session, unit, *take.Plan, [&] { Arrivals.Follow(unit); });
       Unit.BeforeSave = nullptr;
       if (lost) {
         outcome.Result = kLost;
@@ -529,6 +545,7 @@ int RunProvision(TSession& session) {
     setup.Store = options.Queue ? store.get() : nullptr;
     setup.Count = options.Count;
     setup.Json = session.Options.isSet("json");
+    setup.Db = options.Db.toStdString();
     log.reset();  // made, with its header, before any worker appends to it
     return SuperviseSlots(session, setup);
   }

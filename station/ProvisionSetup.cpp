@@ -11,6 +11,7 @@
 #include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
 #include "station/Session.h"
+#include "station/Slots.h"
 
 namespace {
 
@@ -54,6 +55,11 @@ TProvisionOptions ReadOptions(TSession& session) {
                               (options.Automatic ? std::string("auto") : options.Ports.front());
   if (options.Slot > 0 && session.Options.isSet("station"))
     options.Station += "/" + std::to_string(options.Slot) + ":" + options.Ports.front();
+  // A slot's worker is handed its station's database out of its command line, which every user
+  // of the PC may read.
+  options.Db = options.Slot > 0 && qEnvironmentVariableIsSet(kWorkerDbVariable)
+                   ? qEnvironmentVariable(kWorkerDbVariable)
+                   : StationDb(session);
   return options;
 }
 
@@ -69,8 +75,8 @@ void OpenRecord(TSession& session, const TProvisionOptions& options, const TPlan
     throw EVestraError("Не удалось открыть файл " + templateFile.toStdString());
   const TBatchRows batch =
       BatchRows(templatePlan, file.readAll(), options.Queue ? plans : std::vector<TPlan>());
-  const QString db = StationDb(session);
-  if (!session.Options.isSet("db")) QDir().mkpath(QFileInfo(db).absolutePath());
+  const QString& db = options.Db;
+  if (db == TStationStore::DefaultFile()) QDir().mkpath(QFileInfo(db).absolutePath());
   // Said once, by the station rather than each of its workers: which record it goes on with.
   if (options.Slot == 0)
     session.Person->Say("База станции: " + TStationStore::Shown(db).toStdString());

@@ -1,6 +1,7 @@
 // What the station takes from its command line, and the record it opens before anything is sent.
 #pragma once
 
+#include <QString>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct TProvisionOptions {
   bool Queue = false;        // rows from a table, shared through the store
   bool Supervising = false;  // a station of slots, a worker for each
   std::string Station;       // the name its attempts are recorded under
+  QString Db;                // the station's database
   long long LeaseMs = TStationStore::kLeaseMs;
 };
 

@@ -54,24 +54,35 @@ class TStation {
     SignalFd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (SignalFd < 0) throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));
     // What the worker is given: the station's own command line without what only the station
-    // does (its ports, the count, the events on standard output).
+    // does (its ports, the count, the events on standard output), and without the database,
+    // which goes into its environment instead.
     const QStringList arguments = QCoreApplication::arguments();
     Program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
     for (int i = 1; i < arguments.size(); ++i) {
       const QString& a = arguments[i];
+      // The command is shown: a database's password is not.
+      if (a == "--db" && i + 1 < arguments.size()) {
+        Command.append(" --db ").append(Quoted(TStationStore::Shown(arguments[++i]).toStdString()));
+        continue;
+      }
+      if (a.startsWith("--db=")) {
+        Command.append(" ").append(
+            Quoted(("--db=" + TStationStore::Shown(a.mid(5))).toStdString()));
+        continue;
+      }
       if (a == "--port" || a == "--count") {
         ++i;
         continue;
       }
       if (a.startsWith("--port=") || a.startsWith("--count=") || a == "--json") continue;
       WorkerArguments.push_back(a.toStdString());
-      // The command is shown: a database's password is not.
-      const bool db = i > 1 && arguments[i - 1] == "--db";
-      const QString shown = db                      ? TStationStore::Shown(a)
-                            : a.startsWith("--db=") ? "--db=" + TStationStore::Shown(a.mid(5))
-                                                    : a;
-      Command.append(" ").append(Quoted(shown.toStdString()));
+      Command.append(" ").append(Quoted(a.toStdString()));
     }
+    const std::string given = std::string(kWorkerDbVariable) + "=";
+    for (char** variable = environ; *variable; ++variable)
+      if (std::strncmp(*variable, given.c_str(), given.size()) != 0)
+        WorkerEnvironment.push_back(*variable);
+    WorkerEnvironment.push_back(given + Setup.Db);
     for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
     if (Setup.Automatic) Command += " --port auto";
   }
@@ -132,7 +143,7 @@ class TStation {
   TSlotStatus Status;
   int SignalFd = -1;
   std::string Program, Command;
-  std::vector<std::string> WorkerArguments;
+  std::vector<std::string> WorkerArguments, WorkerEnvironment;
   std::vector<TWorker> Workers;
   // --port auto: every port name's device, watched for one that appears.
   std::unique_ptr<TDeviceWatch> Watch;
@@ -211,9 +222,11 @@ class TStation {
     std::vector<std::string> args = {Program};
     args.insert(args.end(), WorkerArguments.begin(), WorkerArguments.end());
     args.insert(args.end(), {"--slot", std::to_string(worker.Slot), "--port", worker.Port});
-    std::vector<char*> argv;
+    std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    for (auto& variable : WorkerEnvironment) envp.push_back(variable.data());
+    envp.push_back(nullptr);
     int out[2], err[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     if (pipe2(err, O_CLOEXEC) != 0) {
@@ -234,7 +247,7 @@ class TStation {
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
       sigprocmask(SIG_SETMASK, &stop, nullptr);
-      execv(argv[0], argv.data());
+      execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     close(out[1]);

@@ -23,7 +23,13 @@ struct TStationSetup {
   TStationStore* Store = nullptr;
   int Count = 0;  // stop after this many units; 0: no limit
   bool Json = false;
+  // The database, handed to every worker in its environment (kWorkerDbVariable): a password in
+  // it stays out of the process list, which every user of the PC may read.
+  std::string Db;
 };
+
+// Where a slot's worker finds its station's database.
+inline constexpr char kWorkerDbVariable[] = "VESTRA_STATION_DB";
 
 // Runs the station until every row is done, `Count` units are, or a stop signal came; then
 // 128 + that signal. Otherwise 1 after any error, 4 after differences, else 0.

@@ -12,6 +12,7 @@
 
 #include "tests/support/CliFixture.h"
 #include "tests/support/HeldPort.h"
+#include "tests/support/PortTaker.h"
 
 namespace {
 
@@ -273,6 +274,45 @@ TEST_F(Provision, AHeldUnitIsLockedAgainstOtherWritersButNotLeftForAGlance) {
   EXPECT_EQ(station.Err().find("блок отключён"), std::string::npos) << station.Err();
   Unit->Stop();
   EXPECT_TRUE(WaitUntil([&] { return station.Err().find("блок отключён") != std::string::npos; }));
+}
+
+TEST_F(Provision, NoOtherProgramGetsAUnitFromItsFirstQuestionToItsUnplugging) {
+  constexpr std::size_t kUnits = 5;
+  StartUnit();
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  const std::string mark = TPortTaker::Mark;
+  TPortTaker other(UnitDevice());
+  // It does get a port that nobody holds.
+  ASSERT_TRUE(WaitUntil([&] {
+    const auto commands = Unit->Commands();
+    return std::find(commands.begin(), commands.end(), mark) != commands.end();
+  }));
+  // The window's read of the first unit came before: the station's questions come after this.
+  std::size_t before = Unit->Commands().size();
+  // One row more than units: the last unit stays held until the station is stopped.
+  TCliProcess station({"provision", templ, "--units",
+                       WriteFile("units.csv", UnitsTable(kUnits + 1)), "--port", "COM3", "--log",
+                       log, "--settle", "0"});
+  for (std::size_t n = 1; n <= kUnits; ++n) {
+    if (n > 1) {
+      StartUnit();  // the one before is unplugged
+      before = 0;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return LoggedUnits(log).size() == n; })) << station.Err();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // held, awaiting its unplug
+    const auto commands = Unit->Commands();
+    const auto asked =
+        std::find(commands.begin() + static_cast<long>(before), commands.end(), "#V");
+    EXPECT_EQ(std::find(asked, commands.end(), mark), commands.end())
+        << "unit " << n << ", after " << asked - commands.begin() << " of " << commands.size();
+    const std::string row = std::to_string(n);
+    EXPECT_NE(LoggedUnits(log).back().find("\"" + row + "\",\"Блок №" + row + "\",\"ok\""),
+              std::string::npos)
+        << LoggedUnits(log).back();
+  }
+  station.Signal(SIGINT);
+  EXPECT_EQ(station.Wait(), 130) << station.Err();
 }
 
 TEST_F(Provision, AUnitPluggedInAtOnceAfterTheLastOneLeftIsWritten) {

@@ -7,6 +7,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -216,18 +217,29 @@ TEST_F(StationRecord, ExportsLabelsThatLookLikeFormulasAsText) {
 
 TEST_F(StationRecord, NeverShowsTheDatabasePassword) {
   TPgServer server;
-  const std::string uri = server.NewDatabase("line");
   // The test's server trusts every local connection: the password is only carried along.
-  for (const std::string& db : {"postgresql://vestra:S3cretPW@" + uri.substr(uri.find("@") + 1),
-                                server.Words("line") + " password=S3cretPW"}) {
-    TCliProcess station({"provision", Template, "--units", WriteFile("units.csv", Table({"r1"})),
-                         "--port", "COM3", "--db", db, "--json"});
-    ASSERT_TRUE(WaitUntil([&] { return !ChildrenOf(station.Id()).empty(); })) << station.Err();
+  for (const bool uri : {true, false}) {
+    const std::string name = uri ? "uri" : "words", made = server.NewDatabase(name);
+    const std::string db = uri ? "postgresql://vestra:S3cretPW@" + made.substr(made.find('@') + 1)
+                               : server.Words(name) + " password=S3cretPW";
+    auto first = NewUnit("COM3"), second = NewUnit("COM4");
+    TCliProcess station({"provision", Template, "--units", WriteFile("units.csv", Table(Labels(3))),
+                         "--port", "COM3", "--port", "COM4", "--db", db});
+    ASSERT_TRUE(WaitUntil([&] { return Occurrences(station.Out(), " блок ") == 2; }))
+        << station.Err();
+    // What every user of the PC may read of the workers, each still holding its unit.
+    const std::vector<pid_t> workers = ChildrenOf(station.Id());
+    EXPECT_EQ(workers.size(), 2u);
+    for (const pid_t worker : workers)
+      EXPECT_EQ(CommandLineOf(worker).find("S3cretPW"), std::string::npos) << CommandLineOf(worker);
     station.Signal(SIGINT);
     EXPECT_EQ(station.Wait(), 130) << station.Err();
     EXPECT_NE(station.Err().find("Продолжить: "), std::string::npos) << station.Err();
     EXPECT_NE(station.Err().find("***"), std::string::npos) << station.Err();
     EXPECT_EQ((station.Out() + station.Err()).find("S3cretPW"), std::string::npos) << station.Err();
+    auto results = UnitResults(db);
+    std::sort(results.begin(), results.end());
+    EXPECT_EQ(results, (std::vector<std::string>{"r1:ok", "r2:ok"}));
   }
 }
 
