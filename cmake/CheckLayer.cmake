@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Run by the build (cmake/Layers.cmake): fails when a file of a layer includes a project header
 # of a folder the layer may not use, or, outside the window's layers, a Qt GUI or Widgets header.
 string(REPLACE "," ";" files "${FILES}")
