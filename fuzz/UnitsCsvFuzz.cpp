@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
 #include "fuzz/FuzzCheck.h"
+#include "station/ExitCodes.h"
 #include "station/UnitsCsv.h"
 
 namespace {
