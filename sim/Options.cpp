@@ -41,6 +41,9 @@ SIGHUP или SIGQUIT.
                         через MS миллисекунд вернуться на новом терминале под той же ссылкой и
                         именем, сохранив значения: блок USB, который пропадает с шины
   --delay MS            отвечать на каждую команду через MS миллисекунд после её прихода
+  --one-at-a-time       обрабатывать по одной команде, как блок с одним циклом: следующая
+                        команда читается только после ответа на предыдущую, а --delay
+                        отсчитывается от чтения команды, а не от её прихода
   --split MS            посылать каждый ответ двумя частями, вторую через MS миллисекунд
   --silent              никогда не отвечать
   --garbage             посылать мусор до и после каждого сообщения
@@ -129,6 +132,8 @@ TStart ParseArguments(int argc, char** argv, TOptions& options, TSimDevice& devi
       options.ReconnectMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--delay") {
       options.DelayMs = static_cast<int>(ToNumber(name, value()));
+    } else if (name == "--one-at-a-time") {
+      options.OneAtATime = true;
     } else if (name == "--split") {
       options.SplitMs = static_cast<int>(ToNumber(name, value()));
     } else if (name == "--silent") {

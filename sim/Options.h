@@ -14,6 +14,9 @@ struct TOptions {
   std::string LinkPath, ComName, LogPath;
   int DelayMs = 0, RestartMs = 0, RestartAfterSaveMs = 0, ReconnectMs = -1;
   bool AckSave = false;
+  // Reads the next command only once the answer to the one before has gone out, as a unit with
+  // one serial loop does; `DelayMs` then counts from reading the command.
+  bool OneAtATime = false;
   int SplitMs = 0;
   bool Silent = false, Garbage = false, Flood = false, Inject = false;
   int HangupAfter = 0;

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -30,13 +31,21 @@ void TServer::Run() {
 }
 
 void TServer::ServeDue(TClock::time_point now) {
-  while (!Pending.empty() && Pending.front().Due <= now) {
-    TPendingAnswer answer = std::move(Pending.front());
-    Pending.pop_front();
-    if (!answer.SecondHalf)
-      Emit(answer.Text, true);
-    else if (LineUp())
-      Out += answer.Text;
+  for (;;) {
+    while (!Pending.empty() && Pending.front().Due <= now) {
+      TPendingAnswer answer = std::move(Pending.front());
+      Pending.pop_front();
+      if (!answer.SecondHalf)
+        Emit(answer.Text, true);
+      else if (LineUp())
+        Out += answer.Text;
+    }
+    // One command at a time: the next is read once the whole answer before it has gone out,
+    // and a command without an answer lets the next one be read at once.
+    if (!Pending.empty() || Unread.empty()) break;
+    auto [line, arrived] = std::move(Unread.front());
+    Unread.pop_front();
+    Handle(line, std::max(arrived, now));
   }
   if (Options.PeriodicMs > 0 && now >= NextPeriodic) {
     auto periodic = std::chrono::milliseconds(Options.PeriodicMs);
@@ -58,6 +67,7 @@ void TServer::ServeDue(TClock::time_point now) {
       DetachAt = now + 30ms;
     } else if (now >= *DetachAt) {
       Attached.reset();
+      Unread.clear();  // sent to a terminal that is gone
       DetachArmed = false;
       DetachAt.reset();
       ReattachAt = now + std::chrono::milliseconds(Options.ReconnectMs);
@@ -163,6 +173,7 @@ void TServer::HangUp() {
   Attached->Pty.Close();
   HangupAt.reset();
   Pending.clear();
+  Unread.clear();
   Out.clear();
 }
 
@@ -176,7 +187,10 @@ void TServer::ReadCommands() {
     char c = buffer[i];
     NextByteIn += ByteTime();
     if (c == '\r' || c == '\n') {
-      if (!Line.empty()) Handle(Line, NextByteIn);
+      if (!Line.empty() && Options.OneAtATime)
+        Unread.emplace_back(Line, NextByteIn);
+      else if (!Line.empty())
+        Handle(Line, NextByteIn);
       Line.clear();
     } else if (Line.size() < 4096) {
       Line += c;

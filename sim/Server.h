@@ -1,6 +1,7 @@
 // The simulated unit's behaviour on the line: commands in, answers out, with the timing and the
-// misbehaviour its options choose (delays, split answers, garbage, floods, periodic messages,
-// hang-ups, restarts after "#S", dropping off the bus and coming back, a paced line).
+// misbehaviour its options choose (delays, one command at a time, split answers, garbage, floods,
+// periodic messages, hang-ups, restarts after "#S", dropping off the bus and coming back, a paced
+// line).
 //
 // `TSimDevice` (Device.h) decides what an answer says; `TServer` decides when and how its bytes
 // travel, and whether the unit is on the bus at all (`TAttachment`, Attachment.h).
@@ -43,6 +44,8 @@ class TServer {
   std::string Line;                    // a command still waiting for its CR
   std::deque<TPendingAnswer> Pending;  // answers waiting for their delay, in order
   std::string Out;                     // bytes ready to go, in order
+  // --one-at-a-time: whole commands the unit has not read yet, with when they arrived.
+  std::deque<std::pair<std::string, TClock::time_point>> Unread;
   TClock::time_point NextPeriodic, NextByte, NextByteIn;
   int AnswerCount = 0, PeriodicCount = 0, FloodCount = 0;
   bool HangupArmed = false, LineIdle = true;

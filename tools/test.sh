@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a plain build, and one under
-# AddressSanitizer and UndefinedBehaviorSanitizer. Then the Debian source and binary packages are
-# built with dpkg-buildpackage and checked (lintian, their contents), and built once more to see
-# that the same source gives the same bytes.
+# AddressSanitizer and UndefinedBehaviorSanitizer; builds an optimised configuration as well and
+# runs every fuzz target for a minute (tools/fuzz.sh). Then the Debian source and binary packages
+# are built with dpkg-buildpackage and checked (lintian, their contents), and built once more to
+# see that the same source gives the same bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -17,6 +18,12 @@ for variant in plain sanitize; do
   # suite run at once, more than there are cores.
   (cd "$dir" && ctest --output-on-failure -j"$((jobs * 4))")
 done
+# Inlining brings warnings of its own: an optimised build, tests included, must build as well.
+# Building it is the check; its tests are those above.
+cmake -S . -B build-test-optimised -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-test-optimised -j"$jobs"
+# Every fuzz target for a minute, under AddressSanitizer and UndefinedBehaviorSanitizer.
+tools/fuzz.sh 60
 # The Windows build, its setup program and zip, and its tests under Wine against the plain
 # build's simulated unit.
 tools/windows.sh >/dev/null
