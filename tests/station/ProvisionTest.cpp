@@ -330,6 +330,16 @@ TEST_F(Provision, AUnitPluggedInAtOnceAfterTheLastOneLeftIsWritten) {
   EXPECT_EQ(Occurrences(station.Err(), "COM3: блок отключён"), 1u) << station.Err();
 }
 
+TEST_F(Provision, AUnitHandlingOneCommandAtATimeIsWrittenAndVerified) {
+  StartUnit({"--one-at-a-time", "--delay", "20"});
+  const std::string templ = SaveUnit("template.ini");
+  const std::string log = PathOf("log.csv");
+  TCliProcess station({"provision", templ, "--units", WriteFile("units.csv", UnitsTable(1)),
+                       "--port", "COM3", "--log", log, "--count", "1"});
+  EXPECT_EQ(station.Wait(), 0) << station.Err();
+  ExpectWritten(1);
+}
+
 TEST_F(Provision, AutoLeavesASilentDeviceAloneAndWritesAUnitAppearingElsewhere) {
   StartUnit();
   const std::string templ = SaveUnit("template.ini");

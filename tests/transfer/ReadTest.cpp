@@ -300,3 +300,16 @@ TEST_F(Read, WithoutAPortTheOpeningErrorIsShown) {
   EXPECT_FALSE(Person.WaitShown);
   EXPECT_EQ(Person.WaitTexts.size(), 1u);
 }
+
+TEST_F(Read, AUnitHandlingOneCommandAtATimeFillsTheSameControls) {
+  StartUnit();
+  Window->ActReadExecute();
+  const TFormValues atOnce = Window->ControlValues();
+  Window->ApplyParameterLines({});  // every control at its default, so that the read shows
+  StartUnit({"--one-at-a-time", "--delay", "30"});
+
+  Window->ActReadExecute();
+
+  EXPECT_EQ(Errors(), std::vector<std::string>{});
+  EXPECT_EQ(Window->ControlValues(), atOnce);
+}
