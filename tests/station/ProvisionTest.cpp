@@ -424,7 +424,8 @@ TEST_F(Provision, AVerifiedUnitStillPluggedAtARestartIsNeverWrittenAgain) {
             0);
   // The line is printed once the record has it: waited for, not read at the record's sign.
   EXPECT_TRUE(WaitUntil([&] {
-    return again.Out().find("блок уже записан: строка 1 (Блок №1) — отключите") != std::string::npos;
+    return again.Out().find("блок уже записан: строка 1 (Блок №1) — отключите") !=
+           std::string::npos;
   })) << again.Out();
   EXPECT_NE(LoggedUnits(log)[1].find(R"("1","Блок №1","already")"), std::string::npos)
       << LoggedUnits(log)[1];
