@@ -68,7 +68,7 @@ TFmMain::TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings)
                  Qt::WindowCloseButtonHint);
 
   auto* client = new QWidget(this);
-  client->setFixedSize(778, 703);
+  client->setFixedSize(kClientWidth, kClientHeight);
   setCentralWidget(client);
 
   CreateActionsAndMenu();
@@ -79,7 +79,7 @@ TFmMain::TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings)
   sides->setSpacing(0);
   sides->addWidget(PnLeft);
   sides->addWidget(PGRight);
-  PGRight->setFixedWidth(464);
+  PGRight->setFixedWidth(kPagesWidth);
 
   CreateOptionsPanel();
   CreateWaitPanel();
@@ -316,6 +316,7 @@ void TFmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!Shown && !event->spontaneous()) {
     Shown = true;
+    KeepFittingToScreen();  // first, so that the window is centred as large as it is
     FormShow();
   }
 }
