@@ -15,12 +15,12 @@ void TFmMain::CreateServiceMenu() {
     created->setObjectName(name);
     return created;
   };
-  ActCompare = action("ActCompare", "Сравнить с Вестрой...");
-  CBVerify = action("CBVerify", "Проверять после записи");
+  ActCompare = action("ActCompare", "&Сравнить с Вестрой...");
+  CBVerify = action("CBVerify", "&Проверять после записи");
   CBVerify->setCheckable(true);
-  ActSaveLog = action("ActSaveLog", "Сохранить журнал...");
+  ActSaveLog = action("ActSaveLog", "Сохранить &журнал...");
 
-  auto* menu = Named(new QMenu("Сервис", MainMenu));
+  auto* menu = Named(new QMenu("&Сервис", MainMenu));
   menu->setObjectName("N14");
   menu->menuAction()->setObjectName("N14");
   MainMenu->addMenu(menu);
