@@ -263,6 +263,10 @@ class TFmMain : public QMainWindow {
   QFileDialog* SaveDialog = nullptr;
   QFileDialog* OpenDialog = nullptr;
   QFileDialog* LogDialog = nullptr;  // "Сохранить журнал"
+  // Where the file dialog named `dialogName` opens first in a run: the folder last chosen in
+  // it, kept in the settings store, else the Documents folder (form/Settings.cpp).
+  QString StartFolder(const QString& dialogName) const;
+  void StoreChosenFolder(const QString& dialogName, const QString& folder);
 
   // --- Transfer ---
   void ActReadExecute();
