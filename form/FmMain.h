@@ -284,7 +284,8 @@ class TFmMain : public QMainWindow {
   // now and shows the differences; the controls do not change.
   void ActCompareExecute();
   // "Сохранить журнал...": the text of `MmLog` into a file chosen in `LogDialog`, UTF-8, one
-  // line per log line, replacing the file only once all of it is written (form/).
+  // line per log line ended as this system's Notepad wants it (form/LogFile.h), replacing the
+  // file only once all of it is written (form/).
   void ActSaveLogExecute();
 
   // --- Service ---

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 
 #include "form/FmMain.h"
+#include "form/LogFile.h"
 #include "params/ParamFile.h"
 
 void TFmMain::CreateServiceMenu() {
@@ -40,9 +41,7 @@ void TFmMain::ActSaveLogExecute() {
   if (LogDialog->exec() != QDialog::Accepted) return;
   const QString fileName = LogDialog->selectedFiles().value(0);
   if (fileName.isEmpty()) return;
-  // One line per line of the log, each ended, as a text file on this system is.
-  QByteArray text = MmLog->toPlainText().toUtf8();
-  if (!text.isEmpty()) text += '\n';
+  const QByteArray text = LogFileBytes(MmLog->toPlainText(), kSystemLineEnds);
   ReplaceFile(fileName, [&text](QIODevice& file) {
     WriteWhole(file, std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
   });

@@ -1,4 +1,5 @@
-// The dialogs for parameter files: titles, filters, start name, and the last choice remembered.
+// The dialogs for parameter files and the log: titles, filters, start name and folder, the last
+// choice remembered, and the bytes of a saved log.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "form/LogFile.h"
 #include "tests/support/WindowTest.h"
 
 namespace {
@@ -187,5 +189,22 @@ TEST_F(TWindowTest, LogIsSavedInUtf8UnderANameOfTheMoment) {
       << seen.Files[0].toStdString();
   QFile saved(folder.filePath("unit7.log"));
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(saved.readAll()), window->MmLog->toPlainText() + "\n");
+  EXPECT_EQ(saved.readAll(), LogFileBytes(window->MmLog->toPlainText(), kSystemLineEnds));
+}
+
+TEST(LogFileBytes, EveryLineEndedAsTheSystemsNotepadWantsIt) {
+  const QString log = "#V\n#V 3.00\nПроверено";
+  const QByteArray lines = QString("Проверено").toUtf8();
+  const struct {
+    QString Log;
+    TLineEnds Ends;
+    QByteArray Bytes;
+  } cases[] = {
+      {log, TLineEnds::Lf, "#V\n#V 3.00\n" + lines + "\n"},
+      {log, TLineEnds::CrLfWithBom, "\xEF\xBB\xBF#V\r\n#V 3.00\r\n" + lines + "\r\n"},
+      {"", TLineEnds::Lf, ""},
+      {"", TLineEnds::CrLfWithBom, "\xEF\xBB\xBF"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(LogFileBytes(c.Log, c.Ends), c.Bytes) << c.Bytes.toHex(' ').toStdString();
 }
