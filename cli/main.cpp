@@ -20,6 +20,42 @@
 
 namespace {
 
+// What the help says of the system it runs on: the ports a person names there, the station's
+// default record, and what stops a run (station/StopSignals*.cpp: on Windows the console's Ctrl+C
+// and Ctrl+Break; its closing ends the process at once, whatever the handler answers).
+#ifdef _WIN32
+const char* const kPortHelp =
+    "Порт: имя, как в окне (COM3); без него — порт, выбранный в опциях окна.";
+const char* const kPortsSummary =
+    "Имена COM1–COM24 и их устройства; у USB — коды и серийный номер.";
+const char* const kStoreHelp =
+    "База данных станции: очередь строк и запись каждой попытки. Файл SQLite или PostgreSQL, "
+    "общий для линии станций: postgresql://пользователь@хост/база или строка подключения libpq "
+    "(host=... dbname=...). При повторном запуске строки, записанные успешно, пропускаются.";
+const char* const kStopCodes =
+    "  130  остановлено по Ctrl+C или Ctrl+Break после записи текущего блока\n"
+    "Закрытие окна консоли завершает программу сразу, даже посреди записи: останавливайте её "
+    "по Ctrl+C.\n";
+#else
+const char* const kPortHelp =
+    "Порт: имя, как в окне (COM3), или путь к устройству (/dev/ttyACM0); без него — порт, "
+    "выбранный в опциях окна. Для provision можно несколько: по слоту на порт, все блоки "
+    "сразу; auto — слот на каждый порт, где есть устройство.";
+const char* const kPortsSummary =
+    "Имена COM1–COM24 и их устройства; у USB — коды, серийный номер, by-path.";
+const char* const kStoreHelp =
+    "База данных станции: очередь строк и запись каждой попытки. Файл SQLite (по умолчанию "
+    "~/.local/state/vestra/station.db, у службы — в её папке состояния) или PostgreSQL, общий "
+    "для линии станций: "
+    "postgresql://пользователь@хост/база или строка подключения libpq (host=... dbname=...). "
+    "При повторном запуске строки, записанные успешно, пропускаются.";
+const char* const kStopCodes =
+    "  130  остановлено по SIGINT (Ctrl-C) после записи текущего блока\n"
+    "  143  остановлено по SIGTERM, так же\n"
+    "  129  остановлено по SIGHUP (закрыт терминал), так же\n"
+    "  131  остановлено по SIGQUIT, так же\n";
+#endif
+
 // The options beyond those every subcommand has.
 enum TOptionSet : unsigned {
   OptPort = 1,
@@ -41,12 +77,7 @@ struct TOptionRow {
 };
 
 const TOptionRow kOptions[] = {
-    {OptPort,
-     {"port"},
-     "Порт: имя, как в окне (COM3), или путь к устройству (/dev/ttyACM0); без него — порт, "
-     "выбранный в опциях окна. Для provision можно несколько: по слоту на порт, все блоки "
-     "сразу; auto — слот на каждый порт, где есть устройство.",
-     "NAME"},
+    {OptPort, {"port"}, kPortHelp, "NAME"},
     {OptOutput,
      {"o", "output"},
      "Записать файл параметров в FILE, а не в стандартный вывод.",
@@ -69,14 +100,7 @@ const TOptionRow kOptions[] = {
      "Таблица CSV: строка заголовка с ключами параметров и необязательным столбцом Unit, по "
      "строке на блок (разделитель «,» или «;», UTF-8 или Windows-1251).",
      "CSV"},
-    {OptStore,
-     {"db"},
-     "База данных станции: очередь строк и запись каждой попытки. Файл SQLite (по умолчанию "
-     "~/.local/state/vestra/station.db, у службы — в её папке состояния) или PostgreSQL, общий "
-     "для линии станций: "
-     "postgresql://пользователь@хост/база или строка подключения libpq (host=... dbname=...). "
-     "При повторном запуске строки, записанные успешно, пропускаются.",
-     "DB"},
+    {OptStore, {"db"}, kStoreHelp, "DB"},
     {OptStation,
      {"station"},
      "Имя станции в базе данных (по умолчанию имя компьютера и порт, например pc1:COM3).",
@@ -120,8 +144,7 @@ bool Offers(const TSubcommand& command, const TOptionRow& row) {
 }
 
 const TSubcommand kSubcommands[] = {
-    {"ports", "Имена COM1–COM24 и их устройства; у USB — коды, серийный номер, by-path.", nullptr,
-     nullptr, 0, RunPorts},
+    {"ports", kPortsSummary, nullptr, nullptr, 0, RunPorts},
     {"find", "Найти порт, к которому подключена Вестра, как кнопка «Найти».", nullptr, nullptr, 0,
      RunFind},
     {"version", "Считать версию прошивки Вестры.", nullptr, nullptr, OptPort, RunVersion},
@@ -139,17 +162,17 @@ const TSubcommand kSubcommands[] = {
      nullptr, nullptr, OptStore | OptReport, RunReport},
 };
 
-const char* const kExitCodes =
-    "Коды завершения:\n"
-    "  0    выполнено\n"
-    "  1    операция не удалась (текст ошибки, как в окне)\n"
-    "  2    ошибка в командной строке; входной файл не читается или не разбирается\n"
-    "  3    не пройдена проверка формы или отвергнуто значение (ячейка таблицы)\n"
-    "  4    найдены расхождения с Вестрой\n"
-    "  130  остановлено по SIGINT (Ctrl-C) после записи текущего блока\n"
-    "  143  остановлено по SIGTERM, так же\n"
-    "  129  остановлено по SIGHUP (закрыт терминал), так же\n"
-    "  131  остановлено по SIGQUIT, так же\n";
+// The exit codes every system shares, then this system's way of stopping.
+QString ExitCodes() {
+  return QString(
+             "Коды завершения:\n"
+             "  0    выполнено\n"
+             "  1    операция не удалась (текст ошибки, как в окне)\n"
+             "  2    ошибка в командной строке; входной файл не читается или не разбирается\n"
+             "  3    не пройдена проверка формы или отвергнуто значение (ячейка таблицы)\n"
+             "  4    найдены расхождения с Вестрой\n") +
+         kStopCodes;
+}
 
 void Print(std::FILE* stream, const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -163,7 +186,7 @@ QString GeneralHelp() {
       "КОМАНДА --help; версия: vestra-cli --version\n\nКоманды:\n";
   for (const auto& command : kSubcommands)
     text += QString("  %1 %2\n").arg(QString(command.Name), -10).arg(command.Summary);
-  return text + "\n" + kExitCodes;
+  return text + "\n" + ExitCodes();
 }
 
 int Usage(const QString& text) {
@@ -173,7 +196,7 @@ int Usage(const QString& text) {
 
 int RunSubcommand(const TSubcommand& command, const QStringList& arguments) {
   QCommandLineParser parser;
-  parser.setApplicationDescription(QString(command.Summary) + "\n\n" + kExitCodes);
+  parser.setApplicationDescription(QString(command.Summary) + "\n\n" + ExitCodes());
   parser.addHelpOption();
   for (const auto& row : kOptions) {
     if (!Offers(command, row)) continue;

@@ -1,6 +1,7 @@
 // The file dialogs of the window: parameter files and the exchange log. Each starts where the
-// last file chosen in it lay; a parameter file dialog also with that name (the first time
-// "Vestra.ini" in the home folder), the log dialog with a fresh name of the moment.
+// last file chosen in it lay, in this run or an earlier one (the first time in the Documents
+// folder); a parameter file dialog also with the name chosen last in this run (at first
+// "Vestra.ini"), the log dialog with a fresh name of the moment.
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCompleter>
@@ -39,10 +40,10 @@ const TDialogKind kLog{
 
 class TFileDialog : public QFileDialog {
  public:
-  TFileDialog(QWidget* owner, const TDialogKind& kind)
-      : QFileDialog(owner, kind.Title),
+  TFileDialog(TFmMain& owner, const TDialogKind& kind)
+      : QFileDialog(&owner, kind.Title),
         Kind(kind),
-        LastFolder(QDir::homePath()),
+        LastFolder(owner.StartFolder(kind.Name)),
         LastName("Vestra.ini") {
     setObjectName(kind.Name);
     // Qt's own dialog: the same everywhere, and tests can drive it.
@@ -73,12 +74,13 @@ class TFileDialog : public QFileDialog {
       connect(this, &QFileDialog::filterSelected, typed,
               [this, typed] { typed->setText(NameBeforeFilter); });
     }
-    connect(this, &QDialog::accepted, this, [this] {
+    connect(this, &QDialog::accepted, this, [this, &owner] {
       const QStringList chosen = selectedFiles();
       if (chosen.isEmpty()) return;
       const QFileInfo file(chosen.first());
       LastFolder = file.absolutePath();
       LastName = file.fileName();
+      owner.StoreChosenFolder(Kind.Name, LastFolder);
     });
   }
 
@@ -116,7 +118,7 @@ class TFileDialog : public QFileDialog {
 }  // namespace
 
 void TFmMain::CreateFileDialogs() {
-  SaveDialog = Named(new TFileDialog(this, kSave));
-  OpenDialog = Named(new TFileDialog(this, kOpen));
-  LogDialog = Named(new TFileDialog(this, kLog));
+  SaveDialog = Named(new TFileDialog(*this, kSave));
+  OpenDialog = Named(new TFileDialog(*this, kOpen));
+  LogDialog = Named(new TFileDialog(*this, kLog));
 }

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -49,6 +50,14 @@ QFont LogFont() {
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
+// A caption without its access key's "&" ("&&" stands for one "&"), for a control beside the
+// menu: a button of its own letter would take Alt and that letter from the menu bar.
+QString WithoutAccessKey(QString caption) {
+  for (qsizetype i = caption.indexOf('&'); i >= 0; i = caption.indexOf('&', i + 1))
+    caption.remove(i, 1);
+  return caption;
+}
+
 }  // namespace
 
 TFmMain::TFmMain(QWidget* parent) : TFmMain(parent, nullptr, TSettingsUse::ReadWrite) {}
@@ -68,7 +77,7 @@ TFmMain::TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings)
                  Qt::WindowCloseButtonHint);
 
   auto* client = new QWidget(this);
-  client->setFixedSize(778, 703);
+  client->setFixedSize(kClientWidth, kClientHeight);
   setCentralWidget(client);
 
   CreateActionsAndMenu();
@@ -79,7 +88,7 @@ TFmMain::TFmMain(QWidget* parent, TPerson* person, TSettingsUse settings)
   sides->setSpacing(0);
   sides->addWidget(PnLeft);
   sides->addWidget(PGRight);
-  PGRight->setFixedWidth(464);
+  PGRight->setFixedWidth(kPagesWidth);
 
   CreateOptionsPanel();
   CreateWaitPanel();
@@ -123,9 +132,9 @@ void TFmMain::CreateLeftPanel() {
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(4);
   column->addLayout(buttons);
-  BtWrite = Named(new QPushButton(ActWrite->text(), PnLeft));
+  BtWrite = Named(new QPushButton(WithoutAccessKey(ActWrite->text()), PnLeft));
   BtWrite->setObjectName("BtWrite");
-  BtRead = Named(new QPushButton(ActRead->text(), PnLeft));
+  BtRead = Named(new QPushButton(WithoutAccessKey(ActRead->text()), PnLeft));
   BtRead->setObjectName("BtRead");
   SBGPS = Named(new QPushButton("Прием", PnLeft));
   SBGPS->setObjectName("SBGPS");
@@ -159,19 +168,22 @@ void TFmMain::CreateLeftPanel() {
 void TFmMain::CreateActionsAndMenu() {
   ActionList = Named(new QObject(this));
   ActionList->setObjectName("ActionList");
-  auto action = [this](const char* name, const char* caption) {
+  // The captions carry their access keys ("&"); the four file and unit operations also the
+  // keys a Windows program has for them, which the menu shows beside the items.
+  auto action = [this](const char* name, const char* caption, QKeySequence shortcut = {}) {
     auto* created = Named(new QAction(QString::fromUtf8(caption), ActionList));
     created->setObjectName(name);
+    created->setShortcut(shortcut);
     return created;
   };
-  ActRead = action("ActRead", "Прочитать");
-  ActWrite = action("ActWrite", "Записать");
-  ActLoad = action("ActLoad", "Загрузить параметры...");
-  ActSave = action("ActSave", "Сохранить параметры...");
-  ActOption = action("ActOption", "Опции...");
-  ActCorrCoef = action("ActCorrCoef", "Калибровка...");
-  ActVersion = action("ActVersion", "Считать версию...");
-  ActLEDInvers = action("ActLEDInvers", "Инвертировать красный-зеленый...");
+  ActRead = action("ActRead", "&Прочитать", Qt::Key_F5);
+  ActWrite = action("ActWrite", "&Записать", Qt::Key_F9);
+  ActLoad = action("ActLoad", "&Загрузить параметры...", QKeySequence::Open);
+  ActSave = action("ActSave", "&Сохранить параметры...", QKeySequence::Save);
+  ActOption = action("ActOption", "&Опции...");
+  ActCorrCoef = action("ActCorrCoef", "&Калибровка...");
+  ActVersion = action("ActVersion", "Считать &версию...");
+  ActLEDInvers = action("ActLEDInvers", "&Инвертировать красный-зеленый...");
 
   MainMenu = Named(new QMenuBar(this));
   MainMenu->setObjectName("MainMenu");
@@ -183,14 +195,17 @@ void TFmMain::CreateActionsAndMenu() {
     MainMenu->addMenu(created);
     return created;
   };
-  // A menu item is a component of its own that shows its action's caption and runs it.
+  // A menu item is a component of its own that shows its action's caption and shortcut and
+  // runs it; the shortcut works through the item, which the window holds.
   auto item = [this](QMenu* owner, const char* name, QAction* target) {
     auto* created = Named(new QAction(target->text(), owner));
     created->setObjectName(name);
+    created->setShortcut(target->shortcut());
     owner->addAction(created);
     connect(created, &QAction::triggered, target, [target] { target->trigger(); });
     connect(target, &QAction::changed, created, [created, target] {
       created->setText(target->text());
+      created->setShortcut(target->shortcut());
       created->setEnabled(target->isEnabled());
     });
     return created;
@@ -199,17 +214,17 @@ void TFmMain::CreateActionsAndMenu() {
     QAction* created = Named(owner->addSeparator());
     created->setObjectName(name);
   };
-  QMenu* file = menu("N3", "Файл");
+  QMenu* file = menu("N3", "&Файл");
   item(file, "N4", ActLoad);
   item(file, "N5", ActSave);
   item(file, "N6", ActOption);
   separator(file, "N7");
-  auto* exit = Named(new QAction("Выход", file));
+  auto* exit = Named(new QAction("В&ыход", file));
   exit->setObjectName("N1");
   file->addAction(exit);
   connect(exit, &QAction::triggered, this, [this] { Handle([this] { N1Click(); }); });
 
-  QMenu* unit = menu("N2", "Вестра");
+  QMenu* unit = menu("N2", "&Вестра");
   item(unit, "N8", ActRead);
   item(unit, "N9", ActWrite);
   item(unit, "N11", ActVersion);
@@ -237,10 +252,10 @@ void TFmMain::ConnectHandlers() {
   const std::pair<QPushButton*, QAction*> bound[] = {
       {BtRead, ActRead}, {BtWrite, ActWrite}, {BtCorrCoef, ActCorrCoef}};
   for (auto [button, action] : bound) {
-    button->setText(action->text());
+    button->setText(WithoutAccessKey(action->text()));
     connect(button, &QPushButton::clicked, action, [action] { action->trigger(); });
     connect(action, &QAction::changed, button, [button, action] {
-      button->setText(action->text());
+      button->setText(WithoutAccessKey(action->text()));
       button->setEnabled(action->isEnabled());
     });
   }
@@ -316,6 +331,7 @@ void TFmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!Shown && !event->spontaneous()) {
     Shown = true;
+    KeepFittingToScreen();  // first, so that the window is centred as large as it is
     FormShow();
   }
 }

@@ -45,6 +45,7 @@ class QTabWidget;
 class QTimer;
 class QWidget;
 class QFrame;
+class QScrollArea;
 class QGroupBox;
 class QVBoxLayout;
 class QActionGroup;
@@ -56,6 +57,12 @@ class TFmMain : public QMainWindow {
   // How a face uses the settings store: the window reads and writes it; the command line only
   // reads it, so that a script never changes the window's options.
   enum class TSettingsUse { ReadWrite, ReadOnly };
+
+  // The client area and the pages beside the left panel, where the screen holds them
+  // (form/ScreenFit.cpp).
+  static constexpr int kClientWidth = 778;
+  static constexpr int kClientHeight = 703;
+  static constexpr int kPagesWidth = 464;
 
   explicit TFmMain(QWidget* parent = nullptr);
   // A form for another face, never shown: it speaks to `person` from its first moment (a failure
@@ -256,6 +263,10 @@ class TFmMain : public QMainWindow {
   QFileDialog* SaveDialog = nullptr;
   QFileDialog* OpenDialog = nullptr;
   QFileDialog* LogDialog = nullptr;  // "Сохранить журнал"
+  // Where the file dialog named `dialogName` opens first in a run: the folder last chosen in
+  // it, kept in the settings store, else the Documents folder (form/Settings.cpp).
+  QString StartFolder(const QString& dialogName) const;
+  void StoreChosenFolder(const QString& dialogName, const QString& folder);
 
   // --- Transfer ---
   void ActReadExecute();
@@ -273,7 +284,8 @@ class TFmMain : public QMainWindow {
   // now and shows the differences; the controls do not change.
   void ActCompareExecute();
   // "Сохранить журнал...": the text of `MmLog` into a file chosen in `LogDialog`, UTF-8, one
-  // line per log line, replacing the file only once all of it is written (form/).
+  // line per log line ended as this system's Notepad wants it (form/LogFile.h), replacing the
+  // file only once all of it is written (form/).
   void ActSaveLogExecute();
 
   // --- Service ---
@@ -304,6 +316,12 @@ class TFmMain : public QMainWindow {
   T* Make(std::string_view name, QWidget* parent);  // a control from its row
   QGroupBox* MakeGroup(const char* objectName, std::string_view member, QWidget* parent);
   QWidget* MakeTab(QTabWidget* tabs, const QString& objectName, std::string_view member);
+  // A scroll area filling `page`, and the widget inside it that holds the page's controls.
+  QWidget* ScrollingPage(QWidget* page);
+  // The client area as high as the screen's free area allows, up to its own 703; once now and
+  // again whenever the window moves or is exposed.
+  void FitToScreen();
+  void KeepFittingToScreen();
   void CreateLeftPanel();
   void CreateActionsAndMenu();
   void CreateServiceMenu();  // form/ServiceMenu.cpp
@@ -339,6 +357,7 @@ class TFmMain : public QMainWindow {
   }
 
   std::vector<QPointer<QObject>> Components;
+  std::vector<QScrollArea*> ScrollingPages;
   QObject* ActionList = nullptr;
   QMenuBar* MainMenu = nullptr;
   QLabel* LbPortDevice = nullptr;

@@ -77,7 +77,7 @@ void TFmMain::CreateFormModel() {
   TSUser = Named(new QWidget(PGRight));
   TSUser->setObjectName("TSUser");
   PGRight->addTab(TSUser, "Основные");
-  QVBoxLayout* user = Column(TSUser);
+  QVBoxLayout* user = Column(ScrollingPage(TSUser));
   CreatePositioningAndPhones(user);
   CreateRequestAndArming(user);
   CreateAlarms(user);
@@ -87,7 +87,7 @@ void TFmMain::CreateFormModel() {
   TSSystem = Named(new QWidget(PGRight));
   TSSystem->setObjectName("TSSystem");
   PGRight->addTab(TSSystem, "Системные");
-  QVBoxLayout* system = Column(TSSystem);
+  QVBoxLayout* system = Column(ScrollingPage(TSSystem));
   CreateSimAndReporting(system);
   CreateServers(system);
   CreateOptionsAndBalance(system);

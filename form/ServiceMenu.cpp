@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 
 #include "form/FmMain.h"
+#include "form/LogFile.h"
 #include "params/ParamFile.h"
 
 void TFmMain::CreateServiceMenu() {
@@ -15,12 +16,12 @@ void TFmMain::CreateServiceMenu() {
     created->setObjectName(name);
     return created;
   };
-  ActCompare = action("ActCompare", "Сравнить с Вестрой...");
-  CBVerify = action("CBVerify", "Проверять после записи");
+  ActCompare = action("ActCompare", "&Сравнить с Вестрой...");
+  CBVerify = action("CBVerify", "&Проверять после записи");
   CBVerify->setCheckable(true);
-  ActSaveLog = action("ActSaveLog", "Сохранить журнал...");
+  ActSaveLog = action("ActSaveLog", "Сохранить &журнал...");
 
-  auto* menu = Named(new QMenu("Сервис", MainMenu));
+  auto* menu = Named(new QMenu("&Сервис", MainMenu));
   menu->setObjectName("N14");
   menu->menuAction()->setObjectName("N14");
   MainMenu->addMenu(menu);
@@ -40,9 +41,7 @@ void TFmMain::ActSaveLogExecute() {
   if (LogDialog->exec() != QDialog::Accepted) return;
   const QString fileName = LogDialog->selectedFiles().value(0);
   if (fileName.isEmpty()) return;
-  // One line per line of the log, each ended, as a text file on this system is.
-  QByteArray text = MmLog->toPlainText().toUtf8();
-  if (!text.isEmpty()) text += '\n';
+  const QByteArray text = LogFileBytes(MmLog->toPlainText(), kSystemLineEnds);
   ReplaceFile(fileName, [&text](QIODevice& file) {
     WriteWhole(file, std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
   });

@@ -1,8 +1,11 @@
-// The window's own use of the settings store: its position and the options it keeps.
+// The window's own use of the settings store: its position, the options it keeps and the
+// folders last chosen in its file dialogs.
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include "form/FmMain.h"
 #include "link/PortCatalogue.h"
@@ -11,6 +14,9 @@
 namespace {
 
 const char* const kPosition = "WindowPosition";
+
+// Named as the stored properties are: the dialog's name, a point, the property's.
+QString FolderKey(const QString& dialogName) { return dialogName + ".Folder"; }
 
 }  // namespace
 
@@ -58,4 +64,20 @@ void TFmMain::RestoreWindowPosition() {
     centred.moveCenter(screen->availableGeometry().center());
     move(centred.topLeft());
   }
+}
+
+QString TFmMain::StartFolder(const QString& dialogName) const {
+  QSettings store(PortCatalogue::Organization, PortCatalogue::Application);
+  // A folder since gone (a removed stick, a renamed share) would open an empty dialog.
+  for (const QString& folder :
+       {store.value(FolderKey(dialogName)).toString(),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)})
+    if (!folder.isEmpty() && QDir(folder).exists()) return folder;
+  return QDir::homePath();
+}
+
+void TFmMain::StoreChosenFolder(const QString& dialogName, const QString& folder) {
+  if (SettingsUse == TSettingsUse::ReadOnly) return;
+  QSettings store(PortCatalogue::Organization, PortCatalogue::Application);
+  store.setValue(FolderKey(dialogName), QDir::toNativeSeparators(folder));
 }

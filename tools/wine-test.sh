@@ -3,8 +3,9 @@
 # prefix on a virtual X display (every Qt program under Wine needs one, even a console one):
 #  - the test programs that need no pseudo-terminal;
 #  - vestra-cli.exe through Wine's COM3, which leads to the Linux simulated unit's
-#    pseudo-terminal: version, ports, a port with no device, a read into a file under a Cyrillic
-#    folder (byte for byte the file of the Linux build) and a write of it with verification;
+#    pseudo-terminal: version, ports, a port with no device, its help in Windows' terms, a read
+#    into a file under a Cyrillic folder (byte for byte the file of the Linux build) and a write
+#    of it with verification;
 #  - the setup program: a silent install for all users, the installed program run, a silent
 #    uninstall that leaves nothing behind; the zip unpacked into a Cyrillic folder and run there;
 #  - the window: opened, one click on "Прочитать" reads the unit, its picture for the README.
@@ -71,6 +72,16 @@ expect() {  # name, expected exit code, pattern the output holds, command...
 expect "vestra-cli.exe version through COM3" 0 '^3\.00' wine "$cli" version --port COM3
 expect "vestra-cli.exe ports: COM3 is there" 0 '^COM3 .*есть' wine "$cli" ports
 expect "vestra-cli.exe on a port without a device" 1 'COM5: ' wine "$cli" version --port COM5
+# The help speaks of Windows: its stop keys, and no signal, device path or by-path of Linux.
+for help in --help "write --help" "provision --help"; do
+  # shellcheck disable=SC2086
+  expect "vestra-cli.exe $help names Ctrl+Break" 0 'Ctrl+Break' wine "$cli" $help
+  if grep -E 'SIG[A-Z]+|/dev/|by-path|~/' "$work/out" >&2; then
+    fail "vestra-cli.exe $help names nothing of Linux"
+  else
+    pass "vestra-cli.exe $help names nothing of Linux"
+  fi
+done
 
 folder="$work/Пользователь"
 mkdir -p "$folder"

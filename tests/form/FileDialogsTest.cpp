@@ -1,4 +1,5 @@
-// The dialogs for parameter files: titles, filters, start name, and the last choice remembered.
+// The dialogs for parameter files and the log: titles, filters, start name and folder, the last
+// choice remembered, and the bytes of a saved log.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -8,11 +9,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
+#include "form/LogFile.h"
 #include "tests/support/WindowTest.h"
 
 namespace {
@@ -53,9 +56,17 @@ TSeen OpenAndChoose(QFileDialog* dialog, const QString& file,
   return seen;
 }
 
+// The user's Documents folder, made where the system names it.
+QString Documents() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  QDir().mkpath(folder);
+  return QDir(folder).absolutePath();
+}
+
 }  // namespace
 
 TEST_F(TWindowTest, SaveDialogOpensWithItsTitleFilterAndNameAndRemembersTheChoice) {
+  const QString documents = Documents();
   auto window = NewWindow();
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
@@ -66,7 +77,7 @@ TEST_F(TWindowTest, SaveDialogOpensWithItsTitleFilterAndNameAndRemembersTheChoic
   EXPECT_EQ(first.Filter, "Файлы параметров (*.ini)");
   EXPECT_EQ(first.Suffix, "ini");
   EXPECT_TRUE(first.ConfirmsOverwrite);
-  EXPECT_EQ(first.Folder, QDir::homePath());
+  EXPECT_EQ(first.Folder, documents);
   ASSERT_EQ(first.Files.size(), 1);
   EXPECT_TRUE(first.Files[0].endsWith("/Vestra.ini"));
   EXPECT_EQ(window->SaveDialog->selectedFiles().value(0), folder.filePath("unit7.ini"));
@@ -81,8 +92,29 @@ TEST_F(TWindowTest, SaveDialogOpensWithItsTitleFilterAndNameAndRemembersTheChoic
   EXPECT_EQ(open.Title, "Загрузить параметры");
   EXPECT_EQ(open.Mode, QFileDialog::ExistingFile);
   EXPECT_EQ(open.Suffix, "");
-  EXPECT_EQ(open.Folder, QDir::homePath());
+  EXPECT_EQ(open.Folder, documents);
   EXPECT_TRUE(open.Files.value(0).endsWith("/Vestra.ini"));
+}
+
+TEST_F(TWindowTest, EachDialogOpensInItsLastFolderAfterARestart) {
+  const QString documents = Documents();
+  QTemporaryDir units, logs;
+  ASSERT_TRUE(units.isValid() && logs.isValid());
+  {
+    auto window = NewWindow();
+    OpenAndChoose(window->SaveDialog, units.filePath("unit7.ini"));
+    window->MmLog->setPlainText("#V");
+    OpenAndChoose(window->LogDialog, logs.filePath("unit7.log"),
+                  [&] { window->ActSaveLogExecute(); });
+  }
+  auto window = NewWindow();
+  EXPECT_EQ(OpenAndChoose(window->SaveDialog, {}).Folder, QDir(units.path()).absolutePath());
+  EXPECT_EQ(OpenAndChoose(window->LogDialog, {}).Folder, QDir(logs.path()).absolutePath());
+  EXPECT_EQ(OpenAndChoose(window->OpenDialog, {}).Folder, documents);
+  // A folder since gone: the Documents folder again.
+  const QString gone = units.path();
+  units.remove();
+  EXPECT_EQ(OpenAndChoose(NewWindow()->SaveDialog, {}).Folder, documents) << gone.toStdString();
 }
 
 TEST_F(TWindowTest, AllFilesEntryShowsFilesWithoutAnExtensionToo) {
@@ -157,5 +189,22 @@ TEST_F(TWindowTest, LogIsSavedInUtf8UnderANameOfTheMoment) {
       << seen.Files[0].toStdString();
   QFile saved(folder.filePath("unit7.log"));
   ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-  EXPECT_EQ(QString::fromUtf8(saved.readAll()), window->MmLog->toPlainText() + "\n");
+  EXPECT_EQ(saved.readAll(), LogFileBytes(window->MmLog->toPlainText(), kSystemLineEnds));
+}
+
+TEST(LogFileBytes, EveryLineEndedAsTheSystemsNotepadWantsIt) {
+  const QString log = "#V\n#V 3.00\nПроверено";
+  const QByteArray lines = QString("Проверено").toUtf8();
+  const struct {
+    QString Log;
+    TLineEnds Ends;
+    QByteArray Bytes;
+  } cases[] = {
+      {log, TLineEnds::Lf, "#V\n#V 3.00\n" + lines + "\n"},
+      {log, TLineEnds::CrLfWithBom, "\xEF\xBB\xBF#V\r\n#V 3.00\r\n" + lines + "\r\n"},
+      {"", TLineEnds::Lf, ""},
+      {"", TLineEnds::CrLfWithBom, "\xEF\xBB\xBF"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(LogFileBytes(c.Log, c.Ends), c.Bytes) << c.Bytes.toHex(' ').toStdString();
 }

@@ -140,24 +140,28 @@ TEST_F(TWindowTest, PortDevicesComeFromTheStoreAsItIsNow) {
   EXPECT_EQ(window->Link.Resolver("COM4"), DefaultDevicePath("COM4"));
 }
 
-TEST_F(TWindowTest, MenuItemsAndActionsCarryTheirNamesAndCaptions) {
+TEST_F(TWindowTest, MenuItemsAndActionsCarryTheirNamesCaptionsAndKeys) {
   auto window = NewWindow();
-  const std::pair<const char*, const char*> actions[] = {
-      {"ActRead", "Прочитать"},
-      {"ActWrite", "Записать"},
-      {"ActLoad", "Загрузить параметры..."},
-      {"ActSave", "Сохранить параметры..."},
-      {"ActOption", "Опции..."},
-      {"ActCorrCoef", "Калибровка..."},
-      {"ActVersion", "Считать версию..."},
-      {"ActLEDInvers", "Инвертировать красный-зеленый..."}};
-  for (auto [name, caption] : actions) {
+  // The caption's words, its access key after the "&", and the shortcut.
+  const std::tuple<const char*, const char*, QKeySequence> actions[] = {
+      {"ActRead", "&Прочитать", Qt::Key_F5},
+      {"ActWrite", "&Записать", Qt::Key_F9},
+      {"ActLoad", "&Загрузить параметры...", QKeySequence::Open},
+      {"ActSave", "&Сохранить параметры...", QKeySequence::Save},
+      {"ActOption", "&Опции...", {}},
+      {"ActCorrCoef", "&Калибровка...", {}},
+      {"ActVersion", "Считать &версию...", {}},
+      {"ActLEDInvers", "&Инвертировать красный-зеленый...", {}}};
+  for (const auto& [name, caption, shortcut] : actions) {
     auto* action = window->FindControlAs<QAction>(name);
     ASSERT_NE(action, nullptr) << name;
     EXPECT_EQ(action->text(), QString(caption));
-    EXPECT_TRUE(action->shortcut().isEmpty());
+    EXPECT_EQ(action->shortcut(), shortcut) << name;
     EXPECT_TRUE(action->isEnabled());
   }
+  EXPECT_EQ(window->FindControlAs<QAction>("ActLoad")->shortcut().toString(), "Ctrl+O");
+  EXPECT_EQ(window->FindControlAs<QAction>("ActSave")->shortcut().toString(), "Ctrl+S");
+  // A button shows the words only: its own access key would take Alt and a letter from the menu.
   EXPECT_EQ(window->BtRead->text(), "Прочитать");
   EXPECT_EQ(window->BtWrite->text(), "Записать");
   EXPECT_EQ(window->BtCorrCoef->text(), "Калибровка...");
@@ -175,15 +179,20 @@ TEST_F(TWindowTest, MenuItemsAndActionsCarryTheirNamesAndCaptions) {
   auto* unit = window->FindControlAs<QMenu>("N2");
   ASSERT_TRUE(file && unit);
   EXPECT_EQ(bar->actions().size(), 3);  // "Сервис" follows
-  EXPECT_EQ(file->title(), "Файл");
-  EXPECT_EQ(unit->title(), "Вестра");
-  EXPECT_EQ(entries(file), QStringList({"N4:Загрузить параметры...", "N5:Сохранить параметры...",
-                                        "N6:Опции...", "N7:-", "N1:Выход"}));
+  EXPECT_EQ(file->title(), "&Файл");
+  EXPECT_EQ(unit->title(), "&Вестра");
+  EXPECT_EQ(entries(file), QStringList({"N4:&Загрузить параметры...", "N5:&Сохранить параметры...",
+                                        "N6:&Опции...", "N7:-", "N1:В&ыход"}));
   EXPECT_EQ(entries(unit),
-            QStringList({"N8:Прочитать", "N9:Записать", "N11:Считать версию...", "N13:-",
-                         "N10:Калибровка...", "N12:Инвертировать красный-зеленый..."}));
-  for (QMenu* menu : {file, unit})
-    for (QAction* a : menu->actions()) EXPECT_TRUE(a->shortcut().isEmpty());
+            QStringList({"N8:&Прочитать", "N9:&Записать", "N11:Считать &версию...", "N13:-",
+                         "N10:&Калибровка...", "N12:&Инвертировать красный-зеленый..."}));
+  const std::pair<const char*, QAction*> shown[] = {{"N4", window->ActLoad},
+                                                    {"N5", window->ActSave},
+                                                    {"N8", window->ActRead},
+                                                    {"N9", window->ActWrite},
+                                                    {"N11", window->ActVersion}};
+  for (auto [item, action] : shown)
+    EXPECT_EQ(window->FindControlAs<QAction>(item)->shortcut(), action->shortcut()) << item;
 
   // A menu item runs its action.
   int runs = 0;
@@ -191,6 +200,35 @@ TEST_F(TWindowTest, MenuItemsAndActionsCarryTheirNamesAndCaptions) {
   QObject::disconnect(window->ActOption, &QAction::triggered, window.get(), nullptr);
   window->FindControlAs<QAction>("N6")->trigger();
   EXPECT_EQ(runs, 1);
+}
+
+TEST_F(TWindowTest, KeysRunTheActionsAndAltOpensTheMenus) {
+  auto window = NewWindow();
+  window->show();
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  const std::pair<QKeyCombination, QAction*> keys[] = {{Qt::Key_F5, window->ActRead},
+                                                       {Qt::Key_F9, window->ActWrite},
+                                                       {Qt::CTRL | Qt::Key_O, window->ActLoad},
+                                                       {Qt::CTRL | Qt::Key_S, window->ActSave}};
+  for (auto [key, action] : keys) {
+    QObject::disconnect(action, &QAction::triggered, window.get(), nullptr);  // not the unit
+    int runs = 0;
+    QObject::connect(action, &QAction::triggered, [&] { ++runs; });
+    QTest::keyClick(window->SECloseDelay, key.key(), key.keyboardModifiers());
+    EXPECT_EQ(runs, 1) << QKeySequence(key).toString().toStdString();
+  }
+  // Alt with the underlined letter of a menu's title opens that menu.
+  for (const char* name : {"N3", "N2", "N14"}) {
+    auto* menu = window->FindControlAs<QMenu>(name);
+    const QKeyCombination mnemonic = QKeySequence::mnemonic(menu->title())[0];
+    ASSERT_EQ(mnemonic.keyboardModifiers(), Qt::AltModifier) << name;
+    // Not an ASCII key: the event carries its letter itself.
+    QTest::sendKeyEvent(QTest::Click, window.get(), mnemonic.key(),
+                        QString(QChar(mnemonic.key())).toLower(), Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == menu; })) << name;
+    menu->close();
+  }
 }
 
 TEST_F(TWindowTest, FindControlTakesTheExactNameAndChecksTheKind) {

@@ -18,10 +18,10 @@ TEST_F(TWindowTest, ServiceMenuFollowsTheUnitMenu) {
     EXPECT_TRUE(a->shortcut().isEmpty());
   }
   EXPECT_EQ(menus, QStringList({"N3", "N2", "N14"}));
-  EXPECT_EQ(service->title(), "Сервис");
+  EXPECT_EQ(service->title(), "&Сервис");
   EXPECT_EQ(items,
-            QStringList({"ActCompare:Сравнить с Вестрой...", "CBVerify:Проверять после записи",
-                         "N15:-", "ActSaveLog:Сохранить журнал..."}));
+            QStringList({"ActCompare:&Сравнить с Вестрой...", "CBVerify:&Проверять после записи",
+                         "N15:-", "ActSaveLog:Сохранить &журнал..."}));
   EXPECT_TRUE(window->CBVerify->isCheckable());
   EXPECT_FALSE(window->CBVerify->isChecked());
   EXPECT_FALSE(window->VerifyAfterWrite);
