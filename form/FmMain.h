@@ -322,6 +322,9 @@ class TFmMain : public QMainWindow {
   // again whenever the window moves or is exposed.
   void FitToScreen();
   void KeepFittingToScreen();
+  // A window lowered to fit its screen is moved up into the screen's free area, where a stored
+  // position or the system put it lower.
+  void KeepLoweredWindowInside();
   void CreateLeftPanel();
   void CreateActionsAndMenu();
   void CreateServiceMenu();  // form/ServiceMenu.cpp

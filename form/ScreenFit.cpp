@@ -79,8 +79,14 @@ void TFmMain::FitToScreen() {
   PGRight->setFixedWidth(kPagesWidth + bar);
   client->setFixedSize(size);
   layout()->activate();
-  if (height == kClientHeight) return;
-  // Lowered to fit, the window must lie inside the area too.
+  KeepLoweredWindowInside();
+}
+
+void TFmMain::KeepLoweredWindowInside() {
+  const QScreen* screen = this->screen();
+  if (!screen || centralWidget()->height() == kClientHeight) return;
+  // Lowered, the window is as high as the area: any lower, and its bottom is behind the taskbar.
+  const QRect area = screen->availableGeometry();
   QRect placed = frameGeometry();
   placed.moveBottom(std::min(placed.bottom(), area.bottom()));
   placed.moveTop(std::max(placed.top(), area.top()));

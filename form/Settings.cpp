@@ -55,6 +55,7 @@ void TFmMain::RestoreWindowPosition() {
     for (const QScreen* screen : QGuiApplication::screens()) {
       if (screen->availableGeometry().intersects(placed)) {
         move(placed.topLeft());
+        KeepLoweredWindowInside();
         return;
       }
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the Windows build (tools/windows.sh made it in build-windows/) under Wine, in a fresh
 # prefix on a virtual X display (every Qt program under Wine needs one, even a console one):
-#  - the test programs that need no pseudo-terminal;
+#  - the test programs that need no pseudo-terminal, and the form's test of the screen on a
+#    laptop's free area on Windows' own platform;
 #  - vestra-cli.exe through Wine's COM3, which leads to the Linux simulated unit's
 #    pseudo-terminal: version, ports, a port with no device, its help in Windows' terms, a read
 #    into a file under a Cyrillic folder (byte for byte the file of the Linux build) and a write
@@ -41,6 +42,24 @@ for program in "$win"/tests/*/test_*.exe; do
     fail "$suite"
   fi
 done
+# The window on a laptop's free area, on Windows' own platform: Wine's desktop of 1366 x 748 with
+# its taskbar leaves 728 rows, as a 1366 x 768 screen leaves above Windows' taskbar. Wine keeps
+# QT_ variables from Windows programs (the suites above run offscreen); the registry's
+# environment hands this one over.
+program=$win/tests/form/test_form.exe
+wine reg add 'HKCU\Environment' /v QT_QPA_PLATFORM /t REG_SZ /d windows /f >/dev/null 2>&1
+(cd "$(dirname "$program")" && timeout 300 wine explorer /desktop=shell,1366x748 \
+   "$(winpath "$program")" --gtest_filter='Screens/*Primary' \
+   --gtest_output="xml:$(winpath "$work/screens.xml")" >"$work/screens.log" 2>&1) || true
+wine reg delete 'HKCU\Environment' /v QT_QPA_PLATFORM /f >/dev/null 2>&1
+wineserver -w
+if grep -q 'windows 1366x728' "$work/screens.xml" 2>/dev/null &&
+   grep -q '^\[  PASSED  \] 1 test' "$work/screens.log"; then
+  pass "the window keeps every control within a laptop's 728 rows"
+else
+  cat "$work/screens.log" "$work/screens.xml" >&2 2>/dev/null
+  fail "the window keeps every control within a laptop's 728 rows"
+fi
 unset WINEPATH
 
 start_sim
