@@ -27,7 +27,7 @@ for package in vestra vestra-cli vestra-sim; do
   mkdir -p "$root/dbgsym"
   dpkg-deb -x "$(deb $package-dbgsym)" "$root/dbgsym"
 done
-for overrides in "$root"/usr/share/lintian/overrides/*; do
+for overrides in "$root"/usr/share/lintian/overrides/* "$(dirname "$0")/../debian/source/lintian-overrides"; do
   [ -f "$overrides" ] || continue
   unexplained=$(awk '/^#/ { why = 1; next } /^[^#[:space:]]/ && !why { print } { why = 0 }' "$overrides")
   [ -z "$unexplained" ] || fail "overrides without a reason: $unexplained"
