@@ -13,21 +13,8 @@
 
 namespace {
 
-struct TPhaseLook {
-  const char* Text;    // the phase as the slot's line shows it
-  const char* Colour;  // its escape sequence on a colour terminal
-};
-// By phase: waiting, writing, verifying, done, failed, ended, recording, already written.
-constexpr std::array<TPhaseLook, 8> kPhases = {{
-    {"ожидание", ""},
-    {"запись", "\x1b[33m"},
-    {"проверка", "\x1b[33m"},
-    {"готово — отключите блок", "\x1b[32m"},
-    {"ошибка: ", "\x1b[31m"},
-    {"", "\x1b[2m"},
-    {"", "\x1b[33m"},
-    {"уже записан — отключите блок", "\x1b[32m"},
-}};
+// The escape sequence of each tone on a colour terminal.
+constexpr std::array<const char*, 4> kToneColours = {"", "\x1b[34m", "\x1b[32m", "\x1b[31m"};
 // A slot's line: its number, then the port, the phase and the label, each narrowed (the label
 // first) down to its least when the terminal is narrow, then the seconds.
 constexpr int kNumberWidth = 3, kSecondsWidth = 8;
@@ -61,71 +48,16 @@ void TSlotStatus::AddSlot(const std::string& port) {
   Draw();
 }
 
-void TSlotStatus::Enter(TSlot& slot, TPhase phase) {
-  if (slot.Phase != phase) slot.Since = TClock::now();
-  slot.Phase = phase;
-}
-
 void TSlotStatus::Apply(const TStationEvent& event) {
   if (event.Slot < 1 || event.Slot > static_cast<int>(Slots.size())) return;
-  TSlot& slot = Slots[static_cast<std::size_t>(event.Slot - 1)];
-  std::string said;
-  const std::string row = event.Row > 0 ? "строка " + std::to_string(event.Row) : "шаблон";
-  switch (event.Kind) {
-    case TEventKind::Arrived:
-      slot.Label.clear();
-      said = "блок подключён (" + event.Firmware + ")";
-      break;
-    case TEventKind::Claimed:
-      slot.Label = event.Label.empty() ? row : event.Label;
-      said = row + (event.Label.empty() ? "" : " (" + event.Label + ")");
-      Enter(slot, TPhase::Writing);
-      break;
-    case TEventKind::Progress:
-      slot.Step = event.Step;
-      slot.Steps = event.Steps;
-      Enter(slot, event.Phase == "verify" ? TPhase::Verifying : TPhase::Writing);
-      break;
-    case TEventKind::Written:
-      said = "записано, проверка";
-      Enter(slot, TPhase::Verifying);
-      break;
-    case TEventKind::Verified:
-      said = "проверено";
-      break;
-    case TEventKind::Finished:
-      if (event.Result == "already") {
-        slot.Label = event.Label.empty() ? row : event.Label;
-        said = event.Detail + " — отключите";
-        Enter(slot, TPhase::Already);
-        break;
-      }
-      if (event.Result == "ok") {
-        ++DoneUnits;
-        said = kPhases[static_cast<std::size_t>(TPhase::Done)].Text;
-        Enter(slot, TPhase::Done);
-        break;
-      }
-      [[fallthrough]];
-    case TEventKind::Error:
-      Differences += event.Result == "differences";
-      slot.Detail = (event.Result == "differences" ? "расхождения " : "") + event.Detail;
-      said = "ошибка: " + slot.Detail;
-      if (event.Kind == TEventKind::Finished)
-        Failures.push_back("слот " + std::to_string(event.Slot) + " " + slot.Port + ", " + row +
-                           (event.Label.empty() ? "" : " (" + event.Label + ")") + ": " +
-                           slot.Detail);
-      Enter(slot, TPhase::Failed);
-      break;
-    case TEventKind::Retry:
-      slot.Detail = said = event.Detail;
-      Enter(slot, TPhase::Recording);
-      break;
-    case TEventKind::Left:
-      said = "блок отключён";
-      slot.Label.clear();
-      Enter(slot, TPhase::Waiting);
-      break;
+  TSlotState& slot = Slots[static_cast<std::size_t>(event.Slot - 1)];
+  const std::string said = slot.Apply(event);
+  if (event.Kind == TEventKind::Finished && event.Result == "ok") ++DoneUnits;
+  if (event.Kind == TEventKind::Finished && slot.Phase == TSlotPhase::Failed) {
+    Differences += event.Result == "differences";
+    const std::string row = event.Row > 0 ? "строка " + std::to_string(event.Row) : "шаблон";
+    Failures.push_back("слот " + std::to_string(event.Slot) + " " + slot.Port + ", " + row +
+                       (event.Label.empty() ? "" : " (" + event.Label + ")") + ": " + slot.Detail);
   }
   if (IsTerminal) {
     // A unit's progress comes many times a second; the eye needs a few pictures of it.
@@ -150,9 +82,7 @@ void TSlotStatus::Print(const std::string& line) {
 }
 
 void TSlotStatus::Ended(int slot, const std::string& why) {
-  TSlot& s = Slots[static_cast<std::size_t>(slot - 1)];
-  s.Detail = why;
-  Enter(s, TPhase::Ended);
+  Slots[static_cast<std::size_t>(slot - 1)].End(why);
   Note(slot, why);
 }
 
@@ -168,16 +98,11 @@ int TSlotStatus::Width() const {
   return size.ws_col;
 }
 
-std::string TSlotStatus::SlotLine(int number, const TSlot& slot, int width) const {
-  const auto& look = kPhases[static_cast<std::size_t>(slot.Phase)];
-  std::string phase = look.Text;
-  if (slot.Phase == TPhase::Writing && slot.Steps > 0)
-    phase += " " + std::to_string(slot.Step) + "/" + std::to_string(slot.Steps);
-  if (slot.Phase == TPhase::Failed || slot.Phase == TPhase::Ended ||
-      slot.Phase == TPhase::Recording)
-    phase += slot.Detail;
-  const long seconds =
-      std::chrono::duration_cast<std::chrono::seconds>(TClock::now() - slot.Since).count();
+std::string TSlotStatus::SlotLine(int number, const TSlotState& slot, int width) const {
+  const char* tone = kToneColours[static_cast<std::size_t>(PhaseTone(slot.Phase))];
+  const char* sign = PhaseSign(slot.Phase);
+  const std::string phase = (*sign ? std::string(sign) + " " : "") + slot.Words();
+  const long seconds = slot.Seconds();
   // The last column is left free: a line that fills the terminal wraps on some of them.
   int excess =
       kNumberWidth + kPort.Widest + kPhase.Widest + 1 + kLabel.Widest + kSecondsWidth - (width - 1);
@@ -189,10 +114,10 @@ std::string TSlotStatus::SlotLine(int number, const TSlot& slot, int width) cons
     *column -= give;
     excess -= give;
   }
-  const bool colour = Colour && *look.Colour && excess <= 0;
+  const bool colour = Colour && *tone && excess <= 0;
   std::string line = Pad(std::to_string(number), kNumberWidth) + Pad(slot.Port, port, true) +
-                     (colour ? look.Colour : "") + Pad(phase, phaseWidth) + (colour ? kReset : "") +
-                     " " + Pad(slot.Label, label) +
+                     (colour ? tone : "") + Pad(phase, phaseWidth) + (colour ? kReset : "") + " " +
+                     Pad(slot.Label, label) +
                      Pad(" " + std::to_string(seconds) + " с", kSecondsWidth);
   // Narrower still: the line is cut, plainly.
   return excess > 0 ? Pad(line, std::max(width - 1, 10)) : line;

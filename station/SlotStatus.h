@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "station/SlotState.h"
 #include "station/StationEvents.h"
 
 class TSlotStatus {
@@ -46,28 +47,19 @@ class TSlotStatus {
   bool Terminal() const { return IsTerminal; }
 
  private:
-  enum class TPhase { Waiting, Writing, Verifying, Done, Failed, Ended, Recording, Already };
-  struct TSlot {
-    std::string Port, Label, Detail;
-    TPhase Phase = TPhase::Waiting;
-    int Step = 0, Steps = 0;
-    TClock::time_point Since = TClock::now();
-  };
-
   std::FILE* Out;
   bool IsTerminal, Colour;
   int Left = -1, DoneUnits = 0, Differences = 0;
-  std::vector<TSlot> Slots;
+  std::vector<TSlotState> Slots;
   std::vector<std::string> Failures;  // one text per failed attempt
   TClock::time_point Start = TClock::now();
   int Drawn = 0;  // lines of the picture on the screen
   TClock::time_point DrawnAt{};
   bool Closed = false;  // the last picture and the summary stand: nothing is drawn any more
 
-  void Enter(TSlot& slot, TPhase phase);
   // The terminal's width now: a resize is followed at the next picture.
   int Width() const;
-  std::string SlotLine(int number, const TSlot& slot, int width) const;
+  std::string SlotLine(int number, const TSlotState& slot, int width) const;
   std::string SummaryLine() const;
   void Plain(int number, const std::string& text);
   void Erase();

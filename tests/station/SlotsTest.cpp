@@ -205,7 +205,7 @@ TEST_F(Slots, OnATerminalEachSlotHasALineColouredUnlessNoColor) {
       return station.Err().find("готово — отключите блок") != std::string::npos;
     })) << station.Err();
     const std::string picture = station.Err();
-    EXPECT_NE(picture.find("ожидание"), std::string::npos) << picture;  // the other slot
+    EXPECT_NE(picture.find("ждёт блок"), std::string::npos) << picture;  // the other slot
     EXPECT_NE(picture.find("готово 1, осталось 1, ошибок 0"), std::string::npos) << picture;
     EXPECT_EQ(picture.find("\x1b[32m") != std::string::npos, !noColor) << picture;
   }
