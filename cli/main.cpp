@@ -22,7 +22,7 @@ namespace {
 
 // What the help says of the system it runs on: the ports a person names there, the station's
 // default record, and what stops a run (station/StopSignals*.cpp: on Windows the console's Ctrl+C
-// and Ctrl+Break; its closing ends the process at once, whatever the handler answers).
+// and Ctrl+Break; its closing leaves the process about 5 s).
 #ifdef _WIN32
 const char* const kPortHelp =
     "Порт: имя, как в окне (COM3); без него — порт, выбранный в опциях окна.";
@@ -31,11 +31,13 @@ const char* const kPortsSummary =
 const char* const kStoreHelp =
     "База данных станции: очередь строк и запись каждой попытки. Файл SQLite или PostgreSQL, "
     "общий для линии станций: postgresql://пользователь@хост/база или строка подключения libpq "
-    "(host=... dbname=...). При повторном запуске строки, записанные успешно, пропускаются.";
+    "(host=... dbname=...). При повторном запуске строки, записанные успешно, пропускаются. "
+    "По умолчанию %LOCALAPPDATA%\\Vestra\\station.db; PostgreSQL в Windows пока недоступен.";
 const char* const kStopCodes =
     "  130  остановлено по Ctrl+C или Ctrl+Break после записи текущего блока\n"
-    "Закрытие окна консоли завершает программу сразу, даже посреди записи: останавливайте её "
-    "по Ctrl+C.\n";
+    "  143  остановлено закрытием окна консоли после записи текущего блока\n"
+    "Закрытие окна консоли Windows даёт программе лишь около 5 с: останавливайте её по "
+    "Ctrl+C.\n";
 #else
 const char* const kPortHelp =
     "Порт: имя, как в окне (COM3), или путь к устройству (/dev/ttyACM0); без него — порт, "

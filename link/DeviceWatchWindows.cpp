@@ -1,17 +1,21 @@
-// Serial port devices on Windows: what the SetupAPI tells of each COM port, and a watch that
-// looks again now and then.
+// Serial port devices on Windows: what the SetupAPI tells of each COM port, and a watch of them
+// by the system's own notifications.
 //
-// Windows tells device changes to a window or a registered callback, neither of which the
-// link's callers have here; the only caller that waits for a device (the check after a write,
-// while a unit restarts) is served by looking at the port every 100 ms. No device identity is
-// kept: a port name is taken as one device.
+// Windows tells of COM ports that arrive or leave through the device interface notifications
+// of the COM-port class (CM_Register_Notification, looked up at run time: Wine may lack it), and
+// every serial driver names its ports under HARDWARE\DEVICEMAP\SERIALCOMM, which is watched too
+// (RegNotifyChangeKeyValue): Wine sends no device notifications. Both only set one event, the
+// watch's descriptor; the ports are looked at again only then. No device identity is kept: a
+// port name is taken as one device.
 #include <windows.h>
 // After windows.h, which these need.
 #include <devguid.h>
 #include <setupapi.h>
+// A device interface class, defined here rather than through initguid.h.
+#include <cfgmgr32.h>
 
+#include <algorithm>
 #include <memory>
-#include <thread>
 
 #include "link/DeviceWatch.h"
 
@@ -119,9 +123,68 @@ std::optional<TPortFacts> DescribePort(const std::string& path) {
   return facts;
 }
 
+namespace {
+
+// GUID_DEVINTERFACE_COMPORT.
+constexpr GUID kComPortInterface = {
+    0x86e0d1e0, 0x8089, 0x11d0, {0x9c, 0xe4, 0x08, 0x00, 0x3e, 0x30, 0x1f, 0x73}};
+
+using TRegister = CONFIGRET(WINAPI*)(PCM_NOTIFY_FILTER, PVOID, PCM_NOTIFY_CALLBACK,
+                                     PHCMNOTIFICATION);
+using TUnregister = CONFIGRET(WINAPI*)(HCMNOTIFICATION);
+
+DWORD CALLBACK OnDeviceChange(HCMNOTIFICATION, PVOID event, CM_NOTIFY_ACTION, PCM_NOTIFY_EVENT_DATA,
+                              DWORD) {
+  SetEvent(static_cast<HANDLE>(event));
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
 struct TDeviceWatch::TState {
   std::vector<std::string> Paths;
   std::vector<bool> Present;
+  HANDLE Changed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HKEY Names = nullptr;  // HARDWARE\DEVICEMAP\SERIALCOMM
+  HMODULE Manager = LoadLibraryW(L"cfgmgr32.dll");
+  HCMNOTIFICATION Notification = nullptr;
+
+  // The key tells of one change at a time: asked again after each.
+  void WatchNames() {
+    if (Names)
+      RegNotifyChangeKeyValue(Names, FALSE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                              Changed, TRUE);
+  }
+
+  TState() {
+    // The key exists once a serial driver runs; made empty otherwise, so that it can be watched.
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                    REG_OPTION_VOLATILE, KEY_NOTIFY | KEY_QUERY_VALUE, nullptr, &Names, nullptr);
+    if (!Names)
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0,
+                    KEY_NOTIFY | KEY_QUERY_VALUE, &Names);
+    WatchNames();
+    const auto subscribe = Manager ? reinterpret_cast<TRegister>(reinterpret_cast<void*>(
+                                         GetProcAddress(Manager, "CM_Register_Notification")))
+                                   : nullptr;
+    CM_NOTIFY_FILTER filter{};
+    filter.cbSize = sizeof filter;
+    filter.FilterType = CM_NOTIFY_FILTER_TYPE_DEVICEINTERFACE;
+    filter.u.DeviceInterface.ClassGuid = kComPortInterface;
+    if (subscribe && subscribe(&filter, Changed, OnDeviceChange, &Notification) != CR_SUCCESS)
+      Notification = nullptr;
+  }
+  ~TState() {
+    const auto unsubscribe = Manager ? reinterpret_cast<TUnregister>(reinterpret_cast<void*>(
+                                           GetProcAddress(Manager, "CM_Unregister_Notification")))
+                                     : nullptr;
+    if (Notification && unsubscribe) unsubscribe(Notification);
+    if (Manager) FreeLibrary(Manager);
+    if (Names) RegCloseKey(Names);
+    CloseHandle(Changed);
+  }
+  TState(const TState&) = delete;
+  TState& operator=(const TState&) = delete;
 };
 
 TDeviceWatch::TDeviceWatch(std::vector<std::string> paths) : State(std::make_unique<TState>()) {
@@ -132,11 +195,15 @@ TDeviceWatch::TDeviceWatch(std::vector<std::string> paths) : State(std::make_uni
 TDeviceWatch::~TDeviceWatch() = default;
 
 const std::vector<std::string>& TDeviceWatch::Paths() const { return State->Paths; }
-int TDeviceWatch::Descriptor() const { return -1; }
+// The event's handle: Windows keeps handles within 32 bits, for 32-bit programs' sake.
+int TDeviceWatch::Descriptor() const { return HandleToLong(State->Changed); }
 bool TDeviceWatch::UsesUdev() const { return false; }
 bool TDeviceWatch::Present(std::size_t index) const { return State->Present.at(index); }
 
 std::vector<TDeviceWatch::TEvent> TDeviceWatch::TakeEvents() {
+  // Asked again before looking: a change while looking is not missed.
+  ResetEvent(State->Changed);
+  State->WatchNames();
   std::vector<TEvent> events;
   for (std::size_t index = 0; index < State->Paths.size(); ++index) {
     const bool now = Exists(State->Paths[index]);
@@ -148,9 +215,8 @@ std::vector<TDeviceWatch::TEvent> TDeviceWatch::TakeEvents() {
 }
 
 bool TDeviceWatch::Wait(std::chrono::steady_clock::time_point deadline) const {
-  const auto until = std::min(deadline, TClock::now() + 100ms);
-  std::this_thread::sleep_until(until);
-  for (std::size_t index = 0; index < State->Paths.size(); ++index)
-    if (Exists(State->Paths[index]) != State->Present[index]) return true;
-  return until < deadline;  // may have changed: looked at again by the caller
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
+  return WaitForSingleObject(State->Changed, static_cast<DWORD>(std::max<long long>(left, 0))) ==
+         WAIT_OBJECT_0;
 }

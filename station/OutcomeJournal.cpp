@@ -1,9 +1,5 @@
 #include "station/OutcomeJournal.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -12,10 +8,9 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QUuid>
-#include <cerrno>
-#include <cstring>
 
 #include "link/VestraError.h"
+#include "station/System.h"
 
 namespace {
 
@@ -23,16 +18,12 @@ namespace {
 constexpr std::size_t kRoom = 8192;
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path) {
-  throw EVestraError("Журнал исходов станции " + path + ": " + what + " (" + std::strerror(errno) +
+  throw EVestraError("Журнал исходов станции " + path + ": " + what + " (" + LastSystemError() +
                      ")");
 }
 
-void SyncFolder(const QString& folder) {
-  const int dir = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return;
-  fsync(dir);
-  close(dir);
-}
+// Files and folders are named in the bytes the system's calls take.
+std::string Native(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QByteArray Encode(const TJournaledOutcome& o) {
   QJsonObject object{{"attempt", o.Attempt},
@@ -100,94 +91,71 @@ std::vector<TJournaledOutcome> TOutcomeJournal::Replay(const QString& folder,
   std::vector<TJournaledOutcome> replayed;
   // Files being made start with a dot: they hold nothing yet.
   for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-    const std::string path = QFile::encodeName(folder + "/" + name).toStdString();
-    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) continue;
+    const QString path = folder + "/" + name;
+    TDurableFile file(Native(path), TDurableFile::TOpen::Existing);
     // Locked: its station lives and commits its outcome itself.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      close(fd);
-      continue;
-    }
+    if (!file.Opened() || !file.Lock(false)) continue;
     QByteArray bytes(static_cast<qsizetype>(kRoom), '\0');
-    const ssize_t n = pread(fd, bytes.data(), kRoom, 0);
-    bytes.truncate(std::max<ssize_t>(n, 0));
-    try {
-      const auto outcome = Decode(bytes);
-      if (outcome && !Belongs(*outcome, store)) {
-        close(fd);  // another database's, one that was replaced: left for it
-        continue;
-      }
-      if (outcome) {
-        store.CompleteAttempt(outcome->Attempt, outcome->RowId, outcome->Outcome);
-        replayed.push_back(*outcome);
-      }
-    } catch (...) {
-      close(fd);
-      throw;
+    bytes.truncate(std::max<qsizetype>(file.ReadAt(bytes.data(), kRoom, 0), 0));
+    const auto outcome = Decode(bytes);
+    // Another database's, one that was replaced: left for it.
+    if (outcome && !Belongs(*outcome, store)) continue;
+    if (outcome) {
+      store.CompleteAttempt(outcome->Attempt, outcome->RowId, outcome->Outcome);
+      replayed.push_back(*outcome);
     }
-    unlink(path.c_str());
-    close(fd);
+    QFile::remove(path);
   }
-  if (!replayed.empty()) SyncFolder(folder);
+  if (!replayed.empty()) SyncFolder(Native(folder));
   return replayed;
 }
 
 TOutcomeJournal::TOutcomeJournal(const QString& folder) {
   const QString id = QUuid::createUuid().toString(QUuid::Id128);
-  const std::string making = QFile::encodeName(folder + "/." + id).toStdString();
-  FilePath = QFile::encodeName(folder + "/" + id).toStdString();
-  Folder = QFile::encodeName(folder).toStdString();
+  const QString making = folder + "/." + id;
+  FilePath = Native(folder + "/" + id);
+  Folder = Native(folder);
   // A station that ends removes the folder when it is empty, maybe just after it was made here.
-  for (int tries = 0; tries < 3 && Fd < 0; ++tries) {
+  for (int tries = 0; tries < 3 && !(File && File->Opened()); ++tries) {
     QDir().mkpath(folder);
-    Fd = open(making.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    File = std::make_unique<TDurableFile>(Native(making), TDurableFile::TOpen::New);
   }
-  if (Fd < 0) Fail("не удалось создать файл", making);
+  if (!File->Opened()) Fail("не удалось создать файл", Native(making));
   // The destructor does not run for a journal that was never made.
   auto give = [&](const std::string& what) {
-    const int error = errno;
-    close(Fd);
-    unlink(making.c_str());
-    errno = error;
-    Fail(what, making);
+    std::string why = what + " (" + LastSystemError() + ")";
+    File.reset();
+    QFile::remove(making);
+    throw EVestraError("Журнал исходов станции " + Native(making) + ": " + why);
   };
   // Locked before it has its name, so that no replay takes it for a dead station's.
-  if (flock(Fd, LOCK_EX) != 0) give("не удалось заблокировать файл");
-  if (const int error = posix_fallocate(Fd, 0, kRoom); error != 0) {
-    errno = error;
-    give("нет места");
-  }
-  if (fsync(Fd) != 0 || rename(making.c_str(), FilePath.c_str()) != 0)
+  if (!File->Lock(true)) give("не удалось заблокировать файл");
+  if (!File->Reserve(kRoom)) give("нет места");
+  if (!File->Sync() || !QFile::rename(making, QFile::decodeName(FilePath.c_str())))
     give("не удалось записать файл");
-  SyncFolder(folder);
+  SyncFolder(Folder);
 }
 
 TOutcomeJournal::~TOutcomeJournal() {
   if (!Holds) {
-    unlink(FilePath.c_str());
-    rmdir(Folder.c_str());  // only when no other station's file is left there
+    QFile::remove(QFile::decodeName(FilePath.c_str()));
+    File.reset();
+    // Only when no other station's file is left there.
+    QDir().rmdir(QFile::decodeName(Folder.c_str()));
   }
-  close(Fd);
 }
 
 void TOutcomeJournal::Keep(const TJournaledOutcome& outcome) {
   QByteArray bytes = Encode(outcome);
   bytes.resize(static_cast<qsizetype>(kRoom), '\0');
   // Within the room taken at the start: a full disk still takes it.
-  for (std::size_t done = 0; done < kRoom;) {
-    const ssize_t n = pwrite(Fd, bytes.constData() + done, kRoom - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Fail("не удалось записать исход", FilePath);
-    done += static_cast<std::size_t>(n);
-  }
-  while (fdatasync(Fd) != 0)
-    if (errno != EINTR) Fail("не удалось записать исход", FilePath);
+  if (!File->WriteAt(bytes.constData(), kRoom, 0) || !File->Sync())
+    Fail("не удалось записать исход", FilePath);
   Holds = true;
 }
 
 void TOutcomeJournal::Clear() {
   const QByteArray zeros(static_cast<qsizetype>(kRoom), '\0');
   // Left as it is when this fails: a replay finds the outcome already in the database.
-  if (pwrite(Fd, zeros.constData(), kRoom, 0) == static_cast<ssize_t>(kRoom) && fdatasync(Fd) == 0)
-    Holds = false;
+  if (File->WriteAt(zeros.constData(), kRoom, 0) && File->Sync()) Holds = false;
 }

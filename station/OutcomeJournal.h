@@ -16,11 +16,14 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "station/StationStore.h"
+
+class TDurableFile;
 
 // One outcome as the journal keeps it.
 struct TJournaledOutcome {
@@ -56,7 +59,7 @@ class TOutcomeJournal {
   const std::string& Path() const { return FilePath; }
 
  private:
-  int Fd = -1;
+  std::unique_ptr<TDurableFile> File;  // locked while the station lives
   std::string FilePath, Folder;
   bool Holds = false;
 };

@@ -12,8 +12,6 @@
 // tried again, with a growing pause, before any other unit is taken. The stop signals (blocked
 // since main) are looked at only between units and during those pauses; the table's judgement is
 // station/UnitsTable's.
-#include <time.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -37,6 +35,7 @@
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
 #include "station/StopSignals.h"
+#include "station/System.h"
 #include "station/UnitJudge.h"
 #include "station/UnitsTable.h"
 #include "transfer/CodeTable.h"
@@ -143,14 +142,6 @@ struct TTake {
   // When the row was claimed, on a clock that also counts a sleeping computer's time.
   long long ClaimedMs = 0;
 };
-
-// Milliseconds since boot, suspended time included (a steady clock stops while a laptop sleeps,
-// and a lease does not).
-long long BootMs() {
-  timespec now{};
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
-}
 
 // One port (or any, with --port auto): unit after unit, each waited for, claimed, written with
 // its verification and recorded.

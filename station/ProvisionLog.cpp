@@ -1,8 +1,5 @@
 #include "station/ProvisionLog.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -12,12 +9,13 @@
 #include <stdexcept>
 
 #include "station/StationStore.h"
+#include "station/System.h"
 #include "station/UnitsCsv.h"
 
 namespace {
 
 std::runtime_error Failure(const std::string& what, const std::string& path) {
-  return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
+  return std::runtime_error(what + " " + path + ": " + LastSystemError());
 }
 
 }  // namespace
@@ -73,38 +71,23 @@ TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(f
     torn = old.read(1) != "\n";
   }
   const bool fresh = !old.exists() || old.size() == 0;
-  Fd = open(Path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (Fd < 0) throw Failure("Не удалось открыть журнал", Path);
+  File = std::make_unique<TDurableFile>(Path, TDurableFile::TOpen::Append);
+  if (!File->Opened()) throw Failure("Не удалось открыть журнал", Path);
   if (torn) WriteDurably("\n");
   if (fresh) {
     WriteDurably(CsvLine(Columns()) + "\n");
     // The new file's name must survive a power cut as well as its lines.
-    const std::string folder = QFile::encodeName(QFileInfo(fileName).absolutePath()).toStdString();
-    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-      fsync(dir);
-      close(dir);
-    }
+    SyncFolder(QFile::encodeName(QFileInfo(fileName).absolutePath()).toStdString());
   }
 }
 
-TProvisionLog::~TProvisionLog() {
-  if (Fd >= 0) close(Fd);
-}
+TProvisionLog::~TProvisionLog() = default;
 
 void TProvisionLog::Append(const std::vector<std::string>& fields) {
-  if (Fd >= 0) WriteDurably(SpreadsheetLine(fields) + "\n");
+  if (File) WriteDurably(SpreadsheetLine(fields) + "\n");
 }
 
 void TProvisionLog::WriteDurably(const std::string& line) {
-  // O_APPEND: each line lands at the end, whoever else appends.
-  std::size_t done = 0;
-  while (done < line.size()) {
-    ssize_t n = write(Fd, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw Failure("Не удалось записать журнал", Path);
-    done += static_cast<std::size_t>(n);
-  }
-  while (fsync(Fd) != 0)
-    if (errno != EINTR) throw Failure("Не удалось записать журнал", Path);
+  // Each line lands at the end, whoever else appends.
+  if (!File->Append(line) || !File->Sync()) throw Failure("Не удалось записать журнал", Path);
 }

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TDurableFile;
 
 struct TAttemptRecord;
 
@@ -32,7 +35,7 @@ class TProvisionLog {
   void Append(const std::vector<std::string>& fields);
 
  private:
-  int Fd = -1;
+  std::unique_ptr<TDurableFile> File;  // none without a log
   std::string Path;
 
   void WriteDurably(const std::string& line);

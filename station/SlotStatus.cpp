@@ -1,6 +1,5 @@
 #include "station/SlotStatus.h"
 
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <QString>
@@ -10,6 +9,7 @@
 #include <utility>
 
 #include "station/Session.h"
+#include "station/System.h"
 
 namespace {
 
@@ -92,11 +92,7 @@ void TSlotStatus::Tick() {
   Draw();
 }
 
-int TSlotStatus::Width() const {
-  winsize size{};
-  if (ioctl(fileno(Out), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
-  return size.ws_col;
-}
+int TSlotStatus::Width() const { return TerminalColumns(Out); }
 
 std::string TSlotStatus::SlotLine(int number, const TSlotState& slot, int width) const {
   const char* tone = kToneColours[static_cast<std::size_t>(PhaseTone(slot.Phase))];

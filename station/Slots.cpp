@@ -1,45 +1,28 @@
 #include "station/Slots.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/inotify.h>
-#include <sys/prctl.h>
-#include <sys/signalfd.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QFile>
-#include <cerrno>
+#include <QProcessEnvironment>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <stdexcept>
 
 #include "link/DeviceWatch.h"
-#include "service/PortStore.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
+#include "station/WorkerProcess.h"
 
 namespace {
 
-// The signals that stop a station; each worker is sent the one the station got.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 // A worker killed this often in a row is left dead: something kills it at once.
 constexpr int kMostRestarts = 10;
 
 struct TWorker {
   int Slot = 0;
   std::string Port;
-  pid_t Pid = -1;
-  int Out = -1, Err = -1;  // read ends of its standard output (events) and error (notes)
-  std::string OutHeld, ErrHeld;
   int Restarts = 0;
-  bool Running() const { return Pid > 0; }
 };
 
 class TStation {
@@ -47,12 +30,6 @@ class TStation {
   TStation(TSession& session, const TStationSetup& setup)
       : Session(session), Setup(setup), Status(stderr) {
     CountRows();
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kStopSignals) sigaddset(&set, signal);
-    sigaddset(&set, SIGCHLD);
-    SignalFd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (SignalFd < 0) throw std::runtime_error(std::string("signalfd: ") + std::strerror(errno));
     // What the worker is given: the station's own command line without what only the station
     // does (its ports, the count, the events on standard output), and without the database,
     // which goes into its environment instead.
@@ -78,26 +55,12 @@ class TStation {
       WorkerArguments.push_back(a.toStdString());
       Command.append(" ").append(Quoted(a.toStdString()));
     }
-    const std::string given = std::string(kWorkerDbVariable) + "=";
-    for (char** variable = environ; *variable; ++variable)
-      if (std::strncmp(*variable, given.c_str(), given.size()) != 0)
-        WorkerEnvironment.push_back(*variable);
-    WorkerEnvironment.push_back(given + Setup.Db);
+    const QString given = QString(kWorkerDbVariable) + "=";
+    for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList())
+      if (!variable.startsWith(given)) WorkerEnvironment.push_back(variable.toStdString());
+    WorkerEnvironment.push_back(given.toStdString() + Setup.Db);
     for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
     if (Setup.Automatic) Command += " --port auto";
-  }
-  ~TStation() {
-    for (TWorker& worker : Workers) {
-      if (worker.Running()) {
-        kill(worker.Pid, SIGKILL);
-        while (waitpid(worker.Pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-      }
-      for (int fd : {worker.Out, worker.Err})
-        if (fd >= 0) close(fd);
-    }
-    close(SignalFd);
-    if (Settings >= 0) close(Settings);
   }
   TStation(const TStation&) = delete;
   TStation& operator=(const TStation&) = delete;
@@ -107,26 +70,43 @@ class TStation {
     if (Setup.Automatic) WatchPorts();
     // --port auto goes on until stopped, waiting for devices; otherwise the workers end it.
     while (AnyRunning() || (Setup.Automatic && !Stopping)) {
-      std::vector<pollfd> fds{{SignalFd, POLLIN, 0}};
-      if (Watch) fds.push_back({Watch->Descriptor(), POLLIN, 0});
-      if (Settings >= 0) fds.push_back({Settings, POLLIN, 0});
-      for (const TWorker& worker : Workers)
-        for (int fd : {worker.Out, worker.Err})
-          if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+      std::vector<int> waitables;
+      if (Watch) waitables.push_back(Watch->Descriptor());
+      if (Settings && Settings->Waitable() >= 0) waitables.push_back(Settings->Waitable());
       // Only the seconds on the screen need a tick; devices come as events.
-      const int tick = Status.Terminal() ? 1000 : -1;
-      if (poll(fds.data(), fds.size(), tick) < 0 && errno != EINTR)
-        throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
-      for (TWorker& worker : Workers) Drain(worker);
-      TakeSignals();
+      const std::chrono::milliseconds tick(Status.Terminal() ? 1000 : -1);
+      bool devices = false, settings = false;
+      for (const THappening& happening : Processes.Wait(tick, waitables)) {
+        switch (happening.Kind) {
+          case THappening::TKind::Event:
+            Take(Workers[happening.Worker - 1], happening.Line);
+            break;
+          case THappening::TKind::Note:
+            if (!happening.Line.empty()) Note(Workers[happening.Worker - 1], happening.Line);
+            break;
+          case THappening::TKind::Stop:
+            if (!StopSignal) {
+              StopSignal = happening.Signal;
+              Status.Note(0, "Остановка: каждый слот заканчивает свой блок...");
+            }
+            StopWorkers(happening.Signal);
+            break;
+          case THappening::TKind::Ended:
+            Ended(Workers[happening.Worker - 1], happening.End);
+            break;
+          case THappening::TKind::Ready:
+            (Watch && happening.Worker == 0 ? devices : settings) = true;
+            break;
+        }
+      }
       if (!Stopping && std::ferror(stdout)) {
         // Nobody reads the station any more: every slot finishes its unit, then ends.
         OutputGone = true;
         Status.Note(0, "Стандартный вывод закрыт: каждый слот заканчивает свой блок...");
         StopWorkers(SIGTERM);
       }
-      if (Watch && !Stopping) TakeDevices();
-      if (Settings >= 0 && !Stopping && SettingsChanged()) WatchPorts();
+      if (devices && !Stopping) TakeDevices();
+      if (settings && !Stopping && Settings->Changed()) WatchPorts();
       Status.Tick();
     }
     Status.Close();
@@ -141,7 +121,7 @@ class TStation {
   TSession& Session;
   TStationSetup Setup;
   TSlotStatus Status;
-  int SignalFd = -1;
+  TWorkerProcesses Processes;
   std::string Program, Command;
   std::vector<std::string> WorkerArguments, WorkerEnvironment;
   std::vector<TWorker> Workers;
@@ -150,7 +130,7 @@ class TStation {
   std::vector<std::string> WatchedNames;
   // The settings store's folder: a port name given another device there (as the simulated
   // unit's --com does) is watched there from then on.
-  int Settings = -1;
+  std::unique_ptr<TSettingsWatch> Settings;
   std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
   bool Stopping = false, Fatal = false, OutputGone = false;
   int StopSignal = 0;
@@ -165,7 +145,7 @@ class TStation {
 
   bool AnyRunning() const {
     for (const TWorker& worker : Workers)
-      if (worker.Running()) return true;
+      if (Processes.Running(worker.Slot)) return true;
     return false;
   }
 
@@ -180,15 +160,7 @@ class TStation {
   // A slot for every port name whose device is there now, and later for each one that appears;
   // the slot's worker tells whether a unit answers there.
   void WatchPorts() {
-    if (Settings < 0) {
-      const std::string file = SettingsFileName();
-      const std::string folder = file.substr(0, file.find_last_of('/'));
-      std::error_code ignored;
-      std::filesystem::create_directories(folder, ignored);
-      Settings = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-      if (Settings >= 0)
-        inotify_add_watch(Settings, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE);
-    }
+    if (!Settings) Settings = std::make_unique<TSettingsWatch>();
     std::vector<std::string> paths;
     WatchedNames.clear();
     for (const std::string& name : Session.PortNames) {
@@ -198,13 +170,6 @@ class TStation {
     Watch = std::make_unique<TDeviceWatch>(paths);
     for (std::size_t i = 0; i < paths.size(); ++i)
       if (Watch->Present(i)) AddSlotOnce(WatchedNames[i]);
-  }
-
-  bool SettingsChanged() {
-    char events[4096];
-    bool any = false;
-    while (read(Settings, events, sizeof events) > 0) any = true;
-    return any;
   }
 
   void TakeDevices() {
@@ -218,76 +183,11 @@ class TStation {
     AddSlot(name);
   }
 
-  void Start(TWorker& worker) {
+  void Start(const TWorker& worker) {
     std::vector<std::string> args = {Program};
     args.insert(args.end(), WorkerArguments.begin(), WorkerArguments.end());
     args.insert(args.end(), {"--slot", std::to_string(worker.Slot), "--port", worker.Port});
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& variable : WorkerEnvironment) envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    if (pipe2(err, O_CLOEXEC) != 0) {
-      close(out[0]);
-      close(out[1]);
-      throw std::runtime_error("pipe");
-    }
-    sigset_t stop;
-    sigemptyset(&stop);
-    for (int signal : kStopSignals) sigaddset(&stop, signal);
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid == 0) {
-      // Only async-signal-safe calls until exec. A worker outlives no station: it finishes its
-      // unit and ends.
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      if (getppid() != parent) _exit(127);
-      dup2(out[1], STDOUT_FILENO);
-      dup2(err[1], STDERR_FILENO);
-      sigprocmask(SIG_SETMASK, &stop, nullptr);
-      execve(argv[0], argv.data(), envp.data());
-      _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    if (pid < 0) {
-      close(out[0]);
-      close(err[0]);
-      throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
-    }
-    for (int fd : {out[0], err[0]}) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    worker.Pid = pid;
-    worker.Out = out[0];
-    worker.Err = err[0];
-  }
-
-  // Reads what the worker has written, line by line; closes a pipe at its end.
-  void Drain(TWorker& worker) {
-    for (int* fd : {&worker.Out, &worker.Err}) {
-      std::string& held = fd == &worker.Out ? worker.OutHeld : worker.ErrHeld;
-      char buffer[4096];
-      while (*fd >= 0) {
-        const ssize_t n = read(*fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;  // nothing more now
-        if (n == 0) {
-          close(*fd);
-          *fd = -1;
-          if (!held.empty()) held += '\n';  // a last line without its end
-        }
-        held.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        for (std::size_t end; (end = held.find('\n')) != std::string::npos;) {
-          const std::string line = held.substr(0, end);
-          held.erase(0, end + 1);
-          if (fd == &worker.Out)
-            Take(worker, line);
-          else if (!line.empty())
-            Note(worker, line);
-        }
-      }
-    }
+    Processes.Start(worker.Slot, args, WorkerEnvironment);
   }
 
   // Every worker judges the same table and watches ports the same way: what one slot said
@@ -343,51 +243,25 @@ class TStation {
 
   void StopWorkers(int signal) {
     Stopping = true;
-    for (const TWorker& worker : Workers)
-      if (worker.Running()) kill(worker.Pid, signal);
+    for (const TWorker& worker : Workers) Processes.Stop(worker.Slot, signal);
   }
 
-  void TakeSignals() {
-    signalfd_siginfo info;
-    while (read(SignalFd, &info, sizeof info) == sizeof info) {
-      const int signal = static_cast<int>(info.ssi_signo);
-      if (signal != SIGCHLD) {
-        if (!StopSignal) {
-          StopSignal = signal;
-          Status.Note(0, "Остановка: каждый слот заканчивает свой блок...");
-        }
-        StopWorkers(signal);
-      }
-    }
-    int status = 0;
-    for (pid_t pid; (pid = waitpid(-1, &status, WNOHANG)) > 0;) {
-      for (TWorker& worker : Workers)
-        if (worker.Pid == pid) Ended(worker, status);
-    }
-  }
-
-  void Ended(TWorker& worker, int status) {
-    worker.Pid = -1;
-    // Whatever it wrote before it ended counts.
-    for (int* fd : {&worker.Out, &worker.Err})
-      if (*fd >= 0) fcntl(*fd, F_SETFL, fcntl(*fd, F_GETFL) & ~O_NONBLOCK);
-    Drain(worker);
-    if (WIFSIGNALED(status) && !Stopping && worker.Restarts < kMostRestarts) {
+  void Ended(TWorker& worker, const TWorkerEnd& end) {
+    if (end.Killed && !Stopping && worker.Restarts < kMostRestarts) {
       ++worker.Restarts;
       TStationEvent event;
       event.Kind = TEventKind::Error;
       event.Slot = worker.Slot;
       event.Port = worker.Port;
-      event.Detail = "рабочий процесс слота завершён сигналом " + std::to_string(WTERMSIG(status)) +
-                     ", перезапуск";
+      event.Detail = "рабочий процесс слота завершён " + end.How + ", перезапуск";
       Emit(event);
       Start(worker);
       return;
     }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    Status.Ended(worker.Slot, code == 0 ? "завершён" : "завершён с кодом " + std::to_string(code));
+    Status.Ended(worker.Slot,
+                 end.Code == 0 ? "завершён" : "завершён с кодом " + std::to_string(end.Code));
     // A worker that gave up on its own (its record could not be written) stops the station.
-    if (code != 0 && !Stopping) {
+    if (end.Code != 0 && !Stopping) {
       Fatal = true;
       StopWorkers(SIGTERM);
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "station/StationStore.h"
+#include "station/System.h"
 
 namespace {
 
@@ -65,10 +66,7 @@ std::string TStationStore::LocalTime() {
 QString TStationStore::DefaultFile() {
   const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
   if (!service.isEmpty()) return service + "/station.db";
-  QString state = qEnvironmentVariable("XDG_STATE_HOME");
-  // A relative value is to be ignored, as the XDG base directories say.
-  if (!QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
-  return state + "/vestra/station.db";
+  return QString::fromStdString(StateFolder()) + "/station.db";
 }
 
 QString TStationStore::Shown(const QString& db) {

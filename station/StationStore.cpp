@@ -1,6 +1,5 @@
 #include "station/StationStore.h"
 
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +21,7 @@
 #include <iterator>
 
 #include "link/VestraError.h"
+#include "station/System.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ bool Ended(const std::string& instance) {
   const QStringList parts = QString::fromStdString(instance).split(':');
   if (parts.size() != 3 || parts[0].toUtf8() != QSysInfo::machineUniqueId().toHex()) return false;
   bool number = false;
-  const pid_t pid = parts[1].toInt(&number);
-  return number && pid > 0 && kill(pid, 0) != 0 && errno == ESRCH;
+  const long long pid = parts[1].toLongLong(&number);
+  return number && ProcessEnded(pid);
 }
 
 std::optional<double> Seconds(const QVariant& value) {
@@ -252,7 +252,7 @@ TStationStore::TStationStore(const QString& db, const std::string& station,
   Impl->Instance = instance.empty() ? NewInstance() : instance;
   if (!QSqlDatabase::isDriverAvailable(Impl->Dialect.Driver))
     throw EVestraError(std::string("Нет драйвера базы данных ") + Impl->Dialect.Driver +
-                       (postgres ? " (пакет libqt6sql6-psql)" : " (пакет libqt6sql6-sqlite)"));
+                       MissingDriverHint(postgres));
   if (!postgres) Impl->Where = std::string(" ").append(db.toStdString());
   Impl->Note = &Note;
   Impl->Db = QSqlDatabase::addDatabase(Impl->Dialect.Driver, Impl->Name);

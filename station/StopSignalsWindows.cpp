@@ -1,11 +1,19 @@
 // The stop signals on Windows: the console's Ctrl+C and Ctrl+Break (taken as SIGINT) and the
 // closing of its window or the end of the session (taken as SIGTERM). The system calls the
-// handler on a thread of its own, which only sets an event; the handler's "handled" keeps the
-// program running until the write has sent its final command. A closed console gives the
-// program a few seconds only, which a write with its check mostly fits into.
+// handler on a thread of its own, which sets an event; the handler's "handled" keeps the program
+// running until the write has sent its final command. A closed console ends the program as soon
+// as the handler returns, so for those events the handler never returns: the program goes on
+// with its unit and ends by itself, unless the system's limit (about 5 s for a closed console,
+// 5 s at logoff and 20 s at shutdown for a console program) ends it first.
+//
+// A slot's worker is also stopped by its station (an event the station set for it) and when its
+// station's process ends: both handles came with it, named in VESTRA_WORKER_STOP.
 #include <windows.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <string>
+#include <thread>
 
 #include "station/StopSignals.h"
 
@@ -13,13 +21,34 @@ namespace {
 
 // Set once by BlockStopSignals, read by the handler: the system's callback takes no context.
 HANDLE StopEvent = nullptr;
+// Never set: what a handler of a closing console waits on while the program finishes.
+HANDLE NeverEvent = nullptr;
 volatile LONG StopSignal = 0;
+
+void Stop(int signal) {
+  InterlockedCompareExchange(&StopSignal, signal, 0);
+  SetEvent(StopEvent);
+}
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
-  InterlockedCompareExchange(&StopSignal, interrupt ? SIGINT : SIGTERM, 0);
-  SetEvent(StopEvent);
+  Stop(interrupt ? SIGINT : SIGTERM);
+  if (!interrupt) WaitForSingleObject(NeverEvent, INFINITE);
   return TRUE;
+}
+
+// A worker's station asks it to stop, or is gone: either is a SIGTERM.
+void WatchStation(const char* given) {
+  const std::string handles = given;
+  const auto comma = handles.find(',');
+  if (comma == std::string::npos) return;
+  HANDLE watched[2] = {
+      reinterpret_cast<HANDLE>(std::strtoull(handles.substr(0, comma).c_str(), nullptr, 10)),
+      reinterpret_cast<HANDLE>(std::strtoull(handles.substr(comma + 1).c_str(), nullptr, 10))};
+  if (!watched[0] || !watched[1]) return;
+  std::thread([watched] {
+    if (WaitForMultipleObjects(2, watched, FALSE, INFINITE) != WAIT_FAILED) Stop(SIGTERM);
+  }).detach();
 }
 
 }  // namespace
@@ -27,14 +56,18 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 void BlockStopSignals() {
   if (StopEvent) return;
   StopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  NeverEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  if (const char* given = std::getenv("VESTRA_WORKER_STOP")) WatchStation(given);
 }
 
 void BlockChildEndSignal() {}
 
 void IgnoreClosedOutput() {}
 
-TStopSignals::TStopSignals() = default;
+// The descriptor is the stop event's handle, for a caller that waits on more than this (a
+// handle fits in an int: Windows keeps them within 32 bits for 32-bit programs' sake).
+TStopSignals::TStopSignals() : Descriptor(StopEvent ? HandleToLong(StopEvent) : -1) {}
 
 TStopSignals::~TStopSignals() = default;
 

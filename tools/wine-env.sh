@@ -12,8 +12,10 @@ export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no question about Mono or Gecko
 xvfb=""
 sim=""
+units=()
 wine_cleanup() {
   [ -n "$sim" ] && kill "$sim" 2>/dev/null
+  for unit in "${units[@]}"; do kill "$unit" 2>/dev/null; done
   wineserver -k 2>/dev/null || true
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null || true
@@ -51,4 +53,26 @@ start_sim() {
   for _ in $(seq 50); do [ -s "$work/sim.out" ] && break; sleep 0.1; done
   pty=$(head -n1 "$work/sim.out")
   ln -s "$pty" "$WINEPREFIX/dosdevices/com3"
+}
+
+# One more simulated unit that arrives on port NAME (COM4, ...), with the options given: its
+# pseudo-terminal linked as Wine's device and the port named where Windows' serial drivers name
+# theirs (HARDWARE\DEVICEMAP\SERIALCOMM), which is what a station watches. Its command log is
+# $work/NAME.log; `unplug_units` ends every such unit.
+plug_unit() {
+  local port=$1 device=${1,,}
+  shift
+  rm -f "$work/$port.out" "$WINEPREFIX/dosdevices/$device"
+  "$linux/sim/vestra-sim" --log "$work/$port.log" "$@" >"$work/$port.out" &
+  units+=($!)
+  for _ in $(seq 50); do [ -s "$work/$port.out" ] && break; sleep 0.1; done
+  ln -s "$(head -n1 "$work/$port.out")" "$WINEPREFIX/dosdevices/$device"
+  wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v "$port" /d "$port" /f >/dev/null 2>&1
+}
+unplug_units() {
+  for unit in "${units[@]}"; do
+    kill "$unit" 2>/dev/null
+    wait "$unit" 2>/dev/null || true
+  done
+  units=()
 }

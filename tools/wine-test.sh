@@ -7,6 +7,8 @@
 #    pseudo-terminal: version, ports, a port with no device, its help in Windows' terms, a read
 #    into a file under a Cyrillic folder (byte for byte the file of the Linux build) and a write
 #    of it with verification;
+#  - the batch station: three slots at once read back by report, a worker killed in the middle
+#    of a write, a restart with a finished unit on its port, a database held for 65 s;
 #  - the setup program: a silent install for all users, the installed program run, a silent
 #    uninstall that leaves nothing behind; the zip unpacked into a Cyrillic folder and run there;
 #  - the window: opened, one click on "Прочитать" reads the unit, its picture for the README.
@@ -70,7 +72,7 @@ expect() {  # name, expected exit code, pattern the output holds, command...
   shift 3
   local got=0
   # A Qt program that cannot start under Wine shows a box and waits: a hang is a failure too.
-  timeout 120 "$@" >"$work/out" 2>&1 || got=$?
+  timeout "${limit:-120}" "$@" >"$work/out" 2>&1 || got=$?
   # The program says why whenever it fails; ended with nothing said, it never ran: Wine lost
   # it at start (seen once in CI, its errors hidden by WINEDEBUG=-all). Once more, with Wine's
   # errors shown, and said in the log.
@@ -116,6 +118,92 @@ else
 fi
 expect "vestra-cli.exe write with verification from a Cyrillic path" 0 'Проверено' \
   wine "$cli" write --port COM3 "$(winpath "$file")"
+
+# The batch station, on simulated units that arrive as Windows' own COM ports do.
+template=$(winpath "$work/linux.ini")
+printf 'Unit;PhoneSMS1\r\nСклад 1;+7 900 000-00-01\r\nСклад 2;+7 900 000-00-02\r\nСклад 3;+7 900 000-00-03\r\n' \
+  >"$work/units.csv"
+station() {  # name, expected exit code, pattern, database, further arguments of provision...
+  local what=$1 code=$2 pattern=$3 db=$4
+  shift 4
+  expect "$what" "$code" "$pattern" wine "$cli" provision "$template" \
+    --units "$(winpath "$work/units.csv")" --db "$(winpath "$work/$db")" "$@"
+}
+record() {  # database, result: how many attempts of the record have it
+  wine "$cli" report --db "$(winpath "$work/$1")" 2>"$work/summary" | tr -d '\r' | grep -c ",$2,"
+}
+writes() { grep -c '^#W' "$work/$1.log" || true; }
+# The Linux process of the Windows worker of `slot`, of this prefix alone.
+worker_pid() {
+  for pid in $(pgrep -f -- "--slot $1 --port"); do
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+      echo "$pid"
+      return
+    fi
+  done
+}
+
+plug_unit COM3
+plug_unit COM4
+plug_unit COM5
+station "three slots write the three rows, one unit each" 0 'Все строки таблицы записаны' \
+  three.db --port COM3 --port COM4 --port COM5
+if [ "$(record three.db ok)" = 3 ] && grep -q 'Строк записано: 3, осталось: 0' "$work/summary" &&
+   for port in COM3 COM4 COM5; do [ "$(grep -c '^#S' "$work/$port.log")" = 1 ] || exit 1; done; then
+  pass "vestra-cli.exe report reads back three verified rows, each on its own unit"
+else
+  cat "$work/summary" >&2
+  fail "vestra-cli.exe report reads back three verified rows, each on its own unit"
+fi
+
+# A worker killed in the middle of a write: restarted, and the row goes to the next unit (here
+# the same one, still in its slot).
+unplug_units
+plug_unit COM3 --delay 40
+(for _ in $(seq 600); do [ "$(writes COM3)" -ge 5 ] && break; sleep 0.1; done
+ kill -KILL "$(worker_pid 1)") &
+killer=$!
+station "a worker killed in the middle of a write is started again" 0 'перезапуск' \
+  killed.db --port COM3 --port COM6 --count 1
+wait "$killer" || true
+if [ "$(record killed.db interrupted)" = 1 ] && [ "$(record killed.db ok)" = 1 ]; then
+  pass "the killed worker's attempt reads interrupted, its row written to the next unit"
+else
+  fail "the killed worker's attempt reads interrupted, its row written to the next unit"
+fi
+
+# The station started again with a finished unit still on its port.
+unplug_units
+plug_unit COM3
+station "a station writes one unit" 0 'записано и проверено' again.db --port COM3 --count 1
+before=$(writes COM3)
+plug_unit COM4 --delay 20
+station "started again, the station finds the finished unit" 0 'блок уже записан' \
+  again.db --port COM3 --port COM4 --count 1
+if [ "$(writes COM3)" = "$before" ] && [ "$(record again.db ok)" = 2 ] &&
+   [ "$(record again.db already)" = 1 ]; then
+  pass "a finished unit is not written again after a restart"
+else
+  fail "a finished unit is not written again after a restart"
+fi
+
+# The database held by another program for 65 s while a unit is verified: its outcome is kept
+# and recorded once the database lets go.
+unplug_units
+plug_unit COM3 --delay 10
+(for _ in $(seq 600); do [ "$(writes COM3)" -ge 1 ] && break; sleep 0.1; done
+ sqlite3 "$work/locked.db" "BEGIN EXCLUSIVE;" ".shell sleep 65" "COMMIT;") &
+holder=$!
+# The station tries again after 1, 2, 4 ... 32 s, then every minute: recorded some 2 min after.
+limit=300 station "a unit verified while another program holds the database for 65 s" 0 \
+  'запись в базу не удалась' locked.db --port COM3 --count 1
+wait "$holder" || true
+if [ "$(record locked.db ok)" = 1 ]; then
+  pass "the outcome kept through the outage is in the record"
+else
+  fail "the outcome kept through the outage is in the record"
+fi
+unplug_units
 
 # The setup program, silently, for all users; then its uninstaller.
 setup=$win/$name-setup.exe

@@ -14,6 +14,7 @@ RequestExecutionLevel admin
 ; would set it bare where Russian needs a genitive ("для установки Конфигуратор Вестра").
 !define OF_PROGRAM "программы «${PRODUCT}» ${VERSION}"
 !define THE_PROGRAM "программу «${PRODUCT}» ${VERSION}"
+!define STATION "Станция Вестра"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestra"
 
 Name "${PRODUCT} ${VERSION}"
@@ -76,6 +77,11 @@ Section
   File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\vestra.exe"
+  ; The station's operator window has an entry of its own once the stage carries it; the
+  ; station itself is vestra-cli.exe provision, which the stage always holds.
+  !if /FileExists "${STAGE}\vestra-station.exe"
+    CreateShortcut "$SMPROGRAMS\${STATION}.lnk" "$INSTDIR\vestra-station.exe"
+  !endif
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Mirotan"
@@ -90,6 +96,7 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${STATION}.lnk"
   ; Only what the setup program put there: a folder the person chose may hold other files.
   !include "${FILES}"
   Delete "$INSTDIR\uninstall.exe"

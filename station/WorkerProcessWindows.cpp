@@ -1,0 +1,265 @@
+// Workers on Windows: CreateProcess with three pipes, a reader thread per output pipe (an
+// anonymous pipe cannot be waited on), and one WaitForMultipleObjects over the workers'
+// processes, the readers' wake-up, the console's stop and the station's watches.
+//
+// A worker is told to stop through an event of its own, and watches its station's process: both
+// handles are inherited and named in its environment (kStopVariable, read by
+// StopSignalsWindows.cpp), so that a worker whose station was killed finishes its unit and ends,
+// as PR_SET_PDEATHSIG makes it on Linux.
+#include <windows.h>
+
+#include <algorithm>
+#include <csignal>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "station/StopSignals.h"
+#include "station/WorkerProcess.h"
+
+namespace {
+
+constexpr char kStopVariable[] = "VESTRA_WORKER_STOP";
+// What a worker itself exits with; any other code means something else ended it (another
+// program's TerminateProcess, a crash).
+constexpr DWORD kOwnCodes[] = {0, 1, 2, 3, 4, 129, 130, 131, 143};
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  std::wstring wide(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
+      L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+
+// One argument as the C runtime's parser reads it back.
+std::wstring Quoted(const std::wstring& word) {
+  if (!word.empty() && word.find_first_of(L" \t\"") == std::wstring::npos) return word;
+  std::wstring quoted = L"\"";
+  std::size_t slashes = 0;
+  for (wchar_t c : word) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    slashes = 0;
+    quoted += c;
+  }
+  quoted.append(slashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+[[noreturn]] void Fail(const char* what) {
+  throw std::runtime_error(std::string(what) + ": ошибка " + std::to_string(GetLastError()));
+}
+
+HANDLE Inheritable(HANDLE handle) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE,
+                       DUPLICATE_SAME_ACCESS))
+    Fail("DuplicateHandle");
+  return copy;
+}
+
+void CloseOne(HANDLE& handle) {
+  if (handle) CloseHandle(handle);
+  handle = nullptr;
+}
+
+struct TChild {
+  HANDLE Process = nullptr, In = nullptr, Stop = nullptr;
+  std::thread Readers[2];  // its standard output and error
+};
+
+}  // namespace
+
+struct TWorkerProcesses::TState {
+  TStopSignals StationStop;
+  bool StopTold = false;
+  HANDLE Self = nullptr;  // this process, for the workers to watch
+  HANDLE Woken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  std::map<int, TChild> Children;
+  std::mutex Lock;
+  std::deque<THappening> Lines;  // what the readers got, in order
+
+  // Reads one pipe until the worker's end closes it, line by line.
+  void Read(int index, HANDLE pipe, THappening::TKind kind) {
+    std::string held;
+    char buffer[4096];
+    DWORD n = 0;
+    for (bool open = true; open;) {
+      open = ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0;
+      if (open)
+        held.append(buffer, n);
+      else if (!held.empty())
+        held += '\n';  // a last line without its end
+      std::lock_guard<std::mutex> guard(Lock);
+      for (std::size_t end; (end = held.find('\n')) != std::string::npos;) {
+        std::string line = held.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        Lines.push_back({kind, index, std::move(line), {}, 0});
+        held.erase(0, end + 1);
+      }
+      SetEvent(Woken);
+    }
+    CloseHandle(pipe);
+  }
+
+  void TakeLines(std::vector<THappening>& happened) {
+    std::lock_guard<std::mutex> guard(Lock);
+    happened.insert(happened.end(), Lines.begin(), Lines.end());
+    Lines.clear();
+  }
+
+  void Ended(int index, TChild& child, std::vector<THappening>& happened) {
+    // Whatever it wrote before it ended counts: the readers end at the pipes' ends.
+    for (std::thread& reader : child.Readers)
+      if (reader.joinable()) reader.join();
+    TakeLines(happened);
+    DWORD code = 0;
+    GetExitCodeProcess(child.Process, &code);
+    CloseOne(child.Process);
+    CloseOne(child.In);
+    CloseOne(child.Stop);
+    THappening end{THappening::TKind::Ended, index, {}, {}, 0};
+    end.End.Code = static_cast<int>(code);
+    end.End.Killed =
+        std::find(std::begin(kOwnCodes), std::end(kOwnCodes), code) == std::end(kOwnCodes);
+    if (end.End.Killed) end.End.How = "извне (код " + std::to_string(code) + ")";
+    happened.push_back(std::move(end));
+  }
+};
+
+TWorkerProcesses::TWorkerProcesses() : State(std::make_unique<TState>()) {
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &State->Self,
+                       SYNCHRONIZE, FALSE, 0))
+    Fail("DuplicateHandle");
+}
+
+TWorkerProcesses::~TWorkerProcesses() {
+  for (auto& [index, child] : State->Children) {
+    if (child.Process) {
+      TerminateProcess(child.Process, 137);
+      WaitForSingleObject(child.Process, INFINITE);
+    }
+    for (std::thread& reader : child.Readers)
+      if (reader.joinable()) reader.join();
+    for (HANDLE* handle : {&child.Process, &child.In, &child.Stop}) CloseOne(*handle);
+  }
+  CloseHandle(State->Self);
+  CloseHandle(State->Woken);
+}
+
+void TWorkerProcesses::Start(int index, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& environment) {
+  TChild& child = State->Children[index];
+  for (std::thread& reader : child.Readers)
+    if (reader.joinable()) reader.join();
+  // Our ends stay ours; the worker's are made inheritable for the moment of its start alone, so
+  // that no other worker inherits them.
+  HANDLE in[2], out[2], err[2];
+  if (!CreatePipe(&in[0], &in[1], nullptr, 0)) Fail("CreatePipe");
+  if (!CreatePipe(&out[0], &out[1], nullptr, 0)) Fail("CreatePipe");
+  if (!CreatePipe(&err[0], &err[1], nullptr, 0)) Fail("CreatePipe");
+  child.Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE given[] = {Inheritable(in[0]), Inheritable(out[1]), Inheritable(err[1]),
+                    Inheritable(child.Stop), Inheritable(State->Self)};
+  for (HANDLE handle : {in[0], out[1], err[1]}) CloseHandle(handle);
+
+  std::wstring command;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::wstring word = Wide(arguments[i]);
+    if (i == 0) std::replace(word.begin(), word.end(), L'/', L'\\');
+    command += (i ? L" " : L"") + Quoted(word);
+  }
+  std::wstring block;
+  for (const std::string& variable : environment)
+    if (variable.rfind(std::string(kStopVariable) + "=", 0) != 0) block += Wide(variable) + L'\0';
+  block += Wide(std::string(kStopVariable) + "=" +
+                std::to_string(reinterpret_cast<std::uintptr_t>(given[3])) + "," +
+                std::to_string(reinterpret_cast<std::uintptr_t>(given[4]))) +
+           L'\0';
+  block += L'\0';
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = given[0];
+  startup.hStdOutput = given[1];
+  startup.hStdError = given[2];
+  PROCESS_INFORMATION process{};
+  const BOOL started =
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                     block.data(), nullptr, &startup, &process);
+  const DWORD error = GetLastError();
+  for (HANDLE handle : given) CloseHandle(handle);
+  if (!started) {
+    for (HANDLE handle : {in[1], out[0], err[0]}) CloseHandle(handle);
+    CloseOne(child.Stop);
+    SetLastError(error);
+    Fail("CreateProcess");
+  }
+  CloseHandle(process.hThread);
+  child.Process = process.hProcess;
+  child.In = in[1];
+  child.Readers[0] =
+      std::thread(&TState::Read, State.get(), index, out[0], THappening::TKind::Event);
+  child.Readers[1] =
+      std::thread(&TState::Read, State.get(), index, err[0], THappening::TKind::Note);
+}
+
+bool TWorkerProcesses::Running(int index) const {
+  const auto child = State->Children.find(index);
+  return child != State->Children.end() && child->second.Process;
+}
+
+void TWorkerProcesses::Stop(int index, int) {
+  if (Running(index)) SetEvent(State->Children[index].Stop);
+}
+
+bool TWorkerProcesses::Write(int index, const std::string& bytes) {
+  if (!Running(index)) return false;
+  for (std::size_t done = 0; done < bytes.size();) {
+    DWORD n = 0;
+    if (!WriteFile(State->Children[index].In, bytes.data() + done,
+                   static_cast<DWORD>(bytes.size() - done), &n, nullptr) ||
+        n == 0)
+      return false;
+    done += n;
+  }
+  return true;
+}
+
+std::vector<THappening> TWorkerProcesses::Wait(std::chrono::milliseconds timeout,
+                                               const std::vector<int>& waitables) {
+  std::vector<HANDLE> handles{State->Woken};
+  const HANDLE stop = LongToHandle(State->StationStop.Fd());
+  if (stop && !State->StopTold) handles.push_back(stop);
+  for (int waitable : waitables) handles.push_back(LongToHandle(waitable));
+  for (const auto& [index, child] : State->Children)
+    if (child.Process) handles.push_back(child.Process);
+  WaitForMultipleObjects(static_cast<DWORD>(std::min<std::size_t>(handles.size(), 64)),
+                         handles.data(), FALSE,
+                         timeout.count() < 0 ? INFINITE : static_cast<DWORD>(timeout.count()));
+  std::vector<THappening> happened;
+  State->TakeLines(happened);
+  if (!State->StopTold && State->StationStop.Wait(std::chrono::milliseconds(0))) {
+    State->StopTold = true;
+    happened.push_back({THappening::TKind::Stop, -1, {}, {}, State->StationStop.Signal()});
+  }
+  for (auto& [index, child] : State->Children)
+    if (child.Process && WaitForSingleObject(child.Process, 0) == WAIT_OBJECT_0)
+      State->Ended(index, child, happened);
+  for (std::size_t i = 0; i < waitables.size(); ++i)
+    if (WaitForSingleObject(LongToHandle(waitables[i]), 0) == WAIT_OBJECT_0)
+      happened.push_back({THappening::TKind::Ready, static_cast<int>(i), {}, {}, 0});
+  return happened;
+}
+
+TSettingsWatch::TSettingsWatch() = default;
+TSettingsWatch::~TSettingsWatch() = default;
+bool TSettingsWatch::Changed() { return false; }
