@@ -7,7 +7,8 @@
 // 5 s at logoff and 20 s at shutdown for a console program) ends it first.
 //
 // A slot's worker is also stopped by its station (an event the station set for it) and when its
-// station's process ends: both handles came with it, named in VESTRA_WORKER_STOP.
+// station's process ends, and tells it that it exits by itself (another event): the handles came
+// with it, named in VESTRA_WORKER_STOP.
 #include <windows.h>
 
 #include <csignal>
@@ -37,17 +38,25 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   return TRUE;
 }
 
-// A worker's station asks it to stop, or is gone: either is a SIGTERM.
+// Set when a worker exits by itself, for its station: none was given to a program of its own.
+HANDLE DoneEvent = nullptr;
+
+void SayDone() { SetEvent(DoneEvent); }
+
+// A worker's station asks it to stop, or is gone: either is a SIGTERM. "STOP,STATION,DONE".
 void WatchStation(const char* given) {
-  const std::string handles = given;
-  const auto comma = handles.find(',');
-  if (comma == std::string::npos) return;
-  HANDLE watched[2] = {
-      reinterpret_cast<HANDLE>(std::strtoull(handles.substr(0, comma).c_str(), nullptr, 10)),
-      reinterpret_cast<HANDLE>(std::strtoull(handles.substr(comma + 1).c_str(), nullptr, 10))};
-  if (!watched[0] || !watched[1]) return;
-  std::thread([watched] {
-    if (WaitForMultipleObjects(2, watched, FALSE, INFINITE) != WAIT_FAILED) Stop(SIGTERM);
+  HANDLE handles[3] = {};
+  const char* at = given;
+  for (HANDLE& handle : handles) {
+    char* end = nullptr;
+    handle = reinterpret_cast<HANDLE>(std::strtoull(at, &end, 10));
+    if (!handle || (*end != ',' && *end != '\0')) return;
+    at = *end ? end + 1 : end;
+  }
+  DoneEvent = handles[2];
+  std::atexit(SayDone);
+  std::thread([handles] {
+    if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_FAILED) Stop(SIGTERM);
   }).detach();
 }
 

@@ -5,7 +5,9 @@
 // A worker is told to stop through an event of its own, and watches its station's process: both
 // handles are inherited and named in its environment (kStopVariable, read by
 // StopSignalsWindows.cpp), so that a worker whose station was killed finishes its unit and ends,
-// as PR_SET_PDEATHSIG makes it on Linux.
+// as PR_SET_PDEATHSIG makes it on Linux. A third event the worker sets when it exits by itself:
+// an exit code cannot tell, since TerminateProcess gives any code (Task Manager's 1, Wine's 0
+// for a process the system killed).
 #include <windows.h>
 
 #include <algorithm>
@@ -22,9 +24,6 @@
 namespace {
 
 constexpr char kStopVariable[] = "VESTRA_WORKER_STOP";
-// What a worker itself exits with; any other code means something else ended it (another
-// program's TerminateProcess, a crash).
-constexpr DWORD kOwnCodes[] = {0, 1, 2, 3, 4, 129, 130, 131, 143};
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
@@ -72,7 +71,7 @@ void CloseOne(HANDLE& handle) {
 }
 
 struct TChild {
-  HANDLE Process = nullptr, In = nullptr, Stop = nullptr;
+  HANDLE Process = nullptr, In = nullptr, Stop = nullptr, Done = nullptr;
   std::thread Readers[2];  // its standard output and error
 };
 
@@ -128,8 +127,8 @@ struct TWorkerProcesses::TState {
     CloseOne(child.Stop);
     THappening end{THappening::TKind::Ended, index, {}, {}, 0};
     end.End.Code = static_cast<int>(code);
-    end.End.Killed =
-        std::find(std::begin(kOwnCodes), std::end(kOwnCodes), code) == std::end(kOwnCodes);
+    end.End.Killed = WaitForSingleObject(child.Done, 0) != WAIT_OBJECT_0;
+    CloseOne(child.Done);
     if (end.End.Killed) end.End.How = "извне (код " + std::to_string(code) + ")";
     happened.push_back(std::move(end));
   }
@@ -149,7 +148,7 @@ TWorkerProcesses::~TWorkerProcesses() {
     }
     for (std::thread& reader : child.Readers)
       if (reader.joinable()) reader.join();
-    for (HANDLE* handle : {&child.Process, &child.In, &child.Stop}) CloseOne(*handle);
+    for (HANDLE* handle : {&child.Process, &child.In, &child.Stop, &child.Done}) CloseOne(*handle);
   }
   CloseHandle(State->Self);
   CloseHandle(State->Woken);
@@ -167,8 +166,9 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   if (!CreatePipe(&out[0], &out[1], nullptr, 0)) Fail("CreatePipe");
   if (!CreatePipe(&err[0], &err[1], nullptr, 0)) Fail("CreatePipe");
   child.Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE given[] = {Inheritable(in[0]), Inheritable(out[1]), Inheritable(err[1]),
-                    Inheritable(child.Stop), Inheritable(State->Self)};
+  child.Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE given[] = {Inheritable(in[0]),      Inheritable(out[1]),      Inheritable(err[1]),
+                    Inheritable(child.Stop), Inheritable(State->Self), Inheritable(child.Done)};
   for (HANDLE handle : {in[0], out[1], err[1]}) CloseHandle(handle);
 
   std::wstring command;
@@ -182,7 +182,8 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
     if (variable.rfind(std::string(kStopVariable) + "=", 0) != 0) block += Wide(variable) + L'\0';
   block += Wide(std::string(kStopVariable) + "=" +
                 std::to_string(reinterpret_cast<std::uintptr_t>(given[3])) + "," +
-                std::to_string(reinterpret_cast<std::uintptr_t>(given[4]))) +
+                std::to_string(reinterpret_cast<std::uintptr_t>(given[4])) + "," +
+                std::to_string(reinterpret_cast<std::uintptr_t>(given[5]))) +
            L'\0';
   block += L'\0';
   STARTUPINFOW startup{};
@@ -200,6 +201,7 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   if (!started) {
     for (HANDLE handle : {in[1], out[0], err[0]}) CloseHandle(handle);
     CloseOne(child.Stop);
+    CloseOne(child.Done);
     SetLastError(error);
     Fail("CreateProcess");
   }

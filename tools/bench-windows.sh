@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # A full read of the configuration through Wine's serial layer against the simulated unit at
 # 115200 Bd answering after 2 ms, and the same read by the Linux build in the same run, on the
-# same unit. Prints both figures and their ratio (goal: within 1.3 times). Needs build-windows
-# from tools/windows.sh. Usage: tools/bench-windows.sh [LINUX_BUILD] [READS]
+# same unit. Prints both figures and their ratio (goal: within 1.3 times). Then the batch station
+# under Wine in the same run: one unit on one slot against three units plugged at once into
+# three slots (units at 115200 Bd answering after 2 ms; goal: three within 1.5 times one), each
+# from the start of vestra-cli.exe to its end. Needs build-windows from tools/windows.sh.
+# Usage: tools/bench-windows.sh [LINUX_BUILD] [READS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
@@ -24,3 +27,28 @@ echo "Wine:  $wine_line"
 median() { sed -n 's/.*median \([0-9.]*\) ms.*/\1/p' <<<"$1"; }
 awk -v l="$(median "$linux_line")" -v w="$(median "$wine_line")" \
   'BEGIN { printf "Wine / Linux: %.2f (goal: at most 1.30)\n", w / l }'
+
+# The station: the template read from the unit, a table of three rows, a fresh record each time.
+"$linux/cli/vestra-cli" read --port "$pty" -o "$work/template.ini" >/dev/null 2>&1
+printf 'Unit;PhoneSMS1\r\nБлок 1;+7 900 000-00-01\r\nБлок 2;+7 900 000-00-02\r\nБлок 3;+7 900 000-00-03\r\n' \
+  >"$work/units.csv"
+start_sim --baud 115200 --delay 2
+plug_unit COM4 --baud 115200 --delay 2
+plug_unit COM5 --baud 115200 --delay 2
+qt_conf "$(dirname "$stage/vestra-cli.exe")"
+station_seconds() {  # database, ports...
+  local db=$1 ports=() start end
+  shift
+  for port in "$@"; do ports+=(--port "$port"); done
+  start=$(date +%s.%N)
+  timeout 300 wine "$stage/vestra-cli.exe" provision "$(winpath "$work/template.ini")" \
+    --units "$(winpath "$work/units.csv")" --db "$(winpath "$work/$db")" "${ports[@]}" \
+    --count "$#" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", e - s }'
+}
+one=$(station_seconds one.db COM3)
+three=$(station_seconds three.db COM3 COM4 COM5)
+echo "Station under Wine: 1 unit on 1 slot ${one} s, 3 units on 3 slots ${three} s"
+awk -v o="$one" -v t="$three" \
+  'BEGIN { printf "three slots / one: %.2f (goal: at most 1.50)\n", t / o }'
