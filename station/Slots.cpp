@@ -39,12 +39,13 @@ class TStation {
       const QString& a = arguments[i];
       // The command is shown: a database's password is not.
       if (a == "--db" && i + 1 < arguments.size()) {
-        Command.append(" --db ").append(Quoted(TStationStore::Shown(arguments[++i]).toStdString()));
+        Command.append(" --db ").append(
+            ShellWord(TStationStore::Shown(arguments[++i]).toStdString()));
         continue;
       }
       if (a.startsWith("--db=")) {
         Command.append(" ").append(
-            Quoted(("--db=" + TStationStore::Shown(a.mid(5))).toStdString()));
+            ShellWord(("--db=" + TStationStore::Shown(a.mid(5))).toStdString()));
         continue;
       }
       if (a == "--port" || a == "--count") {
@@ -53,13 +54,13 @@ class TStation {
       }
       if (a.startsWith("--port=") || a.startsWith("--count=") || a == "--json") continue;
       WorkerArguments.push_back(a.toStdString());
-      Command.append(" ").append(Quoted(a.toStdString()));
+      Command.append(" ").append(ShellWord(a.toStdString()));
     }
     const QString given = QString(kWorkerDbVariable) + "=";
     for (const QString& variable : QProcessEnvironment::systemEnvironment().toStringList())
       if (!variable.startsWith(given)) WorkerEnvironment.push_back(variable.toStdString());
     WorkerEnvironment.push_back(given.toStdString() + Setup.Db);
-    for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
+    for (const std::string& port : Setup.Ports) Command.append(" --port ").append(ShellWord(port));
     if (Setup.Automatic) Command += " --port auto";
   }
   TStation(const TStation&) = delete;
@@ -134,14 +135,6 @@ class TStation {
   std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
   bool Stopping = false, Fatal = false, OutputGone = false;
   int StopSignal = 0;
-
-  static std::string Quoted(const std::string& word) {
-    if (!word.empty() && word.find_first_of(" \t\n'\"\\$`;&|<>()*?[]#~") == std::string::npos)
-      return word;
-    std::string quoted = "'";
-    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-  }
 
   bool AnyRunning() const {
     for (const TWorker& worker : Workers)

@@ -200,6 +200,14 @@ std::vector<THappening> TWorkerProcesses::Wait(std::chrono::milliseconds timeout
   return happened;
 }
 
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_of(" \t\n'\"\\$`;&|<>()*?[]#~") == std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 TSettingsWatch::TSettingsWatch() {
   const std::string file = SettingsFileName();
   const std::string folder = file.substr(0, file.find_last_of('/'));

@@ -68,6 +68,10 @@ class TWorkerProcesses {
   std::unique_ptr<TState> State;
 };
 
+// `word` as this system's shell reads it back as one word: for the command a person may run to
+// go on (sh's quotes on Linux, the C runtime's on Windows).
+std::string ShellWord(const std::string& word);
+
 // The settings store, watched for a port name given another device (as the simulated unit's
 // --com does). On Windows the ports are the system's own, and it never changes.
 class TSettingsWatch {

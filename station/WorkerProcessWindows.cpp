@@ -36,21 +36,23 @@ std::wstring Wide(const std::string& utf8) {
 }
 
 // One argument as the C runtime's parser reads it back.
-std::wstring Quoted(const std::wstring& word) {
-  if (!word.empty() && word.find_first_of(L" \t\"") == std::wstring::npos) return word;
-  std::wstring quoted = L"\"";
+template <typename TString>
+TString QuotedWord(const TString& word) {
+  using TChar = typename TString::value_type;
+  if (!word.empty() && word.find_first_of(TString{' ', '\t', '"'}) == TString::npos) return word;
+  TString quoted(1, TChar('"'));
   std::size_t slashes = 0;
-  for (wchar_t c : word) {
-    if (c == L'\\') {
+  for (TChar c : word) {
+    if (c == TChar('\\')) {
       ++slashes;
       continue;
     }
-    quoted.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    quoted.append(c == TChar('"') ? slashes * 2 + 1 : slashes, TChar('\\'));
     slashes = 0;
     quoted += c;
   }
-  quoted.append(slashes * 2, L'\\');
-  return quoted + L"\"";
+  quoted.append(slashes * 2, TChar('\\'));
+  return quoted + TChar('"');
 }
 
 [[noreturn]] void Fail(const char* what) {
@@ -175,7 +177,7 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::wstring word = Wide(arguments[i]);
     if (i == 0) std::replace(word.begin(), word.end(), L'/', L'\\');
-    command += (i ? L" " : L"") + Quoted(word);
+    command += (i ? L" " : L"") + QuotedWord(word);
   }
   std::wstring block;
   for (const std::string& variable : environment)
@@ -261,6 +263,8 @@ std::vector<THappening> TWorkerProcesses::Wait(std::chrono::milliseconds timeout
       happened.push_back({THappening::TKind::Ready, static_cast<int>(i), {}, {}, 0});
   return happened;
 }
+
+std::string ShellWord(const std::string& word) { return QuotedWord(word); }
 
 TSettingsWatch::TSettingsWatch() = default;
 TSettingsWatch::~TSettingsWatch() = default;

@@ -62,7 +62,7 @@ start_sim() {
 plug_unit() {
   local port=$1 device=${1,,}
   shift
-  rm -f "$work/$port.out" "$WINEPREFIX/dosdevices/$device"
+  rm -f "$work/$port.out" "$work/$port.log" "$WINEPREFIX/dosdevices/$device"
   "$linux/sim/vestra-sim" --log "$work/$port.log" "$@" >"$work/$port.out" &
   units+=($!)
   for _ in $(seq 50); do [ -s "$work/$port.out" ] && break; sleep 0.1; done
