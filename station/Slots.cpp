@@ -23,6 +23,7 @@
 #include "service/PortStore.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
+#include "station/StationState.h"
 #include "station/StationStore.h"
 
 namespace {
@@ -85,6 +86,12 @@ class TStation {
     WorkerEnvironment.push_back(given + Setup.Db);
     for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
     if (Setup.Automatic) Command += " --port auto";
+    if (!Setup.Db.empty())
+      States = std::make_unique<TStationStateWriter>(
+          QString::fromStdString(Setup.Db),
+          TStationNames::Of(Session.Options.value("station").toStdString(), Setup.Automatic,
+                            Setup.Ports),
+          Setup.Store ? Status.RowsLeft() : -1);
   }
   ~TStation() {
     for (TWorker& worker : Workers) {
@@ -130,6 +137,7 @@ class TStation {
       Status.Tick();
     }
     Status.Close();
+    if (States) States->Stop();
     if (Status.RowsLeft() > 0 || Status.Errors() > 0)
       Status.Note(0, "Продолжить: vestra-cli" + Command);
     if (StopSignal) return 128 + StopSignal;
@@ -154,6 +162,8 @@ class TStation {
   std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
   bool Stopping = false, Fatal = false, OutputGone = false;
   int StopSignal = 0;
+  // What the station does, kept in the record for the line's dashboard.
+  std::unique_ptr<TStationStateWriter> States;
 
   static std::string Quoted(const std::string& word) {
     if (!word.empty() && word.find_first_of(" \t\n'\"\\$`;&|<>()*?[]#~") == std::string::npos)
@@ -322,6 +332,10 @@ class TStation {
   void Emit(const TStationEvent& event) {
     if (event.Kind == TEventKind::Finished) CountRows();
     Status.Apply(event);
+    if (States)
+      if (const std::string note = States->Take(event, Setup.Store ? Status.RowsLeft() : -1);
+          !note.empty())
+        Status.Note(0, note);
     if (Setup.Json) {
       Status.Print(EventJson(event).toStdString());
     } else if (event.Kind == TEventKind::Finished) {
