@@ -41,6 +41,8 @@ TSlotPhase PhaseOf(const std::string& name) {
 
 QString Text(const std::string& value) { return QString::fromStdString(value); }
 
+// `rowsLeft` of the line's batch, -1 for a station's figures: the rows are the line's, which
+// every station of it takes from.
 QJsonObject FiguresJson(const TFigures& f, int rowsLeft) {
   QJsonObject reasons;
   for (const auto& [reason, count] : f.Reasons) reasons[Text(reason)] = count;
@@ -104,15 +106,14 @@ QJsonObject LineSnapshot(const TLineRecord& record, const QDateTime& since, cons
     for (const TAttemptRecord& a : record.Attempts)
       if (names.count(a.Station)) own.push_back(a);
     const TStationLook& look = LookOf(*station);
-    stations.append(
-        QJsonObject{{"station", Text(station->Station)},
-                    {"pc", Text(station->Pc)},
-                    {"state", look.Words},
-                    {"tone", ToneName(look.Tone)},
-                    {"sign", look.Sign},
-                    {"quietSeconds", static_cast<qint64>(station->QuietMs / 1000)},
-                    {"slots", tiles},
-                    {"figures", FiguresJson(CountFigures(own, since, now, 0), station->RowsLeft)}});
+    stations.append(QJsonObject{{"station", Text(station->Station)},
+                                {"pc", Text(station->Pc)},
+                                {"state", look.Words},
+                                {"tone", ToneName(look.Tone)},
+                                {"sign", look.Sign},
+                                {"quietSeconds", static_cast<qint64>(station->QuietMs / 1000)},
+                                {"slots", tiles},
+                                {"figures", FiguresJson(CountFigures(own, since, now, 0), -1)}});
   }
   const TFigures line = CountFigures(record.Attempts, since, now, kFailedShown, true);
   QJsonArray failed;

@@ -90,8 +90,7 @@ class TStation {
       States = std::make_unique<TStationStateWriter>(
           QString::fromStdString(Setup.Db),
           TStationNames::Of(Session.Options.value("station").toStdString(), Setup.Automatic,
-                            Setup.Ports),
-          Setup.Store ? Status.RowsLeft() : -1);
+                            Setup.Ports));
   }
   ~TStation() {
     for (TWorker& worker : Workers) {
@@ -333,9 +332,7 @@ class TStation {
     if (event.Kind == TEventKind::Finished) CountRows();
     Status.Apply(event);
     if (States)
-      if (const std::string note = States->Take(event, Setup.Store ? Status.RowsLeft() : -1);
-          !note.empty())
-        Status.Note(0, note);
+      if (const std::string note = States->Take(event); !note.empty()) Status.Note(0, note);
     if (Setup.Json) {
       Status.Print(EventJson(event).toStdString());
     } else if (event.Kind == TEventKind::Finished) {

@@ -19,9 +19,8 @@ TStationNames TStationNames::Of(const std::string& given, bool automatic,
   return {given.empty() ? pc + ":" + first : given, given, pc, ports};
 }
 
-TStationStateWriter::TStationStateWriter(const QString& db, const TStationNames& names,
-                                         int rowsLeft)
-    : Db(db), Names(names), RowsLeft(rowsLeft) {
+TStationStateWriter::TStationStateWriter(const QString& db, const TStationNames& names)
+    : Db(db), Names(names) {
   for (std::size_t i = 0; i < Names.Ports.size(); ++i) {
     TSlot& slot = Slots[static_cast<int>(i) + 1];
     slot.State.Port = Names.Ports[i];
@@ -39,7 +38,7 @@ std::string TStationStateWriter::RecordName(const TStationNames& names, int slot
   return names.Given + "/" + std::to_string(slot) + ":" + port;
 }
 
-std::string TStationStateWriter::Take(const TStationEvent& event, int rowsLeft) {
+std::string TStationStateWriter::Take(const TStationEvent& event) {
   std::lock_guard<std::mutex> lock(Mutex);
   TSlot& slot = Slots[event.Slot];
   const TSlotPhase before = slot.State.Phase;
@@ -53,8 +52,6 @@ std::string TStationStateWriter::Take(const TStationEvent& event, int rowsLeft) 
                        event.Kind == TEventKind::Finished;
   bool& urgent = Dirty[event.Slot];
   urgent = urgent || changed;
-  if (RowsLeft != rowsLeft) Dirty[0] = true;
-  RowsLeft = rowsLeft;
   if (changed) Wake.notify_one();
   if (Failure.empty() || FailureShown) return {};
   FailureShown = true;
@@ -85,7 +82,6 @@ std::vector<TStateRecord> TStationStateWriter::Records(const std::vector<int>& n
     r.Slot = number;
     r.Station = Names.Station;
     r.Pc = Names.Pc;
-    r.RowsLeft = RowsLeft;
     r.BeatMs = kBeat.count();
     if (number == 0) {
       r.Phase = stopping ? "stopped" : "running";

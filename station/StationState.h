@@ -37,16 +37,15 @@ class TStationStateWriter {
   static constexpr std::chrono::milliseconds kBeat{3000};
   static constexpr std::chrono::milliseconds kProgressEvery{1000};
 
-  // `rowsLeft` of the station's batch at the start; -1: no table.
-  TStationStateWriter(const QString& db, const TStationNames& names, int rowsLeft);
+  TStationStateWriter(const QString& db, const TStationNames& names);
   // Writes "stopped" (if not yet) and ends the thread.
   ~TStationStateWriter();
   TStationStateWriter(const TStationStateWriter&) = delete;
   TStationStateWriter& operator=(const TStationStateWriter&) = delete;
 
-  // The slot's event; `rowsLeft` of the station's batch (-1: no table). A note to show, once, when
+  // The slot's event. A note to show, once, when
   // the state could not be written; else empty.
-  std::string Take(const TStationEvent& event, int rowsLeft);
+  std::string Take(const TStationEvent& event);
   // The clean end: every slot ended, the station stopped; waits for that write.
   void Stop();
 
@@ -64,7 +63,6 @@ class TStationStateWriter {
   std::condition_variable Wake;
   std::map<int, TSlot> Slots;
   std::map<int, bool> Dirty;  // slot -> its phase changed (written at once)
-  int RowsLeft = -1;
   bool Stopping = false, Stopped = false;
   std::string Failure;  // the first failure not yet shown
   bool FailureShown = false;

@@ -81,7 +81,7 @@ constexpr TUpgrade kUpgrades[] = {
      "station TEXT NOT NULL, pc TEXT NOT NULL, record_name TEXT NOT NULL, port TEXT NOT NULL, "
      "phase TEXT NOT NULL, position INTEGER NOT NULL, label TEXT NOT NULL, detail TEXT NOT NULL, "
      "step INTEGER NOT NULL, steps INTEGER NOT NULL, since_ms BIGINT NOT NULL, "
-     "rows_left INTEGER NOT NULL, heartbeat_ms BIGINT NOT NULL, beat_ms BIGINT NOT NULL, "
+     "heartbeat_ms BIGINT NOT NULL, beat_ms BIGINT NOT NULL, "
      "PRIMARY KEY (instance, slot))"},
 };
 static_assert(kUpgrades[std::size(kUpgrades) - 1].Version == TStationStore::kSchemaVersion);
@@ -602,19 +602,19 @@ void TStationStore::PutStates(const std::vector<TStateRecord>& states) {
     for (const TStateRecord& r : states)
       s.Run(
           "INSERT INTO station_states (instance, slot, station, pc, record_name, port, phase, "
-          "position, label, detail, step, steps, since_ms, rows_left, heartbeat_ms, beat_ms) "
-          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, {now} - CAST(? AS BIGINT), ?, {now}, ?) "
+          "position, label, detail, step, steps, since_ms, heartbeat_ms, beat_ms) "
+          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, {now} - CAST(? AS BIGINT), {now}, ?) "
           "ON CONFLICT (instance, slot) DO UPDATE SET station = excluded.station, "
           "pc = excluded.pc, record_name = excluded.record_name, port = excluded.port, "
           "phase = excluded.phase, position = excluded.position, label = excluded.label, "
           "detail = excluded.detail, step = excluded.step, steps = excluded.steps, "
-          "since_ms = excluded.since_ms, rows_left = excluded.rows_left, "
+          "since_ms = excluded.since_ms, "
           "heartbeat_ms = excluded.heartbeat_ms, beat_ms = excluded.beat_ms",
           {QString::fromStdString(r.Instance), r.Slot, QString::fromStdString(r.Station),
            QString::fromStdString(r.Pc), QString::fromStdString(r.RecordName),
            QString::fromStdString(r.Port), QString::fromStdString(r.Phase), r.Position,
            QString::fromStdString(r.Label), QString::fromStdString(r.Detail), r.Step, r.Steps,
-           r.AgeMs, r.RowsLeft, r.BeatMs});
+           r.AgeMs, r.BeatMs});
     write.Commit();
   });
 }
@@ -631,7 +631,7 @@ std::vector<TStateRecord> TStationStore::States() {
     std::vector<TStateRecord> states;
     for (QSqlQuery q = Impl->Run(
              "SELECT instance, slot, station, pc, record_name, port, phase, position, label, "
-             "detail, step, steps, {now} - since_ms, rows_left, {now} - heartbeat_ms, beat_ms "
+             "detail, step, steps, {now} - since_ms, {now} - heartbeat_ms, beat_ms "
              "FROM station_states ORDER BY station, instance, slot");
          q.next();) {
       TStateRecord r;
@@ -648,9 +648,8 @@ std::vector<TStateRecord> TStationStore::States() {
       r.Step = q.value(10).toInt();
       r.Steps = q.value(11).toInt();
       r.AgeMs = q.value(12).toLongLong();
-      r.RowsLeft = q.value(13).toInt();
-      r.QuietMs = q.value(14).toLongLong();
-      r.BeatMs = q.value(15).toLongLong();
+      r.QuietMs = q.value(13).toLongLong();
+      r.BeatMs = q.value(14).toLongLong();
       states.push_back(r);
     }
     return states;

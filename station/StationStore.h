@@ -68,7 +68,6 @@ struct TStateRecord {
   std::string Label, Detail;
   int Step = 0, Steps = 0;
   long long AgeMs = 0;    // since the phase began
-  int RowsLeft = -1;      // the station's batch; -1: no table
   long long QuietMs = 0;  // read: since the last heartbeat
   long long BeatMs = 0;   // how often the station beats
 };

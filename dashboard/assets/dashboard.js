@@ -74,7 +74,7 @@ function tile(station, slot) {
 }
 
 function stationBox(station) {
-  const box = el("section", "station tone-" + station.tone);
+  const box = el("section", "station station-" + station.tone);
   box.dataset.station = station.station;
   box.dataset.state = station.state;
   const head = el("div", "station-head");
@@ -89,7 +89,7 @@ function stationBox(station) {
 
 function failedRow(attempt) {
   const row = el("tr");
-  for (const value of [attempt.time, attempt.station, attempt.port,
+  for (const value of [attempt.time.replace("T", " "), attempt.station, attempt.port,
                        attempt.row > 0 ? attempt.row : "шаблон", attempt.label, attempt.reason])
     row.append(el("td", "", value));
   return row;
