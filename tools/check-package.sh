@@ -161,6 +161,10 @@ completes() {  # words...: prints what completing the last of the typed words of
 
 # The batch station runs as its service would.
 "$(dirname "$0")/check-service.sh" "$root"
+# The dashboard's unit as systemd reads it, against the targets check-service.sh put there.
+report=$(systemd-analyze verify --root="$root" --man=no \
+  "$root/lib/systemd/system/vestra-dashboard.service" 2>&1) || fail "$report"
+[ -z "$report" ] || fail "vestra-dashboard.service: $report"
 
 # The start-up file: the programs look for /etc/vestra/Vestra.ini, which belongs to the
 # administrator, so the package ships none.
