@@ -34,6 +34,7 @@ TStationStateWriter::~TStationStateWriter() { Stop(); }
 
 std::string TStationStateWriter::RecordName(const TStationNames& names, int slot,
                                             const std::string& port) {
+  if (names.Single) return names.Station;
   if (names.Given.empty()) return names.Pc + ":" + port;
   return names.Given + "/" + std::to_string(slot) + ":" + port;
 }

@@ -25,6 +25,7 @@ struct TStationNames {
   std::string Given;               // --station as given; empty: none
   std::string Pc;                  // the PC's name
   std::vector<std::string> Ports;  // the slots known at the start, in order
+  bool Single = false;  // a station of one port without workers: its one slot is the station
 
   // As the station names itself in the record: `given` (--station), else after the PC and its
   // first port ("auto" for --port auto).
