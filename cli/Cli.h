@@ -15,3 +15,5 @@ int RunVersion(TSession& session);
 int RunRead(TSession& session);
 int RunWrite(TSession& session);
 int RunDiff(TSession& session);
+// The line's page in a browser (cli/Dashboard.cpp).
+int RunDashboard(TSession& session);

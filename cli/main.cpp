@@ -68,6 +68,7 @@ enum TOptionSet : unsigned {
   OptStore = 32,  // the station's database
   OptReport = 64,
   OptSettle = 128,  // the check after a write
+  OptDashboard = 256,
 };
 
 struct TOptionRow {
@@ -113,6 +114,16 @@ const TOptionRow kOptions[] = {
      "FILE"},
     {OptReport, {"format"}, "Формат: csv (по умолчанию) или json (JSON Lines).", "csv|json"},
     {OptStation, {"count"}, "Остановиться после N блоков.", "N"},
+    {OptDashboard,
+     {"listen"},
+     "Адрес и порт страницы (по умолчанию 127.0.0.1:8470, только этот компьютер); на другом "
+     "адресе страница открывается только с ключом доступа.",
+     "ADDRESS:PORT"},
+    {OptDashboard,
+     {"token-file"},
+     "Файл с ключом доступа (первая строка, от 16 знаков); без него ключ выбирается случайно и "
+     "выводится при запуске.",
+     "FILE"},
     {OptStation,
      {"lease"},
      "Срок захвата строки, с (по умолчанию 300): захват продлевается, пока блок пишется, и "
@@ -162,6 +173,9 @@ const TSubcommand kSubcommands[] = {
     {"report",
      "Все попытки станции из базы данных (CSV или JSON Lines); итог — в стандартный поток ошибок.",
      nullptr, nullptr, OptStore | OptReport, RunReport},
+    {"dashboard",
+     "Панель линии в браузере: каждая станция и слот вживую, итоги смены, выгрузка записи.",
+     nullptr, nullptr, OptStore | OptDashboard, RunDashboard},
 };
 
 // The exit codes every system shares, then this system's way of stopping.

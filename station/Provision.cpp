@@ -33,6 +33,7 @@
 #include "station/Session.h"
 #include "station/Slots.h"
 #include "station/StationEvents.h"
+#include "station/StationState.h"
 #include "station/StationStore.h"
 #include "station/StopSignals.h"
 #include "station/System.h"
@@ -70,13 +71,20 @@ class TSlotReport {
   // What is known of the unit at hand; every event carries it.
   TStationEvent Unit;
 
+  // A station of its own keeps its state for the line's dashboard instead, as its one slot.
+  TStationStateWriter* States = nullptr;
+  std::function<void(const std::string&)> Note;
+
   void Send(TEventKind kind, const std::function<void(TStationEvent&)>& fill = {}) const {
-    if (!On()) return;
+    if (!On() && !States) return;
     TStationEvent event = Unit;
     event.Kind = kind;
-    event.Slot = Slot;
+    event.Slot = On() ? Slot : 1;
     if (fill) fill(event);
-    PrintLine(EventJson(event).toStdString());
+    if (On())
+      PrintLine(EventJson(event).toStdString());
+    else if (const std::string note = States->Take(event); !note.empty() && Note)
+      Note(note);
   }
 
  private:
@@ -160,6 +168,13 @@ class TStationLoop {
         Report(options.Slot),
         Arrivals(Unit, Person, options.Ports, Stop.Fd()),
         DoneRows(Unit, plans) {
+    if (options.Slot == 0) {
+      TStationNames names = TStationNames::Of(options.Station, false, options.Ports);
+      names.Single = true;
+      States = std::make_unique<TStationStateWriter>(options.Db, names);
+      Report.States = States.get();
+      Report.Note = [this](const std::string& note) { Person.Say(note); };
+    }
     PrepareOutput();
   }
 
@@ -202,6 +217,7 @@ class TStationLoop {
   TStationStore& Store;
   TProvisionLog& Log;
   TOutcomeJournal& Journal;
+  std::unique_ptr<TStationStateWriter> States;
   TSlotReport Report;
   TStopSignals Stop;
   TArrivals Arrivals;

@@ -11,6 +11,7 @@
 #include "link/DeviceWatch.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
+#include "station/StationState.h"
 #include "station/StationStore.h"
 #include "station/WorkerProcess.h"
 
@@ -62,6 +63,11 @@ class TStation {
     WorkerEnvironment.push_back(given.toStdString() + Setup.Db);
     for (const std::string& port : Setup.Ports) Command.append(" --port ").append(ShellWord(port));
     if (Setup.Automatic) Command += " --port auto";
+    if (!Setup.Db.empty())
+      States = std::make_unique<TStationStateWriter>(
+          QString::fromStdString(Setup.Db),
+          TStationNames::Of(Session.Options.value("station").toStdString(), Setup.Automatic,
+                            Setup.Ports));
   }
   TStation(const TStation&) = delete;
   TStation& operator=(const TStation&) = delete;
@@ -111,6 +117,7 @@ class TStation {
       Status.Tick();
     }
     Status.Close();
+    if (States) States->Stop();
     if (Status.RowsLeft() > 0 || Status.Errors() > 0)
       Status.Note(0, "Продолжить: vestra-cli" + Command);
     if (StopSignal) return 128 + StopSignal;
@@ -135,6 +142,8 @@ class TStation {
   std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
   bool Stopping = false, Fatal = false, OutputGone = false;
   int StopSignal = 0;
+  // What the station does, kept in the record for the line's dashboard.
+  std::unique_ptr<TStationStateWriter> States;
 
   bool AnyRunning() const {
     for (const TWorker& worker : Workers)
@@ -215,6 +224,8 @@ class TStation {
   void Emit(const TStationEvent& event) {
     if (event.Kind == TEventKind::Finished) CountRows();
     Status.Apply(event);
+    if (States)
+      if (const std::string note = States->Take(event); !note.empty()) Status.Note(0, note);
     if (Setup.Json) {
       Status.Print(EventJson(event).toStdString());
     } else if (event.Kind == TEventKind::Finished) {

@@ -75,6 +75,14 @@ constexpr TUpgrade kUpgrades[] = {
     // has: a started attempt whose lease ran out was interrupted, whatever its station's name.
     {2, "ALTER TABLE attempts ADD COLUMN instance TEXT"},
     {2, "ALTER TABLE attempts ADD COLUMN lease_until BIGINT"},
+    // Every station says what it and each of its slots do, for the line's dashboard.
+    {3,
+     "CREATE TABLE station_states (instance TEXT NOT NULL, slot INTEGER NOT NULL, "
+     "station TEXT NOT NULL, pc TEXT NOT NULL, record_name TEXT NOT NULL, port TEXT NOT NULL, "
+     "phase TEXT NOT NULL, position INTEGER NOT NULL, label TEXT NOT NULL, detail TEXT NOT NULL, "
+     "step INTEGER NOT NULL, steps INTEGER NOT NULL, since_ms BIGINT NOT NULL, "
+     "heartbeat_ms BIGINT NOT NULL, beat_ms BIGINT NOT NULL, "
+     "PRIMARY KEY (instance, slot))"},
 };
 static_assert(kUpgrades[std::size(kUpgrades) - 1].Version == TStationStore::kSchemaVersion);
 
@@ -191,6 +199,19 @@ struct TStationStore::TImpl {
     write.Commit();
   }
 
+  // A reader's check: the schema is there, and of this very version.
+  void RequireSchema() {
+    if (!Db.tables().contains("vestra_schema"))
+      throw EVestraError("База данных станции" + Where + ": ни одна станция ещё не писала в неё");
+    const int version = Value("SELECT MAX(version) FROM vestra_schema").toInt();
+    if (version > kSchemaVersion)
+      throw EVestraError("База данных станции создана более новой версией программы (схема " +
+                         std::to_string(version) + ")");
+    if (version < kSchemaVersion)
+      throw EVestraError("База данных станции старой версии (схема " + std::to_string(version) +
+                         "): её обновит первая станция этой версии, запущенная на ней");
+  }
+
   long long InsertAttempt(const QVariant& row, int position, const QString& label,
                           const std::string& port, const std::string& device,
                           const std::string& firmware) {
@@ -246,7 +267,8 @@ struct TStationStore::TImpl {
 };
 
 TStationStore::TStationStore(const QString& db, const std::string& station,
-                             const std::string& instance) {
+                             const std::string& instance, TStoreAccess access) {
+  const bool readOnly = access == TStoreAccess::ReadOnly;
   const bool postgres = IsPostgres(db);
   Impl = std::make_unique<TImpl>(postgres ? kPostgres : kSqlite, station);
   Impl->Instance = instance.empty() ? NewInstance() : instance;
@@ -258,17 +280,22 @@ TStationStore::TStationStore(const QString& db, const std::string& station,
   Impl->Db = QSqlDatabase::addDatabase(Impl->Dialect.Driver, Impl->Name);
   try {
     if (postgres) {
-      Impl->Db.setConnectOptions(ConnectionWords(db));
+      Impl->Db.setConnectOptions(
+          ConnectionWords(db) +
+          (readOnly ? " options='-c default_transaction_read_only=on'" : QString()));
     } else {
       Impl->Db.setDatabaseName(db);
       // Another station's transaction holds the file for milliseconds; wait for it. A longer
       // hold (another program) fails the operation, and the station tries it again later.
-      Impl->Db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
+      Impl->Db.setConnectOptions(QString(readOnly ? "QSQLITE_OPEN_READONLY;" : "") +
+                                 "QSQLITE_BUSY_TIMEOUT=10000");
     }
     if (!Impl->Db.open())
       throw EVestraError("Не удалось открыть базу данных станции" + Impl->Where + " (" +
                          Impl->Db.lastError().text().toStdString() + ")");
-    if (!postgres) {
+    if (readOnly) {
+      Impl->RequireSchema();
+    } else if (!postgres) {
       // Many readers beside one writer, and a commit on disk before the station goes on.
       // Stations that start together on a new file may both ask for WAL; SQLite refuses one of
       // them at once rather than let both wait, and that one finds WAL set when it asks again.
@@ -285,7 +312,7 @@ TStationStore::TStationStore(const QString& db, const std::string& station,
                            ": не удалось включить журнал WAL");
       Impl->Run("PRAGMA synchronous=FULL");
     }
-    Impl->CreateSchema();
+    if (!readOnly) Impl->CreateSchema();
     if (!postgres) {
       struct stat file {};
       Impl->File = QFile::encodeName(db).toStdString();
@@ -563,5 +590,68 @@ bool TStationStore::ConfirmClaim(const TClaim& claim) {
                    "WHERE id = ? AND claimed_by = ? AND done = 0",
                    {Impl->LeaseMs, claim.RowId, QString::fromStdString(claim.Instance)})
                .numRowsAffected() > 0;
+  });
+}
+
+// --- The stations' states ---
+
+void TStationStore::PutStates(const std::vector<TStateRecord>& states) {
+  return Impl->Again([&] {
+    TImpl& s = *Impl;
+    TImpl::Transaction write(s);
+    for (const TStateRecord& r : states)
+      s.Run(
+          "INSERT INTO station_states (instance, slot, station, pc, record_name, port, phase, "
+          "position, label, detail, step, steps, since_ms, heartbeat_ms, beat_ms) "
+          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, {now} - CAST(? AS BIGINT), {now}, ?) "
+          "ON CONFLICT (instance, slot) DO UPDATE SET station = excluded.station, "
+          "pc = excluded.pc, record_name = excluded.record_name, port = excluded.port, "
+          "phase = excluded.phase, position = excluded.position, label = excluded.label, "
+          "detail = excluded.detail, step = excluded.step, steps = excluded.steps, "
+          "since_ms = excluded.since_ms, "
+          "heartbeat_ms = excluded.heartbeat_ms, beat_ms = excluded.beat_ms",
+          {QString::fromStdString(r.Instance), r.Slot, QString::fromStdString(r.Station),
+           QString::fromStdString(r.Pc), QString::fromStdString(r.RecordName),
+           QString::fromStdString(r.Port), QString::fromStdString(r.Phase), r.Position,
+           QString::fromStdString(r.Label), QString::fromStdString(r.Detail), r.Step, r.Steps,
+           r.AgeMs, r.BeatMs});
+    write.Commit();
+  });
+}
+
+void TStationStore::Beat(const std::string& instance) {
+  return Impl->Again([&] {
+    Impl->Run("UPDATE station_states SET heartbeat_ms = {now} WHERE instance = ?",
+              {QString::fromStdString(instance)});
+  });
+}
+
+std::vector<TStateRecord> TStationStore::States() {
+  return Impl->Again([&] {
+    std::vector<TStateRecord> states;
+    for (QSqlQuery q = Impl->Run(
+             "SELECT instance, slot, station, pc, record_name, port, phase, position, label, "
+             "detail, step, steps, {now} - since_ms, {now} - heartbeat_ms, beat_ms "
+             "FROM station_states ORDER BY station, instance, slot");
+         q.next();) {
+      TStateRecord r;
+      r.Instance = q.value(0).toString().toStdString();
+      r.Slot = q.value(1).toInt();
+      r.Station = q.value(2).toString().toStdString();
+      r.Pc = q.value(3).toString().toStdString();
+      r.RecordName = q.value(4).toString().toStdString();
+      r.Port = q.value(5).toString().toStdString();
+      r.Phase = q.value(6).toString().toStdString();
+      r.Position = q.value(7).toInt();
+      r.Label = q.value(8).toString().toStdString();
+      r.Detail = q.value(9).toString().toStdString();
+      r.Step = q.value(10).toInt();
+      r.Steps = q.value(11).toInt();
+      r.AgeMs = q.value(12).toLongLong();
+      r.QuietMs = q.value(13).toLongLong();
+      r.BeatMs = q.value(14).toLongLong();
+      states.push_back(r);
+    }
+    return states;
   });
 }

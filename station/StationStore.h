@@ -56,6 +56,25 @@ struct TAttemptRecord {
   std::string Station;
 };
 
+// What a station (slot 0) or one of its slots is doing, as the station keeps it in the record for
+// the line's dashboard. Times are the database's clock, one for every PC of the line.
+struct TStateRecord {
+  std::string Instance;  // this start of the station
+  int Slot = 0;          // 0: the station itself
+  std::string Station, Pc;
+  std::string RecordName;   // the station its attempts are recorded under (a slot's)
+  std::string Port, Phase;  // "running" or "stopped" for the station, a slot's phase name
+  int Position = 0;         // the row of the table; 0: none
+  std::string Label, Detail;
+  int Step = 0, Steps = 0;
+  long long AgeMs = 0;    // since the phase began
+  long long QuietMs = 0;  // read: since the last heartbeat
+  long long BeatMs = 0;   // how often the station beats
+};
+
+// How the store is opened: the dashboard only reads, and never creates or upgrades a schema.
+enum class TStoreAccess { ReadWrite, ReadOnly };
+
 struct TStoreCounts {
   int Done = 0, Left = 0;               // rows of the batch
   std::map<std::string, int> Attempts;  // by result
@@ -70,7 +89,7 @@ struct TOutcomeRecord {
 
 class TStationStore {
  public:
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
   static constexpr long long kLeaseMs = 5 * 60 * 1000;
 
   // Whether `db` names a PostgreSQL database rather than a SQLite file.
@@ -90,7 +109,8 @@ class TStationStore {
   // (or bringing an older one up to date). `instance` names this start of the station; empty:
   // a new one.
   explicit TStationStore(const QString& db, const std::string& station = {},
-                         const std::string& instance = {});
+                         const std::string& instance = {},
+                         TStoreAccess access = TStoreAccess::ReadWrite);
   ~TStationStore();
   TStationStore(const TStationStore&) = delete;
   TStationStore& operator=(const TStationStore&) = delete;
@@ -138,6 +158,14 @@ class TStationStore {
   // The rows of this batch (or of the batch used last, when none was opened) and the attempts by
   // result.
   TStoreCounts Counts();
+
+  // --- The stations' states (station/StationState.h) ---
+  // Records these states, each with its heartbeat now, in one transaction.
+  void PutStates(const std::vector<TStateRecord>& states);
+  // The heartbeat of every state of `instance`.
+  void Beat(const std::string& instance);
+  // Every state held, the quiet time of each measured now.
+  std::vector<TStateRecord> States();
 
   // How long a claim and its attempt are leased (the default kLeaseMs).
   void SetLease(long long ms);

@@ -49,6 +49,14 @@ requires() {  # package field word...: the package's field names each word
 requires vestra Depends libqt6widgets6 libqt6core6 libc6 qt6-translations-l10n
 requires vestra-cli Depends libqt6core6 libqt6sql6 libqt6sql6-sqlite libcsv3
 requires vestra-cli Recommends libqt6sql6-psql
+requires vestra-cli Depends libqt6httpserver6
+# The line's dashboard comes as a service with its configuration, both left to the site.
+for file in ./lib/systemd/system/vestra-dashboard.service ./etc/vestra/dashboard.conf; do
+  dpkg-deb -c "$(deb vestra-cli)" | grep -qF " $file" || fail "vestra-cli lacks $file"
+done
+if dpkg-deb -I "$(deb vestra-cli)" postinst 2>/dev/null | grep -q 'enable.*vestra-dashboard'; then
+  fail "vestra-cli enables vestra-dashboard.service on install"
+fi
 requires vestra-sim Depends libqt6core6
 if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations|gui|widgets'; then
   fail "vestra-cli depends on what only a desktop or a line of stations needs"
@@ -153,6 +161,10 @@ completes() {  # words...: prints what completing the last of the typed words of
 
 # The batch station runs as its service would.
 "$(dirname "$0")/check-service.sh" "$root"
+# The dashboard's unit as systemd reads it, against the targets check-service.sh put there.
+report=$(systemd-analyze verify --root="$root" --man=no \
+  "$root/lib/systemd/system/vestra-dashboard.service" 2>&1) || fail "$report"
+[ -z "$report" ] || fail "vestra-dashboard.service: $report"
 
 # The start-up file: the programs look for /etc/vestra/Vestra.ini, which belongs to the
 # administrator, so the package ships none.
