@@ -45,8 +45,12 @@ TProvisionOptions ReadOptions(TSession& session) {
     }
   }
   options.Queue = session.Options.isSet("units");
+  options.Scan = session.Options.isSet("scan");
+  if (options.Scan && !options.Queue)
+    throw EUsage{"--scan связывает метку со строкой таблицы: укажите --units"};
+  // The scanner is read by the station, which hands each label to its slot's worker.
   options.Supervising = options.Slot == 0 && (options.Ports.size() > 1 || options.Automatic ||
-                                              session.Options.isSet("json"));
+                                              session.Options.isSet("json") || options.Scan);
   // A slot is a station of the record in its own right: a restarted worker marks its own
   // predecessor's attempt interrupted and releases its claim, never another slot's.
   options.Station = session.Options.isSet("station")

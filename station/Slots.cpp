@@ -21,6 +21,7 @@
 
 #include "link/DeviceWatch.h"
 #include "service/PortStore.h"
+#include "station/Scans.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
 #include "station/StationStore.h"
@@ -37,6 +38,7 @@ struct TWorker {
   std::string Port;
   pid_t Pid = -1;
   int Out = -1, Err = -1;  // read ends of its standard output (events) and error (notes)
+  int In = -1;             // write end of its standard input (a scanner's labels)
   std::string OutHeld, ErrHeld;
   int Restarts = 0;
   bool Running() const { return Pid > 0; }
@@ -85,6 +87,11 @@ class TStation {
     WorkerEnvironment.push_back(given + Setup.Db);
     for (const std::string& port : Setup.Ports) Command.append(" --port ").append(Quoted(port));
     if (Setup.Automatic) Command += " --port auto";
+    if (Setup.Scan)
+      Scans = std::make_unique<TScans>(
+          Setup.Store,
+          TScans::THooks{[this](int slot, const std::string& line) { Hand(slot, line); },
+                         [this](const TStationEvent& event) { Emit(event); }});
   }
   ~TStation() {
     for (TWorker& worker : Workers) {
@@ -93,7 +100,7 @@ class TStation {
         while (waitpid(worker.Pid, nullptr, 0) < 0 && errno == EINTR) {
         }
       }
-      for (int fd : {worker.Out, worker.Err})
+      for (int fd : {worker.Out, worker.Err, worker.In})
         if (fd >= 0) close(fd);
     }
     close(SignalFd);
@@ -110,6 +117,7 @@ class TStation {
       std::vector<pollfd> fds{{SignalFd, POLLIN, 0}};
       if (Watch) fds.push_back({Watch->Descriptor(), POLLIN, 0});
       if (Settings >= 0) fds.push_back({Settings, POLLIN, 0});
+      if (Scans && ScanInput) fds.push_back({ScanInput->Descriptor(), POLLIN, 0});
       for (const TWorker& worker : Workers)
         for (int fd : {worker.Out, worker.Err})
           if (fd >= 0) fds.push_back({fd, POLLIN, 0});
@@ -118,6 +126,7 @@ class TStation {
       if (poll(fds.data(), fds.size(), tick) < 0 && errno != EINTR)
         throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
       for (TWorker& worker : Workers) Drain(worker);
+      if (Scans && ScanInput) TakeScans(fds);
       TakeSignals();
       if (!Stopping && std::ferror(stdout)) {
         // Nobody reads the station any more: every slot finishes its unit, then ends.
@@ -154,6 +163,24 @@ class TStation {
   std::map<std::string, int> NoteSlots;  // a worker's note, and the slot that said it first
   bool Stopping = false, Fatal = false, OutputGone = false;
   int StopSignal = 0;
+  std::unique_ptr<TScans> Scans;
+  std::unique_ptr<TLineInput> ScanInput = std::make_unique<TLineInput>(STDIN_FILENO);
+
+  // The scanner's lines on standard input; its end ends only the scanning.
+  void TakeScans(const std::vector<pollfd>& fds) {
+    for (const pollfd& fd : fds)
+      if (fd.fd == ScanInput->Descriptor() && fd.revents) {
+        const bool open = ScanInput->Read();
+        while (auto line = ScanInput->Next()) Scans->Take(*line);
+        if (!open) ScanInput.reset();
+      }
+  }
+
+  void Hand(int slot, const std::string& line) {
+    const TWorker& worker = Workers[static_cast<std::size_t>(slot - 1)];
+    // A worker gone meanwhile is given the label again by the next arrival of its unit.
+    if (worker.In >= 0 && write(worker.In, line.data(), line.size()) < 0) return;
+  }
 
   static std::string Quoted(const std::string& word) {
     if (!word.empty() && word.find_first_of(" \t\n'\"\\$`;&|<>()*?[]#~") == std::string::npos)
@@ -175,6 +202,14 @@ class TStation {
     Workers.back().Port = port;
     Status.AddSlot(port);
     Start(Workers.back());
+    TStationEvent started;
+    started.Kind = TEventKind::Started;
+    started.Slot = Workers.back().Slot;
+    started.Port = port;
+    started.Template = Setup.Template;
+    started.Table = Setup.Table;
+    started.Db = Setup.DbShown;
+    Emit(started);
   }
 
   // A slot for every port name whose device is there now, and later for each one that appears;
@@ -227,11 +262,15 @@ class TStation {
     argv.push_back(nullptr);
     for (auto& variable : WorkerEnvironment) envp.push_back(variable.data());
     envp.push_back(nullptr);
-    int out[2], err[2];
+    int out[2], err[2], in[2];
     if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     if (pipe2(err, O_CLOEXEC) != 0) {
       close(out[0]);
       close(out[1]);
+      throw std::runtime_error("pipe");
+    }
+    if (pipe2(in, O_CLOEXEC) != 0) {
+      for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
       throw std::runtime_error("pipe");
     }
     sigset_t stop;
@@ -246,21 +285,27 @@ class TStation {
       if (getppid() != parent) _exit(127);
       dup2(out[1], STDOUT_FILENO);
       dup2(err[1], STDERR_FILENO);
+      dup2(in[0], STDIN_FILENO);
       sigprocmask(SIG_SETMASK, &stop, nullptr);
       execve(argv[0], argv.data(), envp.data());
       _exit(127);
     }
     close(out[1]);
     close(err[1]);
+    close(in[0]);
+    if (worker.In >= 0) close(worker.In);
+    worker.In = -1;
     if (pid < 0) {
       close(out[0]);
       close(err[0]);
+      close(in[1]);
       throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
     }
     for (int fd : {out[0], err[0]}) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     worker.Pid = pid;
     worker.Out = out[0];
     worker.Err = err[0];
+    worker.In = in[1];
   }
 
   // Reads what the worker has written, line by line; closes a pipe at its end.
@@ -334,11 +379,14 @@ class TStation {
                                : event.Result == "already" ? event.Detail + " — отключите"
                                                            : "ошибка: " + event.Detail;
       Status.Print(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
+    } else if (event.Kind == TEventKind::Refused) {
+      Status.Note(event.Slot, "Метка «" + event.Label + "» отклонена: " + event.Detail);
     }
     // Every row done, or as many units as asked for: the workers end once their units are.
     const bool enough = (Setup.Store && Status.RowsLeft() == 0) ||
                         (Setup.Count > 0 && Status.Done() >= Setup.Count);
     if (enough && !Stopping) StopWorkers(SIGTERM);
+    if (Scans) Scans->Follow(event);
   }
 
   void StopWorkers(int signal) {
