@@ -159,6 +159,7 @@ bool TStationWindow::Open(const QString& path) {
   Shift = QSettings().value(SettingsKey("ShiftStart")).toDateTime();
   if (!Shift.isValid()) NewShift();
   ScanField->setEnabled(Config.Scanning());
+  ScanField->setFocus();
   Start();
   return true;
 }
@@ -227,11 +228,11 @@ void TStationWindow::ReadErrors() {
 void TStationWindow::Take(const TStationEvent& event) {
   switch (event.Kind) {
     case TEventKind::Started:
-      Ports.insert(event.Port);
+      Ports[event.Slot] = event.Port;
       Heading->setText("Шаблон: " + Q(event.Template) + "   Таблица: " + Q(event.Table) +
                        "   База: " + Q(event.Db) + "   Порты: " + [this] {
                          QStringList ports;
-                         for (const std::string& port : Ports) ports << Q(port);
+                         for (const auto& [slot, port] : Ports) ports << Q(port);
                          return ports.join(", ");
                        }());
       Tiles->Tile(event.Slot, event.Port, Config.Scanning());
@@ -327,7 +328,7 @@ bool TStationWindow::BelongsHere(const TAttemptRecord& attempt) const {
   // A named station's slots are recorded as "NAME/N:PORT"; an unnamed one's as "HOST:PORT".
   if (!named.empty()) return attempt.Station == named || attempt.Station.starts_with(named + "/");
   const std::string host = QSysInfo::machineHostName().toStdString() + ":";
-  for (const std::string& port : Ports)
+  for (const auto& [slot, port] : Ports)
     if (attempt.Station == host + port) return true;
   return false;
 }

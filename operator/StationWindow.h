@@ -10,9 +10,9 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QTimer>
+#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 
 #include "operator/Sounds.h"
 #include "operator/StationConfig.h"
@@ -71,9 +71,9 @@ class TStationWindow : public QMainWindow {
   std::unique_ptr<TStationStore> Store;
   QDateTime Shift;
   QTimer Tick, FiguresTick;
-  int ChosenSlot = 0;           // the tile clicked before a scan
-  bool Closing = false;         // the window closes once the station has ended
-  std::set<std::string> Ports;  // of the slots, for the record's station names
+  int ChosenSlot = 0;                // the tile clicked before a scan
+  bool Closing = false;              // the window closes once the station has ended
+  std::map<int, std::string> Ports;  // of the slots by number, for the record's station names
 
   TTileGrid* Tiles;
   TFiguresPanel* Panel;
