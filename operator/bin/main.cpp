@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileDialog>
+#include <cstdio>
 #include <cstring>
 
 #include "operator/StationWindow.h"
@@ -23,10 +24,18 @@ void Describe(QCommandLineParser& parser) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Setting the password needs no display: a line's PC may have none at hand.
-  bool password = false;
-  for (int i = 1; i < argc; ++i) password |= std::strcmp(argv[i], "--set-password") == 0;
-  if (password) {
+  // Setting the password and the help need no display: a line's PC may have none at hand.
+  bool headless = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("vestra-station " VESTRA_VERSION);
+      return 0;
+    }
+    headless |= std::strcmp(argv[i], "--set-password") == 0 ||
+                std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "--help-all") == 0 ||
+                std::strcmp(argv[i], "-h") == 0;
+  }
+  if (headless) {
     QCoreApplication app(argc, argv);
     InstallRussianTranslations(app);
     QCommandLineParser parser;
@@ -39,6 +48,8 @@ int main(int argc, char** argv) {
     return SetPassword(parser.positionalArguments()[0]);
   }
   QApplication app(argc, argv);
+  // The menu entry's name: Wayland's app id and the desktop's window matching follow it.
+  QGuiApplication::setDesktopFileName("ru.mirotan.vestra.station");
   QCoreApplication::setOrganizationName("Mirotan");
   QCoreApplication::setApplicationName("vestra-station");
   InstallRussianTranslations(app);
