@@ -253,6 +253,13 @@ class TStationLoop {
     };
     if (!Report.On()) return;
     Arrivals.OnLeft([this](const std::string&) { Report.Send(TEventKind::Left); });
+    // The slot's tile says why its port does not open.
+    Arrivals.OnPortFailed([this](const std::string& port, const std::string& why) {
+      Report.Send(TEventKind::Error, [&](TStationEvent& event) {
+        event.Port = port;
+        event.Detail = why;
+      });
+    });
   }
 
   // Runs `operation` on the record until the database takes it, taking no unit meanwhile, with a

@@ -1,6 +1,6 @@
 // The operator's window end to end: the station it runs on three simulated units, driven as the
-// line drives it (plug, scan, click a tile, unplug), its tiles, its refusals and its figures,
-// and the record that `vestra-cli report` prints afterwards.
+// line drives it (plug, scan, click a tile, unplug), its tiles, its refusals, a port that does
+// not open, its figures, and the record that `vestra-cli report` prints afterwards.
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -28,6 +28,8 @@ class TStationWindowTest : public TCliTest {
     // configuration's folder.
     std::string ports;
     for (int slot = 1; slot <= 3; ++slot) ports += "--port " + SlotPath(slot) + " ";
+    // A fourth slot whose port is a plain file: it never opens.
+    ports += "--port " + WriteFile("not-a-port", "") + " ";
     Config = WriteFile("line1.conf", "TEMPLATE=" + templateFile + "\nUNITS=units.csv\nOPTIONS=\"" +
                                          ports + "--station line1 --db station.db --scan\"\n");
     // The vestra-cli of this build, as beside an installed vestra-station.
@@ -60,7 +62,7 @@ TEST_F(StationWindow, ProvisionsThreeUnitsByTheirScansAndCountsAsTheRecord) {
   TStationWindow window;
   window.show();
   ASSERT_TRUE(window.Open(QString::fromStdString(Config)));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window.Grid()->Tiles().size() == 3; }, 60000))
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window.Grid()->Tiles().size() == 4; }, 60000))
       << window.StatusText().toStdString();
 
   // Plugged, then scanned: written and verified.
@@ -95,6 +97,10 @@ TEST_F(StationWindow, ProvisionsThreeUnitsByTheirScansAndCountsAsTheRecord) {
   window.Scan("R3");
   auto third = Plug(3);
   ASSERT_TRUE(Shows(window, 3, "готово — отключите блок"));
+  // The port that does not open says why on its tile.
+  EXPECT_EQ(window.Grid()->Find(4)->PhaseText().toStdString(), "ошибка: " + PathOf("not-a-port") +
+                                                                   " (" + PathOf("not-a-port") +
+                                                                   "): не последовательный порт");
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return window.Figures()->Figure("Записано") == "2"; }, 60000));
   EXPECT_EQ(window.Figures()->Figure("Ошибок"), "1");
