@@ -1,6 +1,7 @@
 # The layers of the source: each folder is one static library that links only the layers below
 # it. Beside linking, every build checks what each file of a layer includes: a project header
-# only from the layer itself or the folders it may use, and for every layer but the window's no
+# only from the layer itself or the folders it may use, and for every layer but the windows' (the
+# configurator's form/ and the station's operator/, each marked GUI) no
 # header of Qt GUI or Qt Widgets, so that the engine can never come to need a display.
 
 set(VESTRA_QT_HEADERS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_HEADERS}")

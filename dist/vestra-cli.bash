@@ -61,7 +61,7 @@ _vestra_cli() {
       file=ini
       ;;
     provision)
-      options+=" --port --units --db --station --log --count --lease --json --settle $unit_options"
+      options+=" --port --units --db --station --log --count --lease --json --scan --settle $unit_options"
       file=ini
       ;;
     report) options+=' --db --format' ;;

@@ -75,6 +75,12 @@ struct TArrivals::TState {
   std::function<bool()> Enough;
   std::chrono::milliseconds EnoughEvery{-1};
   std::function<void(const std::string&)> Left;
+  std::function<void(const std::string&, const std::string&)> PortFailed;
+
+  void SayPortFailed(const TPort& port, const std::string& why) {
+    Person.Say(why);
+    if (PortFailed) PortFailed(port.Name, why);
+  }
   std::vector<TPort> Ports;
   std::unique_ptr<TDeviceWatch> Watch;
   // The settings store's folder: a port name given another device there (as the simulated
@@ -169,7 +175,7 @@ struct TArrivals::TState {
 
   // Said at once: waiting on it would be waiting for ever.
   void NotSerial(TPort& port) {
-    Person.Say(port.Name + " (" + port.Path + "): не последовательный порт");
+    SayPortFailed(port, port.Name + " (" + port.Path + "): не последовательный порт");
     port.Phase = TPortPhase::NotSerial;
   }
 
@@ -191,7 +197,7 @@ struct TArrivals::TState {
         return false;
       }
       if (error == EBUSY) {
-        if (failure != port.BusyText) Person.Say(failure);
+        if (failure != port.BusyText) SayPortFailed(port, failure);
         port.BusyText = failure;
         port.Phase = TPortPhase::Busy;
         // Our own attempt opened the device and closed it again: that is no program letting it
@@ -205,7 +211,7 @@ struct TArrivals::TState {
       // yet (a terminal still locked): tried again for a moment, on its next change or soon.
       const bool early = error == EACCES || error == EIO || error == ENXIO;
       if (!early || TClock::now() >= grace) {
-        if (early) Person.Say(failure);
+        if (early) SayPortFailed(port, failure);
         port.Phase = early ? TPortPhase::Silent : TPortPhase::Absent;
         return false;
       }
@@ -300,6 +306,10 @@ void TArrivals::HoldAs(const std::string& owner) { State->Owner = owner; }
 
 void TArrivals::OnLeft(std::function<void(const std::string&)> told) {
   State->Left = std::move(told);
+}
+
+void TArrivals::OnPortFailed(std::function<void(const std::string&, const std::string&)> told) {
+  State->PortFailed = std::move(told);
 }
 
 std::optional<TUnit> TArrivals::WaitForUnit() {

@@ -62,6 +62,9 @@ class TArrivals {
   // Who is told that a handled unit left its port (given the port's name); by default the
   // person, in words. A slot's worker tells its station instead.
   void OnLeft(std::function<void(const std::string&)> told);
+  // Who is also told why a port does not open (given the port's name and the reason), beside
+  // the person's words: a slot's worker tells its station, whose tile shows it.
+  void OnPortFailed(std::function<void(const std::string&, const std::string&)> told);
 
  private:
   struct TState;

@@ -30,6 +30,7 @@
 #include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
 #include "station/ProvisionSetup.h"
+#include "station/Scans.h"
 #include "station/Session.h"
 #include "station/Slots.h"
 #include "station/StationEvents.h"
@@ -225,6 +226,7 @@ class TStationLoop {
   bool AnyError = false, AnyDifference = false;
   bool GoneSaid = false;  // standard output was found closed
   TDoneRows DoneRows;
+  TLineInput Labels{0};  // a scanner's labels, handed on by the station
 
   // The station's output is one line per unit; the differing codes go with the other notes.
   void PrepareOutput() {
@@ -258,6 +260,13 @@ class TStationLoop {
     };
     if (!Report.On()) return;
     Arrivals.OnLeft([this](const std::string&) { Report.Send(TEventKind::Left); });
+    // The slot's tile says why its port does not open.
+    Arrivals.OnPortFailed([this](const std::string& port, const std::string& why) {
+      Report.Send(TEventKind::Error, [&](TStationEvent& event) {
+        event.Port = port;
+        event.Detail = why;
+      });
+    });
   }
 
   // Runs `operation` on the record until the database takes it, taking no unit meanwhile, with a
@@ -276,7 +285,10 @@ class TStationLoop {
         if (error.what() != lastError) Person.Say(error.what());
         lastError = error.what();
         if (Report.On())
-          Report.Send(TEventKind::Retry, [&](TStationEvent& event) { event.Detail = said; });
+          Report.Send(TEventKind::Retry, [&](TStationEvent& event) {
+            event.Detail = said;
+            event.RetryS = pause;
+          });
         else
           Person.Say(said);
         if (Stop.Wait(std::chrono::seconds(pause))) return false;
@@ -354,6 +366,7 @@ class TStationLoop {
       take.Plan = &Plans[0];
     } else {
       Store.RequireSameFile();
+      if (Options.Scan) return ClaimScanned(unit);
       if (!Persist([&] { take.Claim = Store.Claim(unit.Port, unit.Device, unit.Version); }))
         return std::nullopt;
       if (!take.Claim && Store.Counts().Left > 0) {
@@ -369,6 +382,38 @@ class TStationLoop {
       take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
                                  [&](const TPlan& p) { return p.Row == take.Claim->Position; });
     }
+    Report.Unit.Row = take.Plan->Row;
+    Report.Unit.Label = take.Plan->Label;
+    Report.Send(TEventKind::Claimed);
+    return take;
+  }
+
+  // With a scanner: nothing but "#V" goes to the unit until its label came, and the unit gets
+  // the row with that label, or none, its attempt recorded with the label either way.
+  std::optional<TTake> ClaimScanned(const TUnit& unit) {
+    const std::optional<std::string> label = WaitForLabel(Labels, Stop.Fd());
+    if (!label) return std::nullopt;
+    TTake take;
+    if (!Persist(
+            [&] { take.Claim = Store.ClaimLabel(*label, unit.Port, unit.Device, unit.Version); }))
+      return std::nullopt;
+    if (!take.Claim) {
+      // Done or taken by another station since the scan was checked.
+      static const TPlan noRow;
+      take.Plan = &noRow;
+      take.Attempt = Store.StartAttempt(unit.Port, unit.Device, unit.Version, *label);
+      const TLabelRows rows = Store.LabelRows(*label);
+      take.Settled =
+          Settled("error", rows.Done == rows.Rows && rows.Rows > 0
+                               ? "блок с меткой «" + *label + "» уже записан"
+                               : "строку с меткой «" + *label + "» пишет другая станция");
+      Report.Unit.Label = *label;
+      return take;
+    }
+    take.Attempt = take.Claim->Attempt;
+    take.ClaimedMs = BootMs();
+    take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
+                               [&](const TPlan& p) { return p.Row == take.Claim->Position; });
     Report.Unit.Row = take.Plan->Row;
     Report.Unit.Label = take.Plan->Label;
     Report.Send(TEventKind::Claimed);
@@ -553,6 +598,10 @@ int RunProvision(TSession& session) {
     setup.Count = options.Count;
     setup.Json = session.Options.isSet("json");
     setup.Db = options.Db.toStdString();
+    setup.Scan = options.Scan;
+    setup.Template = session.Options.positionalArguments().value(0).toStdString();
+    setup.Table = session.Options.value("units").toStdString();
+    setup.DbShown = TStationStore::Shown(options.Db).toStdString();
     log.reset();  // made, with its header, before any worker appends to it
     return SuperviseSlots(session, setup);
   }

@@ -10,6 +10,7 @@
 #include "station/BatchRows.h"
 #include "station/OutcomeJournal.h"
 #include "station/ProvisionLog.h"
+#include "station/Scans.h"
 #include "station/Session.h"
 #include "station/Slots.h"
 
@@ -45,8 +46,14 @@ TProvisionOptions ReadOptions(TSession& session) {
     }
   }
   options.Queue = session.Options.isSet("units");
+  options.Scan = session.Options.isSet("scan");
+  if (options.Scan && !options.Queue)
+    throw EUsage{"--scan связывает метку со строкой таблицы: укажите --units"};
+  if (options.Scan && !ScanningAvailable())
+    throw EUsage{"--scan на этой системе пока не поддерживается"};
+  // The scanner is read by the station, which hands each label to its slot's worker.
   options.Supervising = options.Slot == 0 && (options.Ports.size() > 1 || options.Automatic ||
-                                              session.Options.isSet("json"));
+                                              session.Options.isSet("json") || options.Scan);
   // A slot is a station of the record in its own right: a restarted worker marks its own
   // predecessor's attempt interrupted and releases its claim, never another slot's.
   options.Station = session.Options.isSet("station")

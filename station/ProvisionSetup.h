@@ -21,6 +21,7 @@ struct TProvisionOptions {
   bool Automatic = false;    // any port whose device appears
   bool Queue = false;        // rows from a table, shared through the store
   bool Supervising = false;  // a station of slots, a worker for each
+  bool Scan = false;         // each unit waits for its scanned label (station/Scans.h)
   std::string Station;       // the name its attempts are recorded under
   QString Db;                // the station's database
   long long LeaseMs = TStationStore::kLeaseMs;

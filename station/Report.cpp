@@ -23,11 +23,13 @@ std::vector<std::string> ReportLines(const std::vector<TAttemptRecord>& attempts
                                      TReportFormat format) {
   std::vector<std::string> columns = TProvisionLog::Columns();
   columns.push_back("station");
+  columns.push_back("scanned");
   std::vector<std::string> lines;
   if (format == TReportFormat::Csv) lines.push_back(CsvLine(columns));
   for (const TAttemptRecord& attempt : attempts) {
     std::vector<std::string> fields = TProvisionLog::Fields(attempt);
     fields.push_back(attempt.Station);
+    fields.push_back(attempt.Scanned);
     for (std::string& field : fields) field = ShownEscaped(field);
     if (format == TReportFormat::Csv) {
       lines.push_back(TProvisionLog::SpreadsheetLine(fields));

@@ -86,6 +86,13 @@ std::string TSlotState::Apply(const TStationEvent& event) {
       Label.clear();
       Enter(TSlotPhase::Waiting);
       return "блок отключён";
+    case TEventKind::Scanned:
+      // The label waits with the slot for its unit; a failed slot keeps its reason meanwhile.
+      Label = event.Label;
+      return "метка " + event.Label;
+    case TEventKind::Started:
+    case TEventKind::Refused:
+      return {};
   }
   return {};
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "link/DeviceWatch.h"
+#include "station/Scans.h"
 #include "station/SlotStatus.h"
 #include "station/StationEvents.h"
 #include "station/StationState.h"
@@ -68,6 +69,11 @@ class TStation {
           QString::fromStdString(Setup.Db),
           TStationNames::Of(Session.Options.value("station").toStdString(), Setup.Automatic,
                             Setup.Ports));
+    if (Setup.Scan)
+      Scans = std::make_unique<TScans>(
+          Setup.Store,
+          TScans::THooks{[this](int slot, const std::string& line) { Hand(slot, line); },
+                         [this](const TStationEvent& event) { Emit(event); }});
   }
   TStation(const TStation&) = delete;
   TStation& operator=(const TStation&) = delete;
@@ -77,12 +83,20 @@ class TStation {
     if (Setup.Automatic) WatchPorts();
     // --port auto goes on until stopped, waiting for devices; otherwise the workers end it.
     while (AnyRunning() || (Setup.Automatic && !Stopping)) {
+      // The station's own watches, each known by its place among the waitables.
       std::vector<int> waitables;
-      if (Watch) waitables.push_back(Watch->Descriptor());
-      if (Settings && Settings->Waitable() >= 0) waitables.push_back(Settings->Waitable());
+      const auto watch = [&waitables](bool wanted, int waitable) {
+        if (!wanted) return -1;
+        waitables.push_back(waitable);
+        return static_cast<int>(waitables.size()) - 1;
+      };
+      const int devicesAt = watch(Watch != nullptr, Watch ? Watch->Descriptor() : -1);
+      const int settingsAt =
+          watch(Settings && Settings->Waitable() >= 0, Settings ? Settings->Waitable() : -1);
+      const int scansAt = watch(Scans && ScanInput, ScanInput ? ScanInput->Descriptor() : -1);
       // Only the seconds on the screen need a tick; devices come as events.
       const std::chrono::milliseconds tick(Status.Terminal() ? 1000 : -1);
-      bool devices = false, settings = false;
+      bool devices = false, settings = false, scans = false;
       for (const THappening& happening : Processes.Wait(tick, waitables)) {
         switch (happening.Kind) {
           case THappening::TKind::Event:
@@ -102,7 +116,9 @@ class TStation {
             Ended(Workers[happening.Worker - 1], happening.End);
             break;
           case THappening::TKind::Ready:
-            (Watch && happening.Worker == 0 ? devices : settings) = true;
+            devices |= happening.Worker == devicesAt;
+            settings |= happening.Worker == settingsAt;
+            scans |= happening.Worker == scansAt;
             break;
         }
       }
@@ -114,6 +130,7 @@ class TStation {
       }
       if (devices && !Stopping) TakeDevices();
       if (settings && !Stopping && Settings->Changed()) WatchPorts();
+      if (scans) TakeScans();
       Status.Tick();
     }
     Status.Close();
@@ -144,6 +161,19 @@ class TStation {
   int StopSignal = 0;
   // What the station does, kept in the record for the line's dashboard.
   std::unique_ptr<TStationStateWriter> States;
+  // --scan: the scanner's labels on standard input, each bound to one unit.
+  std::unique_ptr<TScans> Scans;
+  std::unique_ptr<TLineInput> ScanInput = std::make_unique<TLineInput>(0);
+
+  // The scanner's lines; their end ends only the scanning.
+  void TakeScans() {
+    const bool open = ScanInput->Read();
+    while (auto line = ScanInput->Next()) Scans->Take(*line);
+    if (!open) ScanInput.reset();
+  }
+
+  // A worker gone meanwhile is given the label again by the next arrival of its unit.
+  void Hand(int slot, const std::string& line) { Processes.Write(slot, line); }
 
   bool AnyRunning() const {
     for (const TWorker& worker : Workers)
@@ -157,6 +187,14 @@ class TStation {
     Workers.back().Port = port;
     Status.AddSlot(port);
     Start(Workers.back());
+    TStationEvent started;
+    started.Kind = TEventKind::Started;
+    started.Slot = Workers.back().Slot;
+    started.Port = port;
+    started.Template = Setup.Template;
+    started.Table = Setup.Table;
+    started.Db = Setup.DbShown;
+    Emit(started);
   }
 
   // A slot for every port name whose device is there now, and later for each one that appears;
@@ -238,11 +276,14 @@ class TStation {
                                : event.Result == "already" ? event.Detail + " — отключите"
                                                            : "ошибка: " + event.Detail;
       Status.Print(event.Port + " блок " + name + " (" + event.Firmware + "): " + said);
+    } else if (event.Kind == TEventKind::Refused) {
+      Status.Note(event.Slot, "Метка «" + event.Label + "» отклонена: " + event.Detail);
     }
     // Every row done, or as many units as asked for: the workers end once their units are.
     const bool enough = (Setup.Store && Status.RowsLeft() == 0) ||
                         (Setup.Count > 0 && Status.Done() >= Setup.Count);
     if (enough && !Stopping) StopWorkers(SIGTERM);
+    if (Scans) Scans->Follow(event);
   }
 
   void StopWorkers(int signal) {

@@ -26,6 +26,10 @@ struct TStationSetup {
   // The database, handed to every worker in its environment (kWorkerDbVariable): a password in
   // it stays out of the process list, which every user of the PC may read.
   std::string Db;
+  // Labels from a scanner on standard input, one per unit (station/Scans.h).
+  bool Scan = false;
+  // What the station works with, as its "started" events name it.
+  std::string Template, Table, DbShown;
 };
 
 // Where a slot's worker finds its station's database.

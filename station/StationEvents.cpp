@@ -10,10 +10,11 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 9> kNames = {
-    "arrived", "claimed", "progress", "written", "verified", "finished", "left", "error", "retry",
+constexpr std::array<std::string_view, 12> kNames = {
+    "arrived", "claimed", "progress", "written", "verified", "finished",
+    "left",    "error",   "retry",    "started", "scanned",  "refused",
 };
-static_assert(kNames.size() == static_cast<std::size_t>(TEventKind::Retry) + 1);
+static_assert(kNames.size() == static_cast<std::size_t>(TEventKind::Refused) + 1);
 
 // The text fields, walked both ways.
 struct TTextField {
@@ -24,7 +25,8 @@ const TTextField kTexts[] = {
     {"port", &TStationEvent::Port},         {"device", &TStationEvent::Device},
     {"firmware", &TStationEvent::Firmware}, {"label", &TStationEvent::Label},
     {"result", &TStationEvent::Result},     {"detail", &TStationEvent::Detail},
-    {"phase", &TStationEvent::Phase},
+    {"phase", &TStationEvent::Phase},       {"template", &TStationEvent::Template},
+    {"units", &TStationEvent::Table},       {"db", &TStationEvent::Db},
 };
 
 struct TIntField {
@@ -35,6 +37,7 @@ const TIntField kInts[] = {
     {"row", &TStationEvent::Row},
     {"step", &TStationEvent::Step},
     {"steps", &TStationEvent::Steps},
+    {"retry_s", &TStationEvent::RetryS},
 };
 
 struct TSecondsField {

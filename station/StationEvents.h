@@ -20,7 +20,12 @@ enum class TEventKind {
              // and was left alone) or lost (another station took the row: no "#S")
   Left,      // the unit is gone from the port
   Error,     // the slot itself failed (its worker died, its record could not be written)
-  Retry,     // the record did not take the unit's outcome; "detail" says when it is tried again
+  Retry,     // the record did not take the unit's outcome; "detail" says when it is tried again,
+             // "retry_s" in how many seconds
+  Started,   // the slot's worker was started on its port; "template", "units" and "db" (its
+             // password hidden) name what the station works with
+  Scanned,   // a scanned label was accepted: bound to the slot, or (slot 0) to the next unit
+  Refused,   // a scanned label was refused, "detail" says why; nothing was sent for it
 };
 
 struct TStationEvent {
@@ -32,8 +37,10 @@ struct TStationEvent {
   std::string Port, Device, Firmware;
   int Row = 0;  // 1-based row of the table; 0: none (a template without a table)
   std::string Label, Result, Detail;
-  std::string Phase;        // progress: "write" or "verify"
-  int Step = 0, Steps = 0;  // progress: commands sent of the phase, and its whole
+  std::string Phase;                // progress: "write" or "verify"
+  int Step = 0, Steps = 0;          // progress: commands sent of the phase, and its whole
+  int RetryS = 0;                   // retry: seconds until the record is tried again
+  std::string Template, Table, Db;  // started
   double WaitS = -1, WriteS = -1, VerifyS = -1;  // finished; -1: not measured
 };
 

@@ -75,6 +75,8 @@ constexpr TUpgrade kUpgrades[] = {
     // has: a started attempt whose lease ran out was interrupted, whatever its station's name.
     {2, "ALTER TABLE attempts ADD COLUMN instance TEXT"},
     {2, "ALTER TABLE attempts ADD COLUMN lease_until BIGINT"},
+    // The label a scanner read for the unit, beside the row's own.
+    {3, "ALTER TABLE attempts ADD COLUMN scanned TEXT"},
     // Every station says what it and each of its slots do, for the line's dashboard.
     {3,
      "CREATE TABLE station_states (instance TEXT NOT NULL, slot INTEGER NOT NULL, "
@@ -92,7 +94,7 @@ const char* const kResult =
 const QString kAttemptColumns =
     QString(
         "SELECT id, COALESCE(completed_at, started_at), port, device, firmware, position, "
-        "label, %1, detail, wait_s, write_s, verify_s, station FROM attempts")
+        "label, %1, detail, wait_s, write_s, verify_s, station, scanned FROM attempts")
         .arg(kResult);
 
 // This start of this program on this computer: a station's name may be given twice, an
@@ -214,18 +216,51 @@ struct TStationStore::TImpl {
 
   long long InsertAttempt(const QVariant& row, int position, const QString& label,
                           const std::string& port, const std::string& device,
-                          const std::string& firmware) {
+                          const std::string& firmware,
+                          const QVariant& scanned = QVariant(QMetaType::fromType<QString>())) {
     return Value(
                "INSERT INTO attempts (batch_id, row_id, position, label, station, port, device, "
-               "firmware, result, detail, started_at, instance, lease_until) "
-               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'started', '', ?, ?, {now} + CAST(? AS BIGINT)) "
-               "RETURNING id",
+               "firmware, result, detail, started_at, instance, lease_until, scanned) "
+               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 'started', '', ?, ?, {now} + CAST(? AS BIGINT), "
+               "?) RETURNING id",
                {Batch, row, position, label, QString::fromStdString(Station),
                 QString::fromStdString(port), QString::fromStdString(device),
                 QString::fromStdString(firmware),
                 QString::fromStdString(TStationStore::LocalTime()),
-                QString::fromStdString(Instance), LeaseMs})
+                QString::fromStdString(Instance), LeaseMs, scanned})
         .toLongLong();
+  }
+
+  // The next open row of the batch (with `label` only, when given), leased to this station, and
+  // its attempt started, in one transaction.
+  std::optional<TClaim> ClaimNext(const std::string& port, const std::string& device,
+                                  const std::string& firmware, const QVariant& label) {
+    Transaction write(*this);
+    QVariantList values{Batch};
+    if (!label.isNull()) values.push_back(label);
+    QSqlQuery next = Run(QString("SELECT r.id, b.position, r.label FROM queue_rows r "
+                                 "JOIN batch_rows b ON b.row_id = r.id "
+                                 "WHERE b.batch_id = ? AND r.done = 0 AND "
+                                 "(r.claimed_by IS NULL OR r.lease_until < {now}) %1"
+                                 "ORDER BY b.position LIMIT 1")
+                                 .arg(label.isNull() ? "" : "AND r.label = ? ") +
+                             Dialect.ClaimLock,
+                         values);
+    if (!next.next()) return std::nullopt;  // rolled back: nothing was written
+    TClaim claim{next.value(0).toLongLong(), next.value(1).toInt(), 0, Instance, LeaseMs};
+    const QString rowLabel = next.value(2).toString();
+    next.finish();
+    // A station that let its lease run out died in the middle of its attempt.
+    Run("UPDATE attempts SET result = 'interrupted' WHERE row_id = ? AND result = 'started'",
+        {claim.RowId});
+    Run("UPDATE queue_rows SET claimed_by = ?, lease_until = {now} + CAST(? AS BIGINT) "
+        "WHERE id = ?",
+        {QString::fromStdString(Instance), LeaseMs, claim.RowId});
+    claim.Attempt =
+        InsertAttempt(claim.RowId, claim.Position, rowLabel, port, device, firmware,
+                      label.isNull() ? QVariant(QMetaType::fromType<QString>()) : label);
+    write.Commit();
+    return claim;
   }
 
   TAttemptRecord Record(const QSqlQuery& q) const {
@@ -243,6 +278,7 @@ struct TStationStore::TImpl {
     r.WriteS = Seconds(q.value(10));
     r.VerifyS = Seconds(q.value(11));
     r.Station = q.value(12).toString().toStdString();
+    r.Scanned = q.value(13).toString().toStdString();
     return r;
   }
 
@@ -404,30 +440,30 @@ std::vector<TAttemptRecord> TStationStore::MarkInterrupted() {
 
 std::optional<TClaim> TStationStore::Claim(const std::string& port, const std::string& device,
                                            const std::string& firmware) {
-  return Impl->Again([&]() -> std::optional<TClaim> {
-    TImpl& s = *Impl;
-    TImpl::Transaction write(s);
-    QSqlQuery next = s.Run(QString("SELECT r.id, b.position, r.label FROM queue_rows r "
-                                   "JOIN batch_rows b ON b.row_id = r.id "
-                                   "WHERE b.batch_id = ? AND r.done = 0 AND "
-                                   "(r.claimed_by IS NULL OR r.lease_until < {now}) "
-                                   "ORDER BY b.position LIMIT 1") +
-                               s.Dialect.ClaimLock,
-                           {s.Batch});
-    if (!next.next()) return std::nullopt;  // rolled back: nothing was written
-    TClaim claim{next.value(0).toLongLong(), next.value(1).toInt(), 0, s.Instance, s.LeaseMs};
-    const QString label = next.value(2).toString();
-    next.finish();
-    // A station that let its lease run out died in the middle of its attempt.
-    s.Run("UPDATE attempts SET result = 'interrupted' WHERE row_id = ? AND result = 'started'",
-          {claim.RowId});
-    s.Run(
-        "UPDATE queue_rows SET claimed_by = ?, lease_until = {now} + CAST(? AS BIGINT) "
-        "WHERE id = ?",
-        {QString::fromStdString(s.Instance), s.LeaseMs, claim.RowId});
-    claim.Attempt = s.InsertAttempt(claim.RowId, claim.Position, label, port, device, firmware);
-    write.Commit();
-    return claim;
+  return Impl->Again([&] {
+    return Impl->ClaimNext(port, device, firmware, QVariant(QMetaType::fromType<QString>()));
+  });
+}
+
+std::optional<TClaim> TStationStore::ClaimLabel(const std::string& label, const std::string& port,
+                                                const std::string& device,
+                                                const std::string& firmware) {
+  return Impl->Again([&] {
+    return Impl->ClaimNext(port, device, firmware, QVariant(QString::fromStdString(label)));
+  });
+}
+
+TLabelRows TStationStore::LabelRows(const std::string& label) {
+  return Impl->Again([&] {
+    QSqlQuery q = Impl->Run(
+        "SELECT COUNT(*), COALESCE(SUM(r.done), 0), COALESCE(SUM(CASE WHEN r.done = 0 AND "
+        "r.claimed_by IS NOT NULL AND r.lease_until >= {now} THEN 1 ELSE 0 END), 0) "
+        "FROM batch_rows b JOIN queue_rows r ON r.id = b.row_id "
+        "WHERE b.batch_id = ? AND r.label = ?",
+        {Impl->Batch, QString::fromStdString(label)});
+    TLabelRows rows;
+    if (q.next()) rows = {q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt()};
+    return rows;
   });
 }
 
@@ -445,11 +481,13 @@ void TStationStore::RenewLease(const TClaim& claim) {
 }
 
 long long TStationStore::StartAttempt(const std::string& port, const std::string& device,
-                                      const std::string& firmware) {
+                                      const std::string& firmware, const std::string& scanned) {
   return Impl->Again([&] {
     // No row, no label: an empty one, since a null QString would be bound as NULL.
     return Impl->InsertAttempt(QVariant(QMetaType::fromType<qlonglong>()), 0, QString(""), port,
-                               device, firmware);
+                               device, firmware,
+                               scanned.empty() ? QVariant(QMetaType::fromType<QString>())
+                                               : QVariant(QString::fromStdString(scanned)));
   });
 }
 

@@ -54,6 +54,12 @@ struct TAttemptRecord {
   std::string Label, Result, Detail;
   std::optional<double> WaitS, WriteS, VerifyS;
   std::string Station;
+  std::string Scanned = {};  // the label scanned for the unit; empty: none
+};
+
+// The rows of the batch with one label, by what became of them.
+struct TLabelRows {
+  int Rows = 0, Done = 0, Held = 0;  // held: claimed by a station whose lease runs
 };
 
 // What a station (slot 0) or one of its slots is doing, as the station keeps it in the record for
@@ -138,10 +144,16 @@ class TStationStore {
   // done or claimed by a station whose lease runs.
   std::optional<TClaim> Claim(const std::string& port, const std::string& device,
                               const std::string& firmware);
+  // As Claim, but the next open row whose label is `label` (scanned for the unit, and recorded
+  // with the attempt); none when every such row is done or held.
+  std::optional<TClaim> ClaimLabel(const std::string& label, const std::string& port,
+                                   const std::string& device, const std::string& firmware);
+  // What the batch's rows labelled `label` are: none, done, held.
+  TLabelRows LabelRows(const std::string& label);
   void RenewLease(const TClaim& claim);
   // Records an attempt that has no row (the template alone) as "started"; its id.
   long long StartAttempt(const std::string& port, const std::string& device,
-                         const std::string& firmware);
+                         const std::string& firmware, const std::string& scanned = {});
   // Completes the attempt; an "ok" makes the claimed row done in the same transaction, any other
   // result gives the row back to the queue. False when the row was done by another attempt
   // meanwhile (this station had lost its claim). Completing an attempt again with what the

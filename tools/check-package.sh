@@ -22,7 +22,7 @@ report=$(lintian --pedantic --display-info --display-experimental "$changes" 2>&
   fail "lintian failed: $report"
 report=$(grep -v '^running with root privileges' <<<"$report" || true)
 [ -z "$report" ] || fail "lintian reports:"$'\n'"$report"
-for package in vestra vestra-cli vestra-sim; do
+for package in vestra vestra-cli vestra-sim vestra-station; do
   dpkg-deb -x "$(deb $package)" "$root"
   mkdir -p "$root/dbgsym"
   dpkg-deb -x "$(deb $package-dbgsym)" "$root/dbgsym"
@@ -58,6 +58,12 @@ if dpkg-deb -I "$(deb vestra-cli)" postinst 2>/dev/null | grep -q 'enable.*vestr
   fail "vestra-cli enables vestra-dashboard.service on install"
 fi
 requires vestra-sim Depends libqt6core6
+# The operator's window runs the station of vestra-cli, of the same version, and plays its sounds
+# through Qt Multimedia.
+requires vestra-station Depends "vestra-cli (= $version)" libqt6widgets6 libqt6multimedia6 libqt6network6
+if dpkg-deb -c "$(deb vestra-cli)" | grep -q vestra-station; then
+  fail "vestra-cli ships the operator's window: a headless station would need a display's libraries"
+fi
 if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations|gui|widgets'; then
   fail "vestra-cli depends on what only a desktop or a line of stations needs"
 fi
@@ -76,33 +82,38 @@ done
 
 share=$root/usr/share
 entries=("$share"/applications/*.desktop)
-[ ${#entries[@]} -eq 1 ] && [ -f "${entries[0]}" ] || fail "not one menu entry in /usr/share/applications"
-entry=${entries[0]}
-desktop-file-validate "$entry"
+[ ${#entries[@]} -eq 2 ] || fail "not two menu entries (the configurator's, the station's) in /usr/share/applications"
+desktop-file-validate "${entries[@]}"
 appstreamcli validate-tree --no-net "$root"
 
-# The entry starts a program on the PATH and shows an icon of the hicolor theme in each size.
-program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
-icon=$(sed -n 's/^Icon=//p' "$entry")
-[ -x "$root/usr/bin/$program" ] || fail "Exec=$program is not in /usr/bin"
-[ -f "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon $icon"
-for size in 16 48 256; do
-  png=$share/icons/hicolor/${size}x$size/apps/$icon.png
-  file "$png" | grep -q "PNG image data, $size x $size" || fail "no $size px icon $icon"
+# Each entry starts a program on the PATH and shows an icon of the hicolor theme in each size.
+for entry in "${entries[@]}"; do
+  program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+  icon=$(sed -n 's/^Icon=//p' "$entry")
+  [ -x "$root/usr/bin/$program" ] || fail "Exec=$program is not in /usr/bin"
+  [ -f "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon $icon"
+  for size in 16 48 256; do
+    png=$share/icons/hicolor/${size}x$size/apps/$icon.png
+    file "$png" | grep -q "PNG image data, $size x $size" || fail "no $size px icon $icon"
+  done
 done
+grep -qF 'Name[ru]=Станция Вестра' "$share/applications/ru.mirotan.vestra.station.desktop" ||
+  fail "the station's menu entry is not «Станция Вестра»"
 
 # The programs run from where the package puts them.
 export QT_QPA_PLATFORM=offscreen
 bin=$root/usr/bin
-for program in vestra-sim vestra-cli; do
+for program in vestra-sim vestra-cli vestra-station; do
   "$bin/$program" --help >/dev/null || fail "$program --help failed"
 done
-# Each says its version, the package's, without a display; the window names its menu entry.
-for program in vestra vestra-sim vestra-cli; do
+# Each says its version, the package's, without a display; the windows name their menu entries.
+for program in vestra vestra-sim vestra-cli vestra-station; do
   said=$(env -u QT_QPA_PLATFORM DISPLAY= WAYLAND_DISPLAY= "$bin/$program" --version 2>&1) || true
   [ "$said" = "$program $version" ] || fail "$program --version says: $said"
 done
 grep -qaF ru.mirotan.vestra "$bin/vestra" || fail "vestra does not name its desktop file"
+grep -qaF ru.mirotan.vestra.station "$bin/vestra-station" ||
+  fail "vestra-station does not name its desktop file"
 
 # Each program has its manual page in English and in Russian, which man renders without a
 # warning and without a hyphen breaking a word.
@@ -131,9 +142,11 @@ documents() {  # page word...: each word appears in the page
     zcat "$page" | grep -qE -- "(^|[^-a-z])$word([^-a-z]|\$)" || fail "$(basename "$page") lacks $word"
   done
 }
-mapfile -t words < <("$bin/vestra-sim" --help | options)
-documents "$share/man/man1/vestra-sim.1.gz" "${words[@]}"
-documents "$share/man/ru/man1/vestra-sim.1.gz" "${words[@]}"
+for program in vestra-sim vestra-station; do
+  mapfile -t words < <(env -u QT_QPA_PLATFORM DISPLAY= "$bin/$program" --help | options)
+  documents "$share/man/man1/$program.1.gz" "${words[@]}"
+  documents "$share/man/ru/man1/$program.1.gz" "${words[@]}"
+done
 commands=$("$bin/vestra-cli" --help | awk '/^Команды:/ { list = 1; next } !NF { list = 0 } list { print $1 }')
 [ -n "$commands" ] || fail "vestra-cli --help lists no commands under «Команды:»"
 for command in $commands; do

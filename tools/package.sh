@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian source package and its binary packages (vestra, vestra-cli, vestra-sim and
-# their -dbgsym) with dpkg-buildpackage from a copy of the working tree, and prints the paths of
-# the .changes file's packages, one a line. Usage: tools/package.sh [FOLDER], default
-# build-package; DEB_BUILD_OPTIONS=nocheck leaves the tests out.
+# Builds the Debian source package and its binary packages (vestra, vestra-cli, vestra-sim,
+# vestra-station and their -dbgsym) with dpkg-buildpackage from a copy of the working tree, and
+# prints the paths of the .changes file's packages, one a line. Usage: tools/package.sh
+# [FOLDER], default build-package; DEB_BUILD_OPTIONS=nocheck leaves the tests out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh >&2  # standard output carries only the packages' paths

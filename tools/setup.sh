@@ -2,7 +2,7 @@
 # Installs what building, testing, packaging and running the configurator need on Debian 12,
 # when missing.
 set -euo pipefail
-packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev
+packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev libgtest-dev
           qt6-translations-l10n xvfb xauth x11-apps imagemagick socat fonts-dejavu-core
           librsvg2-bin desktop-file-utils appstream dpkg-dev debhelper file libcsv-dev
           libudev-dev lintian scdoc bash-completion pkg-config man-db systemd

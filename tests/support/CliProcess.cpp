@@ -71,6 +71,10 @@ TCliProcess::TCliProcess(std::vector<std::string> args, TCliStart how)
   if (how.OutToPipe && pipe2(out, O_CLOEXEC) != 0)
     throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
   OutPipe = out[0];
+  int input[2] = {-1, -1};
+  if (how.InFromPipe && pipe2(input, O_CLOEXEC) != 0)
+    throw std::runtime_error(std::string("pipe2: ") + std::strerror(errno));
+  InPipe = input[1];
   pid_t parent = getpid();
   Pid = fork();
   if (Pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
@@ -81,7 +85,7 @@ TCliProcess::TCliProcess(std::vector<std::string> args, TCliStart how)
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    int in = open("/dev/null", O_RDONLY);
+    int in = input[0] >= 0 ? input[0] : open("/dev/null", O_RDONLY);
     int output = out[1] >= 0 ? out[1] : open(OutPath.c_str(), O_WRONLY | O_TRUNC);
     int err = open(ErrPath.c_str(), Terminal >= 0 ? O_WRONLY : O_WRONLY | O_TRUNC);
     if (in < 0 || output < 0 || err < 0 || chdir(WorkDir.c_str()) != 0) _exit(127);
@@ -92,6 +96,12 @@ TCliProcess::TCliProcess(std::vector<std::string> args, TCliStart how)
     _exit(127);
   }
   if (out[1] >= 0) close(out[1]);
+  if (input[0] >= 0) close(input[0]);
+}
+
+void TCliProcess::WriteIn(const std::string& text) {
+  if (InPipe < 0 || write(InPipe, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    throw std::runtime_error("standard input of vestra-cli: " + std::string(std::strerror(errno)));
 }
 
 void TCliProcess::CloseOut() {
@@ -113,6 +123,7 @@ TCliProcess::~TCliProcess() {
     }
   }
   CloseOut();
+  if (InPipe >= 0) close(InPipe);
   std::error_code ignored;
   std::filesystem::remove(OutPath, ignored);
   std::filesystem::remove_all(WorkDir, ignored);

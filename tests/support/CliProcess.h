@@ -22,6 +22,7 @@ struct TCliStart {
   bool ErrOnTerminal = false;  // standard error on a pseudo-terminal
   int Columns = 0;             // that terminal's width; 0: the system's default
   bool OutToPipe = false;      // standard output into a pipe, which CloseOut closes
+  bool InFromPipe = false;     // standard input from a pipe, which WriteIn fills
 };
 
 class TCliProcess {
@@ -42,6 +43,8 @@ class TCliProcess {
   std::string Err() const;
   // Closes the reading end of the pipe of standard output: its reader has gone.
   void CloseOut();
+  // Writes to its standard input (TCliStart::InFromPipe), as a scanner types.
+  void WriteIn(const std::string& text);
   // Gives the terminal of standard error another width.
   void Resize(int columns);
 
@@ -51,6 +54,7 @@ class TCliProcess {
   // Standard error on a terminal: its other end, and what came out of it.
   int Terminal = -1;
   int OutPipe = -1;  // the reading end, with TCliStart::OutToPipe
+  int InPipe = -1;   // the writing end, with TCliStart::InFromPipe
   std::thread Reader;
   std::atomic<bool> Ending{false};
   mutable std::mutex Held;
