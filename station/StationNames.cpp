@@ -66,7 +66,8 @@ std::string TStationStore::LocalTime() {
 QString TStationStore::DefaultFile() {
   const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(':', 0, 0);
   if (!service.isEmpty()) return service + "/station.db";
-  return QString::fromStdString(StateFolder()) + "/station.db";
+  // As the system writes paths: the station names it at its start.
+  return QDir::toNativeSeparators(QString::fromStdString(StateFolder()) + "/station.db");
 }
 
 QString TStationStore::Shown(const QString& db) {

@@ -8,7 +8,8 @@
 #    into a file under a Cyrillic folder (byte for byte the file of the Linux build) and a write
 #    of it with verification;
 #  - the batch station: three slots at once read back by report, a worker killed in the middle
-#    of a write, a restart with a finished unit on its port, a database held for 65 s;
+#    of a write, the station killed in the middle of one, a restart with a finished unit on its
+#    port, a database held for 65 s;
 #  - the setup program: a silent install for all users, the installed program run, a silent
 #    uninstall that leaves nothing behind; the zip unpacked into a Cyrillic folder and run there;
 #  - the window: opened, one click on "Прочитать" reads the unit, its picture for the README.
@@ -171,6 +172,25 @@ if [ "$(record killed.db interrupted)" = 1 ] && [ "$(record killed.db ok)" = 1 ]
   pass "the killed worker's attempt reads interrupted, its row written to the next unit"
 else
   fail "the killed worker's attempt reads interrupted, its row written to the next unit"
+fi
+
+# The station killed in the middle of a write: its worker finishes the unit, then ends.
+unplug_units
+plug_unit COM3 --delay 40
+wine "$cli" provision "$template" --units "$(winpath "$work/units.csv")" \
+  --db "$(winpath "$work/cut.db")" --port COM3 --port COM6 >"$work/cut.out" 2>&1 &
+cut=$!
+for _ in $(seq 600); do [ "$(writes COM3)" -ge 5 ] && break; sleep 0.1; done
+worker=$(worker_pid 1)
+# The worker's command line has no database: the station's alone names it.
+kill -KILL "$(pgrep -f -- "$(basename "$work").cut\.db" | head -n1)"
+{ wait "$cut"; } 2>/dev/null || true
+for _ in $(seq 600); do kill -0 "$worker" 2>/dev/null || break; sleep 0.1; done
+if [ "$(count '#S' COM3)" = 1 ] && [ "$(record cut.db ok)" = 1 ]; then
+  pass "a worker whose station was killed finishes its unit"
+else
+  cat "$work/cut.out" >&2
+  fail "a worker whose station was killed finishes its unit"
 fi
 
 # The station started again with a finished unit still on its port.
