@@ -51,6 +51,7 @@ struct TArrivals::TState {
   std::function<bool()> Enough;
   std::chrono::milliseconds EnoughEvery{-1};
   std::function<void(const std::string&)> Left;
+  std::function<void(const std::string&, const std::string&)> PortFailed;
   std::vector<TPort> Ports;
   std::unique_ptr<TDeviceWatch> Watch;
 
@@ -106,7 +107,10 @@ struct TArrivals::TState {
     Unit.Link.ClosePort();
     const TSystemError error = Unit.Link.LastError();
     if (SerialPort::IsBusy(error)) {
-      if (failure != port.BusyText) Person.Say(failure);
+      if (failure != port.BusyText) {
+        Person.Say(failure);
+        if (PortFailed) PortFailed(port.Name, failure);
+      }
       port.BusyText = failure;
       port.Phase = TPortPhase::Busy;
       return false;
@@ -189,6 +193,10 @@ void TArrivals::HoldAs(const std::string&) {}
 
 void TArrivals::OnLeft(std::function<void(const std::string&)> told) {
   State->Left = std::move(told);
+}
+
+void TArrivals::OnPortFailed(std::function<void(const std::string&, const std::string&)> told) {
+  State->PortFailed = std::move(told);
 }
 
 std::optional<TUnit> TArrivals::WaitForUnit() {
