@@ -36,6 +36,7 @@ constexpr int kMostPerPeer = 16;
 constexpr int kMostStreams = 32;
 constexpr int kRequestMs = 15000;
 constexpr qint64 kMostBehind = 1 << 20;
+constexpr qint64 kMostRequest = 64 << 10;  // unread bytes of a connection: no request is longer
 constexpr int kPollMs = 1000;
 constexpr char kStreamProperty[] = "vestra-stream";
 constexpr char kCookie[] = "vestra_token";
@@ -113,6 +114,10 @@ class TGate : public QTcpServer {
       if (--PerPeer[peer] <= 0) PerPeer.remove(peer);
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // Connected before the server's own reader: a flood is cut before it is parsed.
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+      if (socket->bytesAvailable() > kMostRequest) socket->abort();
+    });
     QTimer::singleShot(kRequestMs, socket, [socket] {
       if (!socket->property(kStreamProperty).toBool()) socket->abort();
     });
@@ -175,7 +180,13 @@ class TDashboardServer : public QAbstractHttpServer {
       auto responder = makeResponder(request, socket);
       responder.writeStatusLine(TStatus::SeeOther);
       Common(responder);
-      responder.writeHeader("Location", request.url().path().toUtf8());
+      // Back to the page asked for, if it is one of ours; no text of the request goes into a
+      // header.
+      QByteArray location = "/";
+      for (const TRoute& route : kRoutes)
+        if (request.url().path() == QLatin1String(route.Path.data(), route.Path.size()))
+          location = QByteArray(route.Path.data(), static_cast<qsizetype>(route.Path.size()));
+      responder.writeHeader("Location", location);
       responder.writeHeader("Set-Cookie", QByteArray(kCookie) + "=" + Setup.Token +
                                               "; HttpOnly; SameSite=Strict; Path=/");
       responder.writeHeader("Content-Length", "0");
