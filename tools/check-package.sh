@@ -54,9 +54,14 @@ requires vestra-cli Depends libqt6httpserver6
 for file in ./lib/systemd/system/vestra-dashboard.service ./etc/vestra/dashboard.conf; do
   dpkg-deb -c "$(deb vestra-cli)" | grep -qF " $file" || fail "vestra-cli lacks $file"
 done
-if dpkg-deb -I "$(deb vestra-cli)" postinst 2>/dev/null | grep -q 'enable.*vestra-dashboard'; then
-  fail "vestra-cli enables vestra-dashboard.service on install"
+# Installed disabled: enabled again only where it was before (an upgrade), never started.
+postinst=$(dpkg-deb -I "$(deb vestra-cli)" postinst)
+if ! grep -qF "debian-installed 'vestra-dashboard.service'" <<<"$postinst" ||
+  grep -q 'deb-systemd-invoke.*start.*vestra-dashboard' <<<"$postinst"; then
+  fail "vestra-cli enables or starts vestra-dashboard.service on install"
 fi
+dpkg-deb -I "$(deb vestra-cli)" conffiles | grep -qx /etc/vestra/dashboard.conf ||
+  fail "vestra-cli: /etc/vestra/dashboard.conf is no conffile"
 requires vestra-sim Depends libqt6core6
 if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations|gui|widgets'; then
   fail "vestra-cli depends on what only a desktop or a line of stations needs"
