@@ -36,7 +36,10 @@ constexpr int kMostPerPeer = 16;
 constexpr int kMostStreams = 32;
 constexpr int kRequestMs = 15000;
 constexpr qint64 kMostBehind = 1 << 20;
+constexpr qint64 kMostRequest = 64 << 10;  // unread bytes of a connection: no request is longer
 constexpr int kPollMs = 1000;
+// Polls between two reads of the whole record; in between only its end is read again.
+constexpr int kWholeEvery = 60;
 constexpr char kStreamProperty[] = "vestra-stream";
 constexpr char kCookie[] = "vestra_token";
 
@@ -113,6 +116,10 @@ class TGate : public QTcpServer {
       if (--PerPeer[peer] <= 0) PerPeer.remove(peer);
     });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    // Connected before the server's own reader: a flood is cut before it is parsed.
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+      if (socket->bytesAvailable() > kMostRequest) socket->abort();
+    });
     QTimer::singleShot(kRequestMs, socket, [socket] {
       if (!socket->property(kStreamProperty).toBool()) socket->abort();
     });
@@ -164,8 +171,10 @@ class TDashboardServer : public QAbstractHttpServer {
   TDashboardSetup Setup;
   std::unique_ptr<TStationStore> Store;
   QTimer Poll;
-  QByteArray Snapshot = "{}";  // the latest, compact JSON
-  QString Failure;             // the last read's, empty when it succeeded
+  QByteArray Snapshot = "{}";        // the latest, compact JSON
+  std::vector<TAttemptRecord> Held;  // the record as read last
+  int SinceWhole = 0;
+  QString Failure;  // the last read's, empty when it succeeded
   std::vector<QPointer<QTcpSocket>> Streams;
 
   // The token once, in the address: kept in a cookie, and the address shown without it.
@@ -175,7 +184,13 @@ class TDashboardServer : public QAbstractHttpServer {
       auto responder = makeResponder(request, socket);
       responder.writeStatusLine(TStatus::SeeOther);
       Common(responder);
-      responder.writeHeader("Location", request.url().path().toUtf8());
+      // Back to the page asked for, if it is one of ours; no text of the request goes into a
+      // header.
+      QByteArray location = "/";
+      for (const TRoute& route : kRoutes)
+        if (request.url().path() == QLatin1String(route.Path.data(), route.Path.size()))
+          location = QByteArray(route.Path.data(), static_cast<qsizetype>(route.Path.size()));
+      responder.writeHeader("Location", location);
       responder.writeHeader("Set-Cookie", QByteArray(kCookie) + "=" + Setup.Token +
                                               "; HttpOnly; SameSite=Strict; Path=/");
       responder.writeHeader("Content-Length", "0");
@@ -265,16 +280,35 @@ class TDashboardServer : public QAbstractHttpServer {
                                             TStoreAccess::ReadOnly);
   }
 
+  // The record as it is now. It only grows, and an attempt changes only while it is "started":
+  // it is read again from the first one that is, the rest kept. A completion replayed long after
+  // (a station's journal) changes an earlier one too: the whole record is read every minute.
+  const std::vector<TAttemptRecord>& Fresh() {
+    if (++SinceWhole >= kWholeEvery || Held.empty()) {
+      SinceWhole = 0;
+      Held = Store->Attempts();
+      return Held;
+    }
+    std::size_t keep = 0;
+    while (keep < Held.size() && Held[keep].Result != "started") ++keep;
+    const long long from = keep < Held.size() ? Held[keep].Id : Held.back().Id + 1;
+    std::vector<TAttemptRecord> later = Store->AttemptsFrom(from);
+    Held.resize(keep);
+    Held.insert(Held.end(), later.begin(), later.end());
+    return Held;
+  }
+
   void Refresh() {
     TLineRecord record;
     try {
       if (!Store) Reopen();
       record.States = Store->States();
-      record.Attempts = Store->Attempts();
+      record.Attempts = Fresh();
       record.RowsLeft = Store->Counts().Left;
       Failure.clear();
     } catch (const std::exception& error) {
       Store.reset();  // opened again at the next poll
+      Held.clear();
       Failure = QString::fromUtf8(error.what());
     }
     const QDateTime now = QDateTime::currentDateTime();

@@ -6,7 +6,7 @@ _vestra_cli() {
   _init_completion || return
 
   if ((cword == 1)); then
-    COMPREPLY=($(compgen -W 'ports find version read write diff provision report --help' \
+    COMPREPLY=($(compgen -W 'ports find version read write diff provision report dashboard --help' \
       -- "$cur"))
     return
   fi
@@ -22,7 +22,7 @@ _vestra_cli() {
       COMPREPLY=($(compgen -W "${names[*]}" -- "$cur"))
       return
       ;;
-    -o | --output | --exchange-log | --log)
+    -o | --output | --exchange-log | --log | --token-file)
       _filedir
       return
       ;;
@@ -65,6 +65,7 @@ _vestra_cli() {
       file=ini
       ;;
     report) options+=' --db --format' ;;
+    dashboard) options+=' --db --listen --token-file' ;;
   esac
 
   # The file is one word that is neither an option nor an option's value; once given, only

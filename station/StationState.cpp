@@ -53,7 +53,7 @@ std::string TStationStateWriter::Take(const TStationEvent& event) {
                        event.Kind == TEventKind::Finished;
   bool& urgent = Dirty[event.Slot];
   urgent = urgent || changed;
-  if (changed) Wake.notify_one();
+  Wake.notify_one();
   if (Failure.empty() || FailureShown) return {};
   FailureShown = true;
   return "Состояние станции не записано в базу данных (" + Failure +
@@ -120,7 +120,8 @@ void TStationStateWriter::Run() {
         next = std::min(next, urgent ? written : written + kProgressEvery);
       return std::max(next, failed + kRetryEvery);
     };
-    Wake.wait_until(lock, due(), [&] { return TClock::now() >= due(); });
+    // What is due moves with every event taken: the wait is measured again after each.
+    while (TClock::now() < due()) Wake.wait_until(lock, due());
     last = Stopping;
     std::vector<int> numbers;
     for (const auto& [slot, urgent] : Dirty) numbers.push_back(slot);

@@ -316,9 +316,11 @@ TStationStore::TStationStore(const QString& db, const std::string& station,
   Impl->Db = QSqlDatabase::addDatabase(Impl->Dialect.Driver, Impl->Name);
   try {
     if (postgres) {
+      // A reader never writes, and learns within seconds that a server is gone.
       Impl->Db.setConnectOptions(
           ConnectionWords(db) +
-          (readOnly ? " options='-c default_transaction_read_only=on'" : QString()));
+          (readOnly ? " connect_timeout=5 options='-c default_transaction_read_only=on'"
+                    : QString()));
     } else {
       Impl->Db.setDatabaseName(db);
       // Another station's transaction holds the file for milliseconds; wait for it. A longer
@@ -539,6 +541,16 @@ std::vector<TAttemptRecord> TStationStore::Attempts() {
     for (QSqlQuery q = Impl->Run(QString(kAttemptColumns) + " ORDER BY id"); q.next();)
       all.push_back(Impl->Record(q));
     return all;
+  });
+}
+
+std::vector<TAttemptRecord> TStationStore::AttemptsFrom(long long id) {
+  return Impl->Again([&] {
+    std::vector<TAttemptRecord> later;
+    for (QSqlQuery q = Impl->Run(QString(kAttemptColumns) + " WHERE id >= ? ORDER BY id", {id});
+         q.next();)
+      later.push_back(Impl->Record(q));
+    return later;
   });
 }
 

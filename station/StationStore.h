@@ -167,6 +167,8 @@ class TStationStore {
   // Every attempt of the store, in the order they were started; one left "started" whose lease
   // ran out reads "interrupted" (the record itself is left as it is).
   std::vector<TAttemptRecord> Attempts();
+  // Those from the attempt `id` on, in the same order.
+  std::vector<TAttemptRecord> AttemptsFrom(long long id);
   // The rows of this batch (or of the batch used last, when none was opened) and the attempts by
   // result.
   TStoreCounts Counts();

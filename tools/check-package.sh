@@ -51,12 +51,18 @@ requires vestra-cli Depends libqt6core6 libqt6sql6 libqt6sql6-sqlite libcsv3
 requires vestra-cli Recommends libqt6sql6-psql
 requires vestra-cli Depends libqt6httpserver6
 # The line's dashboard comes as a service with its configuration, both left to the site.
+contents=$(dpkg-deb -c "$(deb vestra-cli)")
 for file in ./lib/systemd/system/vestra-dashboard.service ./etc/vestra/dashboard.conf; do
-  dpkg-deb -c "$(deb vestra-cli)" | grep -qF " $file" || fail "vestra-cli lacks $file"
+  grep -qF " $file" <<<"$contents" || fail "vestra-cli lacks $file"
 done
-if dpkg-deb -I "$(deb vestra-cli)" postinst 2>/dev/null | grep -q 'enable.*vestra-dashboard'; then
-  fail "vestra-cli enables vestra-dashboard.service on install"
+# Installed disabled: enabled again only where it was before (an upgrade), never started.
+postinst=$(dpkg-deb -I "$(deb vestra-cli)" postinst)
+if ! grep -qF "debian-installed 'vestra-dashboard.service'" <<<"$postinst" ||
+  grep -q 'deb-systemd-invoke.*start.*vestra-dashboard' <<<"$postinst"; then
+  fail "vestra-cli enables or starts vestra-dashboard.service on install"
 fi
+grep -qx /etc/vestra/dashboard.conf <<<"$(dpkg-deb -I "$(deb vestra-cli)" conffiles)" ||
+  fail "vestra-cli: /etc/vestra/dashboard.conf is no conffile"
 requires vestra-sim Depends libqt6core6
 # The operator's window runs the station of vestra-cli, of the same version, and plays its sounds
 # through Qt Multimedia.

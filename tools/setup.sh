@@ -9,7 +9,7 @@ packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-multimedia-d
           libqt6sql6-sqlite libqt6sql6-psql postgresql-15 sqlite3
           g++-mingw-w64-x86-64-posix mingw-w64-tools ninja-build xz-utils wine wine64 nsis zip
           unzip xdotool clang libclang-rt-14-dev
-          qt6-httpserver-dev qt6-websockets-dev chromium python3-websocket)
+          qt6-httpserver-dev qt6-websockets-dev chromium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
