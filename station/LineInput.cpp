@@ -31,15 +31,18 @@ bool TLineInput::Read() {
   return true;
 }
 
-std::optional<std::string> WaitForLabel(TLineInput& input, int stopFd) {
+TLabelWait WaitForLabel(TLineInput& input, int stopFd, int unitFd) {
   for (;;) {
-    if (auto line = input.Next()) return line;
-    pollfd fds[] = {{input.Descriptor(), POLLIN, 0}, {stopFd, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
+    if (auto line = input.Next()) return {std::move(line)};
+    // The unit's port is watched only for its hang-up: what the unit says meanwhile stays for
+    // the write, which drops it.
+    pollfd fds[] = {{input.Descriptor(), POLLIN, 0}, {stopFd, POLLIN, 0}, {unitFd, 0, 0}};
+    if (poll(fds, unitFd >= 0 ? 3 : 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return std::nullopt;
+      return {};
     }
-    if (fds[1].revents & POLLIN) return std::nullopt;
-    if (fds[0].revents && !input.Read()) return input.Next();
+    if (fds[1].revents & POLLIN) return {};
+    if (unitFd >= 0 && (fds[2].revents & (POLLHUP | POLLERR))) return {std::nullopt, true};
+    if (fds[0].revents && !input.Read()) return {input.Next()};
   }
 }

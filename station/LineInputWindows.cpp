@@ -6,4 +6,4 @@ bool ScanningAvailable() { return false; }
 
 bool TLineInput::Read() { return false; }
 
-std::optional<std::string> WaitForLabel(TLineInput&, int) { return std::nullopt; }
+TLabelWait WaitForLabel(TLineInput&, int, int) { return {}; }

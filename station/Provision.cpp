@@ -391,8 +391,12 @@ class TStationLoop {
   // With a scanner: nothing but "#V" goes to the unit until its label came, and the unit gets
   // the row with that label, or none, its attempt recorded with the label either way.
   std::optional<TTake> ClaimScanned(const TUnit& unit) {
-    const std::optional<std::string> label = WaitForLabel(Labels, Stop.Fd());
-    if (!label) return std::nullopt;
+    const TLabelWait waited =
+        WaitForLabel(Labels, Stop.Fd(), static_cast<int>(Unit.Link.PortHandle));
+    // Unplugged before its label came: the station gives the slot's next scan to another unit.
+    if (waited.Gone) Report.Send(TEventKind::Left);
+    if (!waited.Label) return std::nullopt;
+    const std::optional<std::string>& label = waited.Label;
     TTake take;
     if (!Persist(
             [&] { take.Claim = Store.ClaimLabel(*label, unit.Port, unit.Device, unit.Version); }))

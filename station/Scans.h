@@ -71,6 +71,11 @@ class TScans {
 // Whether this system's station reads a scanner (Linux: yes; Windows: not yet).
 bool ScanningAvailable();
 
-// The worker's side: waits on standard input for the label its station hands it. None when a
-// stop came (`stopFd` readable) or the input ended.
-std::optional<std::string> WaitForLabel(TLineInput& input, int stopFd);
+// The worker's side: waits on standard input for the label its station hands it, while its
+// unit stays on `unitFd` (the port the probe left open). No label when a stop came (`stopFd`
+// readable), the input ended, or the unit hung up (`Gone`).
+struct TLabelWait {
+  std::optional<std::string> Label;
+  bool Gone = false;
+};
+TLabelWait WaitForLabel(TLineInput& input, int stopFd, int unitFd);

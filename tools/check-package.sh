@@ -67,7 +67,8 @@ requires vestra-sim Depends libqt6core6
 # The operator's window runs the station of vestra-cli, of the same version, and plays its sounds
 # through Qt Multimedia.
 requires vestra-station Depends "vestra-cli (= $version)" libqt6widgets6 libqt6multimedia6 libqt6network6
-if dpkg-deb -c "$(deb vestra-cli)" | grep -q vestra-station; then
+cli_files=$(dpkg-deb -c "$(deb vestra-cli)")
+if grep -qE ' \./usr/(bin/vestra-station|share/applications/.*station)' <<<"$cli_files"; then
   fail "vestra-cli ships the operator's window: a headless station would need a display's libraries"
 fi
 if dpkg-deb -f "$(deb vestra-cli)" Depends | grep -qE 'psql|qpa-plugins|translations|gui|widgets'; then

@@ -68,7 +68,7 @@ class TScanTest : public TCliTest {
 
 using Scan = TScanTest;
 
-TEST_F(Scan, AUnitWaitsForItsLabelAndGetsItsRowWhichTheRecordKeepsWithTheLabel) {
+TEST_F(Scan, AUnitWaitsForItsLabelUntilUnpluggedAndGetsItsRowWhichTheRecordKeepsWithTheLabel) {
   auto station = Station(2);
   auto unit = Plug(1);
   ASSERT_TRUE(Sees(*station, "arrived")) << station->Err();
@@ -76,6 +76,11 @@ TEST_F(Scan, AUnitWaitsForItsLabelAndGetsItsRowWhichTheRecordKeepsWithTheLabel) 
   const auto before = unit->Commands();
   EXPECT_TRUE(std::all_of(before.begin(), before.end(),
                           [](const std::string& c) { return c.rfind("#V", 0) == 0; }));
+  // Unplugged before its label came: the slot waits for a unit again.
+  unit->Stop();
+  ASSERT_TRUE(Sees(*station, "left")) << station->Err();
+  unit = Plug(1);
+  ASSERT_TRUE(Sees(*station, "arrived", 2)) << station->Err();
   // Scanned for the tile of slot 2, whose unit comes later; then one for the waiting unit.
   station->WriteIn("2\tR1\nR3\n");
   ASSERT_TRUE(Sees(*station, "finished")) << station->Err();
