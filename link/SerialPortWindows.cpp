@@ -9,6 +9,7 @@
 #include <string>
 
 #include "link/SerialPort.h"
+#include "link/WideText.h"
 
 namespace SerialPort {
 
@@ -19,16 +20,6 @@ constexpr DWORD kPerByteMs = 10, kConstantMs = 10;
 constexpr int kOneByteWaitMs = static_cast<int>(kPerByteMs + kConstantMs);
 
 HANDLE Native(TPortHandle port) { return reinterpret_cast<HANDLE>(port); }
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  std::wstring wide(
-      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
-      L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-  return wide;
-}
 
 std::string Utf8(const wchar_t* wide, int size) {
   if (size <= 0) return {};

@@ -7,21 +7,12 @@
 
 #include <string>
 
+#include "link/WideText.h"
 #include "station/System.h"
 
 namespace {
 
 HANDLE Of(long long handle) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle)); }
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  std::wstring wide(
-      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
-      L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-  return wide;
-}
 
 }  // namespace
 

@@ -18,22 +18,13 @@
 #include <stdexcept>
 #include <thread>
 
+#include "link/WideText.h"
 #include "station/StopSignals.h"
 #include "station/WorkerProcess.h"
 
 namespace {
 
 constexpr char kStopVariable[] = "VESTRA_WORKER_STOP";
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  std::wstring wide(
-      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
-      L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), static_cast<int>(wide.size()));
-  return wide;
-}
 
 // One argument as the C runtime's parser reads it back.
 template <typename TString>
