@@ -376,12 +376,21 @@ class TStationLoop {
           take.Claim = Store.Claim(unit.Port, unit.Device, unit.Version);
       }
       if (!take.Claim) return std::nullopt;
-      take.Attempt = take.Claim->Attempt;
-      take.ClaimedMs = BootMs();
-      // The claim names the table's row; empty rows were left out, so look it up by number.
-      take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
-                                 [&](const TPlan& p) { return p.Row == take.Claim->Position; });
+      return Claimed(take);
     }
+    Report.Unit.Row = take.Plan->Row;
+    Report.Unit.Label = take.Plan->Label;
+    Report.Send(TEventKind::Claimed);
+    return take;
+  }
+
+  // A row claimed for the unit: its plan, and the slot told.
+  TTake Claimed(TTake take) {
+    take.Attempt = take.Claim->Attempt;
+    take.ClaimedMs = BootMs();
+    // The claim names the table's row; empty rows were left out, so look it up by number.
+    take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
+                               [&](const TPlan& p) { return p.Row == take.Claim->Position; });
     Report.Unit.Row = take.Plan->Row;
     Report.Unit.Label = take.Plan->Label;
     Report.Send(TEventKind::Claimed);
@@ -414,14 +423,7 @@ class TStationLoop {
       Report.Unit.Label = *label;
       return take;
     }
-    take.Attempt = take.Claim->Attempt;
-    take.ClaimedMs = BootMs();
-    take.Plan = &*std::find_if(Plans.begin(), Plans.end(),
-                               [&](const TPlan& p) { return p.Row == take.Claim->Position; });
-    Report.Unit.Row = take.Plan->Row;
-    Report.Unit.Label = take.Plan->Label;
-    Report.Send(TEventKind::Claimed);
-    return take;
+    return Claimed(take);
   }
 
   // The window's own write with its verification, the claim kept alive meanwhile and confirmed
