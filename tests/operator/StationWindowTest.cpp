@@ -14,34 +14,24 @@
 
 namespace {
 
-class TStationWindowTest : public TCliTest {
+class TStationWindowTest : public TSlotsFixture {
  protected:
   std::string Config;
 
   void SetUp() override {
-    TCliTest::SetUp();
-    StartUnit();
-    const std::string templateFile = SaveUnit("template.ini");
-    Unit.reset();
+    TSlotsFixture::SetUp();
     WriteFile("units.csv", "Unit,PhoneSMS1\nR1,+79000000001\nR2,+79000000002\nR3,+79000000003\n");
     // The table and the database by relative names, as a line writes them: taken from the
     // configuration's folder.
     std::string ports;
-    for (int slot = 1; slot <= 3; ++slot) ports += "--port " + SlotPath(slot) + " ";
+    for (int slot = 1; slot <= 3; ++slot) ports += "--port " + SlotPort(slot) + " ";
     // A fourth slot whose port is a plain file: it never opens.
     ports += "--port " + WriteFile("not-a-port", "") + " ";
-    Config = WriteFile("line1.conf", "TEMPLATE=" + templateFile + "\nUNITS=units.csv\nOPTIONS=\"" +
+    Config = WriteFile("line1.conf", "TEMPLATE=" + Template + "\nUNITS=units.csv\nOPTIONS=\"" +
                                          ports + "--station line1 --db station.db --scan\"\n");
     // The vestra-cli of this build, as beside an installed vestra-station.
     const QByteArray cli = QFile::encodeName(QFileInfo(VESTRA_CLI_PATH).absolutePath());
     qputenv("PATH", cli + ":" + qgetenv("PATH"));
-  }
-
-  std::string SlotPath(int slot) const { return PathOf("slot" + std::to_string(slot) + ".tty"); }
-
-  std::unique_ptr<TSimUnit> Plug(int slot, std::vector<std::string> more = {}) {
-    more.insert(more.end(), {"--link", SlotPath(slot)});
-    return std::make_unique<TSimUnit>(more);
   }
 
   static bool Shows(TStationWindow& window, int slot, const QString& words) {

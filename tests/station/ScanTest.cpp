@@ -9,23 +9,8 @@
 
 namespace {
 
-class TScanTest : public TCliTest {
+class TScanTest : public TSlotsFixture {
  protected:
-  std::string Template;
-
-  void SetUp() override {
-    TCliTest::SetUp();
-    StartUnit();
-    Template = SaveUnit("template.ini");
-    Unit.reset();
-  }
-
-  std::string SlotPort(int slot) const { return PathOf("slot" + std::to_string(slot) + ".tty"); }
-
-  std::unique_ptr<TSimUnit> Plug(int slot) {
-    return std::make_unique<TSimUnit>(std::vector<std::string>{"--link", SlotPort(slot)});
-  }
-
   // A station of `ports` slots, scanning, over the rows R1 .. R3.
   std::unique_ptr<TCliProcess> Station(int ports) {
     std::vector<std::string> args = {"provision",

@@ -15,24 +15,8 @@
 
 namespace {
 
-class TSlotsTest : public TCliTest {
+class TSlotsTest : public TSlotsFixture {
  protected:
-  std::string Template;
-
-  void SetUp() override {
-    TCliTest::SetUp();
-    StartUnit();
-    Template = SaveUnit("template.ini");
-    Unit.reset();
-  }
-
-  std::string SlotPort(int slot) const { return PathOf("slot" + std::to_string(slot) + ".tty"); }
-
-  std::unique_ptr<TSimUnit> Plug(int slot, std::vector<std::string> args = {}) {
-    args.insert(args.end(), {"--link", SlotPort(slot)});
-    return std::make_unique<TSimUnit>(std::move(args));
-  }
-
   // The station on `ports` ports over a table of `rows` rows, each with its own phone.
   std::vector<std::string> Station(int ports, int rows, std::vector<std::string> more = {}) {
     std::string table = "Unit,PhoneSMS1\n";

@@ -50,6 +50,22 @@ std::string TCliTest::SaveUnit(const std::string& name) {
   return path;
 }
 
+void TSlotsFixture::SetUp() {
+  TCliTest::SetUp();
+  StartUnit();
+  Template = SaveUnit("template.ini");
+  Unit.reset();
+}
+
+std::string TSlotsFixture::SlotPort(int slot) const {
+  return PathOf("slot" + std::to_string(slot) + ".tty");
+}
+
+std::unique_ptr<TSimUnit> TSlotsFixture::Plug(int slot, std::vector<std::string> more) const {
+  more.insert(more.end(), {"--link", SlotPort(slot)});
+  return std::make_unique<TSimUnit>(std::move(more));
+}
+
 std::vector<std::string> TCliTest::CommandsUpTo(const std::string& command) {
   std::vector<std::string> commands;
   WaitUntil(

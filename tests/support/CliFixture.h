@@ -34,6 +34,17 @@ class TCliTest : public TWindowTest {
   std::vector<std::string> CommandsUpTo(const std::string& command);
 };
 
+// A station's slots: a template read from a first unit, which then goes, and fresh units
+// plugged into the slots' ports ("slot<N>.tty" in the folder) as a person does.
+class TSlotsFixture : public TCliTest {
+ protected:
+  std::string Template;
+
+  void SetUp() override;
+  std::string SlotPort(int slot) const;
+  std::unique_ptr<TSimUnit> Plug(int slot, std::vector<std::string> more = {}) const;
+};
+
 // UTF-8 text as the unit receives it.
 std::string Cp1251(const std::string& utf8);
 // Lines of a text file without their ends.
