@@ -19,6 +19,7 @@
 #include <QStatusBar>
 #include <QSysInfo>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 #include "link/VestraError.h"
 #include "operator/FiguresPanel.h"
@@ -103,9 +104,9 @@ TStationWindow::TStationWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 TStationWindow::~TStationWindow() {
-  // The station is never left behind the window: it finishes its units on SIGTERM.
+  // The station is never left behind the window: it finishes its units when told to stop.
   if (Running()) {
-    Station.terminate();
+    StationStop.Stop();
     Station.waitForFinished(-1);
   }
 }
@@ -138,9 +139,9 @@ void TStationWindow::BuildMenus() {
 }
 
 QString TStationWindow::CliProgram() {
-  const QString beside = QCoreApplication::applicationDirPath() + "/vestra-cli";
-  if (QFileInfo(beside).isExecutable()) return beside;
-  const QString found = QStandardPaths::findExecutable("vestra-cli");
+  QString found =
+      QStandardPaths::findExecutable("vestra-cli", {QCoreApplication::applicationDirPath()});
+  if (found.isEmpty()) found = QStandardPaths::findExecutable("vestra-cli");
   return found.isEmpty() ? QString("vestra-cli") : found;
 }
 
@@ -182,7 +183,12 @@ void TStationWindow::Start() {
   Station.setProgram(CliProgram());
   Station.setArguments(Config.Arguments());
   Station.setWorkingDirectory(Config.Folder());
-  Station.start();
+  try {
+    StationStop.Start();
+  } catch (const std::runtime_error& error) {
+    Notes->setText("Не удалось запустить " + CliProgram() + ": " + error.what());
+    return;
+  }
   StartAction->setEnabled(false);
   StopAction->setEnabled(true);
   Notes->setText("Станция запущена");
@@ -191,7 +197,7 @@ void TStationWindow::Start() {
 
 void TStationWindow::Stop() {
   if (!Running()) return;
-  Station.terminate();
+  StationStop.Stop();
   Notes->setText("Остановка: каждый слот заканчивает свой блок...");
 }
 

@@ -1,7 +1,8 @@
 // The operator's window of a batch station: a face of the station's engine, not a second one.
 // It runs the station as its child, `vestra-cli provision TEMPLATE --units UNITS OPTIONS --json`
 // as the configuration file gives it, draws each slot from the station's events, hands scanned
-// labels to the station's standard input, and stops it "after the units in hand" with SIGTERM.
+// labels to the station's standard input, and stops it "after the units in hand" as the system
+// allows (operator/StationStop.h).
 // A unit handled here is so recorded exactly as `vestra-cli provision` records it. The figures
 // come from the record itself (operator/FiguresPanel.h).
 #pragma once
@@ -16,6 +17,7 @@
 
 #include "operator/Sounds.h"
 #include "operator/StationConfig.h"
+#include "operator/StationStop.h"
 #include "operator/SupervisorLock.h"
 #include "station/StationEvents.h"
 
@@ -56,7 +58,8 @@ class TStationWindow : public QMainWindow {
   QString StatusText() const;
   QString RefusalText() const;
   QDateTime ShiftStart() const { return Shift; }
-  // Where vestra-cli is taken from: beside this program, else from PATH.
+  // Where vestra-cli is taken from: beside this program, else from PATH (on Windows
+  // vestra-cli.exe).
   static QString CliProgram();
 
  protected:
@@ -67,6 +70,7 @@ class TStationWindow : public QMainWindow {
   TSupervisorLock Lock;
   TSounds Sounds;
   QProcess Station;
+  TStationStop StationStop{Station};
   QByteArray OutHeld, ErrHeld;
   std::unique_ptr<TStationStore> Store;
   QDateTime Shift;

@@ -23,7 +23,9 @@ constexpr std::size_t kRoom = 8192;
 }
 
 // Files and folders are named in the bytes the system's calls take.
-std::string Native(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// UTF-8, as the system's calls take names (station/System.h); QFile::encodeName would give the
+// ANSI code page on Windows, which may lack the folder's letters.
+std::string Native(const QString& path) { return path.toStdString(); }
 
 QByteArray Encode(const TJournaledOutcome& o) {
   QJsonObject object{{"attempt", o.Attempt},
@@ -131,17 +133,17 @@ TOutcomeJournal::TOutcomeJournal(const QString& folder) {
   // Locked before it has its name, so that no replay takes it for a dead station's.
   if (!File->Lock(true)) give("не удалось заблокировать файл");
   if (!File->Reserve(kRoom)) give("нет места");
-  if (!File->Sync() || !QFile::rename(making, QFile::decodeName(FilePath.c_str())))
+  if (!File->Sync() || !QFile::rename(making, QString::fromStdString(FilePath)))
     give("не удалось записать файл");
   SyncFolder(Folder);
 }
 
 TOutcomeJournal::~TOutcomeJournal() {
   if (!Holds) {
-    QFile::remove(QFile::decodeName(FilePath.c_str()));
+    QFile::remove(QString::fromStdString(FilePath));
     File.reset();
     // Only when no other station's file is left there.
-    QDir().rmdir(QFile::decodeName(Folder.c_str()));
+    QDir().rmdir(QString::fromStdString(Folder));
   }
 }
 

@@ -60,7 +60,7 @@ std::string TProvisionLog::SpreadsheetLine(std::vector<std::string> fields) {
   return CsvLine(fields);
 }
 
-TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(fileName)) {
+TProvisionLog::TProvisionLog(const QString& fileName) : Path(fileName.toStdString()) {
   if (fileName.isEmpty()) return;
   QFile old(fileName);
   bool torn = false;
@@ -77,7 +77,7 @@ TProvisionLog::TProvisionLog(const QString& fileName) : Path(QFile::encodeName(f
   if (fresh) {
     WriteDurably(CsvLine(Columns()) + "\n");
     // The new file's name must survive a power cut as well as its lines.
-    SyncFolder(QFile::encodeName(QFileInfo(fileName).absolutePath()).toStdString());
+    SyncFolder(QFileInfo(fileName).absolutePath().toStdString());
   }
 }
 

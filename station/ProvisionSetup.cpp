@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QSysInfo>
 
 #include "link/Integer.h"
@@ -63,9 +64,12 @@ TProvisionOptions ReadOptions(TSession& session) {
   if (options.Slot > 0 && session.Options.isSet("station"))
     options.Station += "/" + std::to_string(options.Slot) + ":" + options.Ports.front();
   // A slot's worker is handed its station's database out of its command line, which every user
-  // of the PC may read.
-  options.Db = options.Slot > 0 && qEnvironmentVariableIsSet(kWorkerDbVariable)
-                   ? qEnvironmentVariable(kWorkerDbVariable)
+  // of the PC may read. Taken as the system holds it: the C runtime's copy, which
+  // qEnvironmentVariable reads, has a Windows program's environment through the ANSI code page,
+  // which may lack the letters of the database's folder.
+  const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  options.Db = options.Slot > 0 && environment.contains(kWorkerDbVariable)
+                   ? environment.value(kWorkerDbVariable)
                    : StationDb(session);
   return options;
 }

@@ -36,7 +36,7 @@ class TStation {
     // does (its ports, the count, the events on standard output), and without the database,
     // which goes into its environment instead.
     const QStringList arguments = QCoreApplication::arguments();
-    Program = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    Program = QCoreApplication::applicationFilePath().toStdString();  // UTF-8, as Start takes it
     for (int i = 1; i < arguments.size(); ++i) {
       const QString& a = arguments[i];
       // The command is shown: a database's password is not.

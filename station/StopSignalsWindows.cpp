@@ -8,7 +8,8 @@
 //
 // A slot's worker is also stopped by its station (an event the station set for it) and when its
 // station's process ends, and tells it that it exits by itself (another event): the handles came
-// with it, named in VESTRA_WORKER_STOP.
+// with it (station/ChildStop.h). A station run by the operator's window is stopped so by the
+// window.
 #include <windows.h>
 
 #include <csignal>
@@ -16,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "station/ChildStop.h"
 #include "station/StopSignals.h"
 
 namespace {
@@ -67,7 +69,7 @@ void BlockStopSignals() {
   StopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   NeverEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
-  if (const char* given = std::getenv("VESTRA_WORKER_STOP")) WatchStation(given);
+  if (const char* given = std::getenv(kChildStopVariable)) WatchStation(given);
 }
 
 void BlockChildEndSignal() {}

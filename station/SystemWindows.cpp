@@ -52,7 +52,7 @@ int TerminalColumns(std::FILE* out) {
   return columns > 0 ? columns : 80;
 }
 
-// The paths come as Qt's QFile::encodeName gives them on Windows: UTF-8.
+// The paths come in UTF-8 (QString::toStdString; QFile::encodeName gives the ANSI code page).
 TDurableFile::TDurableFile(const std::string& path, TOpen how) {
   constexpr DWORD kCreation[] = {OPEN_EXISTING, CREATE_NEW, OPEN_ALWAYS};
   const DWORD access = how == TOpen::Append ? FILE_APPEND_DATA : GENERIC_READ | GENERIC_WRITE;

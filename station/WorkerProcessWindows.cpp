@@ -2,12 +2,10 @@
 // anonymous pipe cannot be waited on), and one WaitForMultipleObjects over the workers'
 // processes, the readers' wake-up, the console's stop and the station's watches.
 //
-// A worker is told to stop through an event of its own, and watches its station's process: both
-// handles are inherited and named in its environment (kStopVariable, read by
-// StopSignalsWindows.cpp), so that a worker whose station was killed finishes its unit and ends,
-// as PR_SET_PDEATHSIG makes it on Linux. A third event the worker sets when it exits by itself:
-// an exit code cannot tell, since TerminateProcess gives any code (Task Manager's 1, Wine's 0
-// for a process the system killed).
+// A worker is told to stop, and watches its station's process, through the handles of
+// station/ChildStop.h, so that a worker whose station was killed finishes its unit and ends, as
+// PR_SET_PDEATHSIG makes it on Linux; it tells that it exits by itself there as well (Task
+// Manager's TerminateProcess gives 1, Wine's 0 for a process the system killed).
 #include <windows.h>
 
 #include <algorithm>
@@ -19,12 +17,11 @@
 #include <thread>
 
 #include "link/WideText.h"
+#include "station/ChildStop.h"
 #include "station/StopSignals.h"
 #include "station/WorkerProcess.h"
 
 namespace {
-
-constexpr char kStopVariable[] = "VESTRA_WORKER_STOP";
 
 // One argument as the C runtime's parser reads it back.
 template <typename TString>
@@ -46,26 +43,15 @@ TString QuotedWord(const TString& word) {
   return quoted + TChar('"');
 }
 
-[[noreturn]] void Fail(const char* what) {
-  throw std::runtime_error(std::string(what) + ": ошибка " + std::to_string(GetLastError()));
-}
-
-HANDLE Inheritable(HANDLE handle) {
-  HANDLE copy = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE,
-                       DUPLICATE_SAME_ACCESS))
-    Fail("DuplicateHandle");
-  return copy;
-}
-
 void CloseOne(HANDLE& handle) {
   if (handle) CloseHandle(handle);
   handle = nullptr;
 }
 
 struct TChild {
-  HANDLE Process = nullptr, In = nullptr, Stop = nullptr, Done = nullptr;
-  std::thread Readers[2];  // its standard output and error
+  HANDLE Process = nullptr, In = nullptr;
+  std::unique_ptr<TChildStop> Stop;  // for its present start
+  std::thread Readers[2];            // its standard output and error
 };
 
 }  // namespace
@@ -73,7 +59,6 @@ struct TChild {
 struct TWorkerProcesses::TState {
   TStopSignals StationStop;
   bool StopTold = false;
-  HANDLE Self = nullptr;  // this process, for the workers to watch
   HANDLE Woken = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::map<int, TChild> Children;
   std::mutex Lock;
@@ -117,21 +102,16 @@ struct TWorkerProcesses::TState {
     GetExitCodeProcess(child.Process, &code);
     CloseOne(child.Process);
     CloseOne(child.In);
-    CloseOne(child.Stop);
     THappening end{THappening::TKind::Ended, index, {}, {}, 0};
     end.End.Code = static_cast<int>(code);
-    end.End.Killed = WaitForSingleObject(child.Done, 0) != WAIT_OBJECT_0;
-    CloseOne(child.Done);
+    end.End.Killed = !child.Stop->Done();
+    child.Stop.reset();
     if (end.End.Killed) end.End.How = "извне (код " + std::to_string(code) + ")";
     happened.push_back(std::move(end));
   }
 };
 
-TWorkerProcesses::TWorkerProcesses() : State(std::make_unique<TState>()) {
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &State->Self,
-                       SYNCHRONIZE, FALSE, 0))
-    Fail("DuplicateHandle");
-}
+TWorkerProcesses::TWorkerProcesses() : State(std::make_unique<TState>()) {}
 
 TWorkerProcesses::~TWorkerProcesses() {
   for (auto& [index, child] : State->Children) {
@@ -141,9 +121,8 @@ TWorkerProcesses::~TWorkerProcesses() {
     }
     for (std::thread& reader : child.Readers)
       if (reader.joinable()) reader.join();
-    for (HANDLE* handle : {&child.Process, &child.In, &child.Stop, &child.Done}) CloseOne(*handle);
+    for (HANDLE* handle : {&child.Process, &child.In}) CloseOne(*handle);
   }
-  CloseHandle(State->Self);
   CloseHandle(State->Woken);
 }
 
@@ -155,13 +134,12 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   // Our ends stay ours; the worker's are made inheritable for the moment of its start alone, so
   // that no other worker inherits them.
   HANDLE in[2], out[2], err[2];
-  if (!CreatePipe(&in[0], &in[1], nullptr, 0)) Fail("CreatePipe");
-  if (!CreatePipe(&out[0], &out[1], nullptr, 0)) Fail("CreatePipe");
-  if (!CreatePipe(&err[0], &err[1], nullptr, 0)) Fail("CreatePipe");
-  child.Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  child.Done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE given[] = {Inheritable(in[0]),      Inheritable(out[1]),      Inheritable(err[1]),
-                    Inheritable(child.Stop), Inheritable(State->Self), Inheritable(child.Done)};
+  if (!CreatePipe(&in[0], &in[1], nullptr, 0)) FailWithLastError("CreatePipe");
+  if (!CreatePipe(&out[0], &out[1], nullptr, 0)) FailWithLastError("CreatePipe");
+  if (!CreatePipe(&err[0], &err[1], nullptr, 0)) FailWithLastError("CreatePipe");
+  child.Stop = std::make_unique<TChildStop>();
+  const TGivenStop stop(*child.Stop);
+  HANDLE given[] = {InheritableCopy(in[0]), InheritableCopy(out[1]), InheritableCopy(err[1])};
   for (HANDLE handle : {in[0], out[1], err[1]}) CloseHandle(handle);
 
   std::wstring command;
@@ -172,12 +150,9 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   }
   std::wstring block;
   for (const std::string& variable : environment)
-    if (variable.rfind(std::string(kStopVariable) + "=", 0) != 0) block += Wide(variable) + L'\0';
-  block += Wide(std::string(kStopVariable) + "=" +
-                std::to_string(reinterpret_cast<std::uintptr_t>(given[3])) + "," +
-                std::to_string(reinterpret_cast<std::uintptr_t>(given[4])) + "," +
-                std::to_string(reinterpret_cast<std::uintptr_t>(given[5]))) +
-           L'\0';
+    if (variable.rfind(std::string(kChildStopVariable) + "=", 0) != 0)
+      block += Wide(variable) + L'\0';
+  block += Wide(stop.Variable()) + L'\0';
   block += L'\0';
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -193,10 +168,9 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   for (HANDLE handle : given) CloseHandle(handle);
   if (!started) {
     for (HANDLE handle : {in[1], out[0], err[0]}) CloseHandle(handle);
-    CloseOne(child.Stop);
-    CloseOne(child.Done);
+    child.Stop.reset();
     SetLastError(error);
-    Fail("CreateProcess");
+    FailWithLastError("CreateProcess");
   }
   CloseHandle(process.hThread);
   child.Process = process.hProcess;
@@ -213,7 +187,7 @@ bool TWorkerProcesses::Running(int index) const {
 }
 
 void TWorkerProcesses::Stop(int index, int) {
-  if (Running(index)) SetEvent(State->Children[index].Stop);
+  if (Running(index)) State->Children[index].Stop->Ask();
 }
 
 bool TWorkerProcesses::Write(int index, const std::string& bytes) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the configurator for 64-bit Windows with Debian's mingw-w64: vestra.exe, vestra-cli.exe
-# and the test programs in build-windows/, then the Russian setup program and the portable zip,
-# and prints their paths.
+# Builds the configurator for 64-bit Windows with Debian's mingw-w64: vestra.exe, vestra-cli.exe,
+# the station's window vestra-station.exe and the test programs in build-windows/, then the
+# Russian setup program and the portable zip, and prints their paths.
 #
 # Qt for Windows comes from a cache outside the work tree (VESTRA_CACHE, else
 # ~/.cache/vestra): made once by tools/qt6-mingw.sh (about an hour on 2 cores), or unpacked from
@@ -55,9 +55,7 @@ name=vestra-$version-windows-x64
 stage=$build/stage/$name
 rm -rf "$build/stage"
 mkdir -p "$stage/platforms" "$stage/styles" "$stage/sqldrivers" "$stage/translations"
-cp "$build/vestra.exe" "$build/cli/vestra-cli.exe" "$stage/"
-# The station's operator window, once the tree builds it.
-if [ -f "$build/operator/vestra-station.exe" ]; then cp "$build/operator/vestra-station.exe" "$stage/"; fi
+cp "$build/vestra.exe" "$build/cli/vestra-cli.exe" "$build/cli/vestra-station.exe" "$stage/"
 # vestra-cli never shows its form: the offscreen platform, as on Linux.
 cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"

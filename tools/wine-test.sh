@@ -10,8 +10,10 @@
 #  - the batch station: three slots at once read back by report, a worker killed in the middle
 #    of a write, the station killed in the middle of one, a restart with a finished unit on its
 #    port, a database held for 65 s;
-#  - the setup program: a silent install for all users, the installed program run, a silent
-#    uninstall that leaves nothing behind; the zip unpacked into a Cyrillic folder and run there;
+#  - the setup program: a silent install for all users, the installed program run, the
+#    installed station's window writing a unit and closed (its station finishes and ends), the
+#    same window killed (its station ends by itself), a silent uninstall that leaves nothing
+#    behind; the zip unpacked into a Cyrillic folder and run there;
 #  - the window: opened, one click on "Прочитать" reads the unit, its picture for the README.
 # Usage: tools/wine-test.sh [LINUX_BUILD]   (a configured Linux build folder; default "build")
 set -euo pipefail
@@ -135,15 +137,17 @@ record() {  # database, result: how many attempts of the record have it
 }
 count() { cat "$work/$2.log" 2>/dev/null | grep -c "^$1" || true; }  # command, port
 writes() { count '#W' "$1"; }
-# The Linux process of the Windows worker of `slot`, of this prefix alone.
-worker_pid() {
-  for pid in $(pgrep -f -- "--slot $1 --port"); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+# The Linux processes of the Windows programs whose command lines match `pattern`, of this
+# prefix alone.
+prefix_pids() {
+  for pid in $(pgrep -f -- "$1"); do
+    # A process may end meanwhile: its file gone, said to nobody.
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX"; then
       echo "$pid"
-      return
     fi
   done
 }
+worker_pid() { prefix_pids "--slot $1 --port" | head -n1; }  # of `slot`
 
 plug_unit COM3
 plug_unit COM4
@@ -230,25 +234,105 @@ start_sim  # COM3 as before, for what follows
 # The setup program, silently, for all users; then its uninstaller.
 setup=$win/$name-setup.exe
 target="$WINEPREFIX/drive_c/Program Files/Вестра"
-menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Конфигуратор Вестра.lnk"
+menus="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+menu="$menus/Конфигуратор Вестра.lnk"
+station_menu="$menus/Станция Вестра.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vestra'
 timeout 300 wine "$setup" /S >/dev/null 2>&1 || true
 wineserver -w
-if [ -f "$target/vestra.exe" ] && [ -f "$target/platforms/qwindows.dll" ] && [ -f "$menu" ] &&
+if [ -f "$target/vestra.exe" ] && [ -f "$target/vestra-station.exe" ] &&
+   [ -f "$target/platforms/qwindows.dll" ] && [ -f "$menu" ] && [ -f "$station_menu" ] &&
    wine reg query "$key" /v UninstallString 2>/dev/null | grep -q 'uninstall\.exe'; then
-  pass "setup /S installs into Program Files\\Вестра with its menu entry and uninstaller"
+  pass "setup /S installs into Program Files\\Вестра with its menu entries and uninstaller"
 else
   find "$WINEPREFIX/drive_c/Program Files" "$WINEPREFIX/drive_c/ProgramData" -maxdepth 6 >&2 || true
-  fail "setup /S installs into Program Files\\Вестра with its menu entry and uninstaller"
+  fail "setup /S installs into Program Files\\Вестра with its menu entries and uninstaller"
 fi
 expect "the installed vestra-cli.exe --version" 0 "^vestra-cli $version" \
   wine 'C:\Program Files\Вестра\vestra-cli.exe' --version
+
+# The installed station's window on a configuration in a Cyrillic folder, its names relative to
+# it: COM4 has a unit, COM5 none yet. Once the unit is written and verified, its picture
+# (VESTRA_STATION_SCREENSHOT names the file); then it is closed as Windows asks a window to
+# close, and its station lets its slots finish and ends by itself.
+unplug_units
+plug_unit COM4
+wine reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v COM5 /f >/dev/null 2>&1 || true
+rm -f "$WINEPREFIX/dosdevices/com5"
+line="$work/Линия 1"
+mkdir -p "$line"
+cp "$work/linux.ini" "$line/template.ini"
+cp "$work/units.csv" "$line/units.csv"
+printf 'TEMPLATE=template.ini\r\nUNITS=units.csv\r\nOPTIONS="--port COM4 --port COM5 --db station.db"\r\n' \
+  >"$line/line1.conf"
+station_state() {  # of the station started last
+  sqlite3 "$line/station.db" \
+    "SELECT phase FROM station_states WHERE slot = 0 ORDER BY heartbeat_ms DESC LIMIT 1"
+}
+# The window started, then ended as `how` says; passes when it and its station are gone by
+# themselves within 60 s, the station's last state "stopped" (a clean end, not a kill).
+operator_ends() {  # what, how (close or kill)
+  local what=$1 how=$2
+  wine "$target/vestra-station.exe" "$(winpath "$line/line1.conf")" >/dev/null 2>&1 &
+  local operator=$!
+  for _ in $(seq 300); do
+    [ -n "$(prefix_pids 'vestra-cli.exe.*provision')" ] && break
+    sleep 0.2
+  done
+  if [ "$how" = close ]; then
+    operator_written
+    wine taskkill /im vestra-station.exe >/dev/null 2>&1
+  else
+    sleep 5
+    kill -KILL $(prefix_pids 'vestra-station\.exe')
+    { wait "$operator"; } 2>/dev/null || true
+  fi
+  for _ in $(seq 600); do
+    [ -z "$(prefix_pids 'vestra-cli.exe')" ] && ! kill -0 "$operator" 2>/dev/null && break
+    sleep 0.1
+  done
+  if [ -z "$(prefix_pids 'vestra-cli.exe')" ] && ! kill -0 "$operator" 2>/dev/null &&
+     [ "$(station_state)" = stopped ]; then
+    pass "$what"
+  else
+    ps -ef | grep -E 'vestra-(cli|station)' >&2 || true
+    station_state >&2 || true
+    fail "$what"
+    kill -KILL "$operator" $(prefix_pids 'vestra-cli.exe') 2>/dev/null || true
+  fi
+  { wait "$operator"; } 2>/dev/null || true
+}
+operator_written() {
+  for _ in $(seq 120); do
+    [ "$(count '#S' COM4)" -ge 1 ] && [ "$(record 'Линия 1/station.db' ok)" = 1 ] && break
+    sleep 0.5
+  done
+  if [ "$(count '#S' COM4)" = 1 ] && [ "$(record 'Линия 1/station.db' ok)" = 1 ]; then
+    pass "the station's window writes and verifies the unit on COM4"
+  else
+    fail "the station's window writes and verifies the unit on COM4"
+  fi
+  local window
+  window=$(xdotool search --onlyvisible --name 'Станция Вестра' | head -n1 || true)
+  if [ -n "$window" ]; then
+    sleep 2  # the tile's ✓ and the figures drawn
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$work/station.png"
+    if [ -n "${VESTRA_STATION_SCREENSHOT:-}" ]; then
+      cp "$work/station.png" "$VESTRA_STATION_SCREENSHOT"
+    fi
+  fi
+}
+operator_ends "the station's window closed: its station finishes and ends, nothing left running" close
+operator_ends "the station's window killed: its station ends by itself" kill
+unplug_units
 timeout 300 wine 'C:\Program Files\Вестра\uninstall.exe' /S >/dev/null 2>&1 || true
 wineserver -w
-if [ ! -e "$target" ] && [ ! -e "$menu" ] && ! wine reg query "$key" >/dev/null 2>&1; then
+if [ ! -e "$target" ] && [ ! -e "$menu" ] && [ ! -e "$station_menu" ] &&
+   ! wine reg query "$key" >/dev/null 2>&1; then
   pass "uninstall /S leaves nothing behind"
 else
-  find "$target" "$menu" >&2 2>/dev/null || true
+  find "$target" "$menu" "$station_menu" >&2 2>/dev/null || true
   fail "uninstall /S leaves nothing behind"
 fi
 

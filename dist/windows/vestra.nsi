@@ -77,11 +77,8 @@ Section
   File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\vestra.exe"
-  ; The station's operator window has an entry of its own once the stage carries it; the
-  ; station itself is vestra-cli.exe provision, which the stage always holds.
-  !if /FileExists "${STAGE}\vestra-station.exe"
-    CreateShortcut "$SMPROGRAMS\${STATION}.lnk" "$INSTDIR\vestra-station.exe"
-  !endif
+  ; The station's operator window, which runs vestra-cli.exe provision beside it.
+  CreateShortcut "$SMPROGRAMS\${STATION}.lnk" "$INSTDIR\vestra-station.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Mirotan"

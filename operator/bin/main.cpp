@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileDialog>
+#include <QScreen>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -57,7 +59,9 @@ int main(int argc, char** argv) {
   Describe(parser);
   parser.process(app);
   TStationWindow window;
-  window.resize(1280, 720);
+  // Never larger than the screen's free area (a line PC's small screen, Wine's virtual one).
+  const QSize room = window.screen()->availableGeometry().size();
+  window.resize(std::min(1280, room.width()), std::min(720, room.height()));
   window.show();
   QString file = parser.positionalArguments().value(0);
   if (file.isEmpty())
