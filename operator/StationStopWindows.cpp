@@ -22,13 +22,10 @@ TStationStop::TStationStop(QProcess& station)
 TStationStop::~TStationStop() = default;
 
 void TStationStop::Start() {
-  State->Told.reset();
   State->Told.emplace();
   const TGivenStop given(*State->Told);
-  const QString variable = QString::fromStdString(given.Variable());
-  const qsizetype equals = variable.indexOf('=');
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(variable.left(equals), variable.mid(equals + 1));
+  environment.insert(kChildStopVariable, QString::fromStdString(given.Value()));
   Station.setProcessEnvironment(environment);
   // CreateProcess is called within start(): the station holds its own copies once it returns.
   Station.start();

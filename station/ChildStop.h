@@ -37,8 +37,8 @@ class TChildStop {
   HANDLE StopEvent = nullptr, DoneEvent = nullptr;
 };
 
-// Inheritable copies of the handles for one start of the child, and the variable that names
-// them ("NAME=..."); closed when this goes, once the child holds its own.
+// Inheritable copies of the handles for one start of the child, and the value of
+// kChildStopVariable that names them; closed when this goes, once the child holds its own.
 class TGivenStop {
  public:
   explicit TGivenStop(const TChildStop& stop);
@@ -46,7 +46,7 @@ class TGivenStop {
   TGivenStop(const TGivenStop&) = delete;
   TGivenStop& operator=(const TGivenStop&) = delete;
 
-  std::string Variable() const;
+  std::string Value() const;
 
  private:
   HANDLE Handles[3];  // STOP, PARENT, DONE

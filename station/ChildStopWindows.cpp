@@ -58,8 +58,8 @@ void TGivenStop::Close() {
   }
 }
 
-std::string TGivenStop::Variable() const {
-  std::string value = std::string(kChildStopVariable) + "=";
+std::string TGivenStop::Value() const {
+  std::string value;
   for (int i = 0; i < 3; ++i)
     value += (i ? "," : "") + std::to_string(reinterpret_cast<std::uintptr_t>(Handles[i]));
   return value;

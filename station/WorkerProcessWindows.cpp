@@ -152,7 +152,7 @@ void TWorkerProcesses::Start(int index, const std::vector<std::string>& argument
   for (const std::string& variable : environment)
     if (variable.rfind(std::string(kChildStopVariable) + "=", 0) != 0)
       block += Wide(variable) + L'\0';
-  block += Wide(stop.Variable()) + L'\0';
+  block += Wide(std::string(kChildStopVariable) + "=" + stop.Value()) + L'\0';
   block += L'\0';
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

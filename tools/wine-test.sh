@@ -274,9 +274,10 @@ station_state() {  # of the station started last
 operator_ends() {  # what, how (close or kill)
   local what=$1 how=$2
   wine "$target/vestra-station.exe" "$(winpath "$line/line1.conf")" >/dev/null 2>&1 &
-  local operator=$!
+  local operator=$! started=
   for _ in $(seq 300); do
-    [ -n "$(prefix_pids 'vestra-cli.exe.*provision')" ] && break
+    started=$(prefix_pids 'vestra-cli.exe.*provision')
+    [ -n "$started" ] && break
     sleep 0.2
   done
   if [ "$how" = close ]; then
@@ -291,8 +292,9 @@ operator_ends() {  # what, how (close or kill)
     [ -z "$(prefix_pids 'vestra-cli.exe')" ] && ! kill -0 "$operator" 2>/dev/null && break
     sleep 0.1
   done
-  if [ -z "$(prefix_pids 'vestra-cli.exe')" ] && ! kill -0 "$operator" 2>/dev/null &&
-     [ "$(station_state)" = stopped ]; then
+  # A station never seen started has not shown that it ends.
+  if [ -n "$started" ] && [ -z "$(prefix_pids 'vestra-cli.exe')" ] &&
+     ! kill -0 "$operator" 2>/dev/null && [ "$(station_state)" = stopped ]; then
     pass "$what"
   else
     ps -ef | grep -E 'vestra-(cli|station)' >&2 || true
